@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs, only those still missing.
+# Usage: install-deps.sh [--test]   (--test adds what the test suite needs)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+want_test=0
+[ "${1:-}" = "--test" ] && want_test=1
+
+wanted=()
+section=main
+while IFS= read -r line; do
+  line=${line%%#*}; line=$(echo "$line" | xargs)
+  [ -z "$line" ] && continue
+  if [ "$line" = "[test]" ]; then section=test; continue; fi
+  if [ "$section" = main ] || [ "$want_test" = 1 ]; then wanted+=("$line"); fi
+done < "$here/packages.txt"
+
+missing=()
+for p in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+echo "Installing: ${missing[*]}"
+# Daemons installed here are started by the project's own scripts, never by dpkg.
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+  printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+  $SUDO chmod +x /usr/sbin/policy-rc.d
+  trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+fi
+$SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"

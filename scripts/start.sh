@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts the service on a fresh program folder.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
+build=${BUILD_DIR:-$root/build}
+
+# A program folder is just the two executables; Data/ is made below it on first start.
+app=${QM_APP_DIR:-$root/run}
+mkdir -p "$app"
+cp -f "$build/bin/quillmarc" "$build/bin/quillmarcB" "$app/"
+echo "Program folder: $app"
+cd "$app"
+exec ./quillmarc "$@"

@@ -1,0 +1,2 @@
+// Replaced as the folder fills.
+namespace qm_placeholder_service_ui {}
