@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace qm {
+
+// The contents of Data/FaxPath.txt: which fax backend queues the jobs.
+// One setting per line in the settings-line style, key then value:
+//   "backend","spool"            spool (default) or hylafax
+//   "spool","C:/..."             spool folder; default <Data>/FaxSpool
+//   "host","127.0.0.1:4559"      HylaFAX server (host or host:port)
+//   "sendfax","/usr/bin/sendfax" HylaFAX submit client
+//   "faxstat","/usr/bin/faxstat" HylaFAX status client
+//   "user","faxuser"             HylaFAX user name (FAXUSER) when not empty
+//   "resolution","fine"          fine (204x196) or normal (204x98)
+//   "timeout","60"               seconds one submit may take
+// Unknown keys and lines are ignored with a warning; a missing file gives the defaults.
+struct FaxConfig
+{
+    enum class Backend { Spool, Hylafax };
+
+    Backend backend = Backend::Spool;
+    QString spoolDir;
+    QString host = QStringLiteral("localhost");
+    QString sendfaxPath = QStringLiteral("/usr/bin/sendfax");
+    QString faxstatPath = QStringLiteral("/usr/bin/faxstat");
+    QString faxUser;
+    bool fineResolution = true;
+    int timeoutSeconds = 60;
+};
+
+// Parses the lines of the file (quotes already part of the lines; they are removed here).
+FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStringList *warnings = nullptr);
+
+// Reads <dataDir>/FaxPath.txt through the data layer's codec. A missing file gives the defaults.
+FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings = nullptr);
+
+// The file text for a configuration, in the same format (used to write a template).
+QStringList faxConfigLines(const FaxConfig &config);
+
+} // namespace qm

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/fax/FaxBackend.h"
+
+namespace qm {
+
+// Each job becomes <id>.tif (Class F style: G3, 204x196 or 204x98, A4 width 1728)
+// and <id>.job (settings lines: number, dial, name, time, source, pages) in the spool
+// folder. The TIFF is written first; a job file only ever names a complete TIFF.
+class SpoolFaxBackend : public FaxBackend
+{
+public:
+    SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocumentConverter &converter);
+
+    QString name() const override { return QStringLiteral("spool"); }
+    bool isUsable(QString *why = nullptr) const override;
+    FaxResult send(const FaxJob &job) override;
+
+    QString spoolDir() const { return m_spoolDir; }
+
+private:
+    QString nextJobId() const;
+
+    QString m_spoolDir;
+    bool m_fine;
+    FaxDocumentConverter &m_converter;
+};
+
+} // namespace qm
