@@ -1,0 +1,60 @@
+#include "service/EngineContext.h"
+
+#include "service/AccountFiles.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+namespace qm::service {
+
+AccountFiles AccountFiles::forAccount(const EngineContext &ctx, const QString &accountNo)
+{
+    AccountFiles f;
+    f.workFolder = ctx.paths.programDir + QStringLiteral("/MlTmp") + accountNo;
+    f.attachFolder = f.workFolder + QStringLiteral("/Attach");
+    f.dataFolder = f.workFolder + QStringLiteral("/Data");
+    f.receivedList = f.dataFolder + QStringLiteral("/MailRcv.log");
+    f.receiveCounter = f.dataFolder + QStringLiteral("/RecvNo.txt");
+    f.attachmentIndex = f.dataFolder + QStringLiteral("/AttachNo.txt");
+    return f;
+}
+
+void EngineContext::reportError(const QString &description)
+{
+    ++errorsReported;
+    if (screen)
+        screen->messageBox(description, QStringLiteral("quillmarc"), BoxIcon::Critical,
+                           BoxButtons::Ok);
+}
+
+void EngineContext::writeLog(const QString &first, const QString &second, const QString &third)
+{
+    // Filled in with the log store.
+    Q_UNUSED(first);
+    Q_UNUSED(second);
+    Q_UNUSED(third);
+}
+
+void EngineContext::showLog()
+{
+    if (screen)
+        screen->showLog();
+}
+
+void EngineContext::sleep(int milliseconds)
+{
+    if (wait)
+        wait(milliseconds);
+    else
+        QThread::msleep(ulong(milliseconds));
+}
+
+void EngineContext::processEvents()
+{
+    if (screen)
+        screen->processEvents();
+    else if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+} // namespace qm::service
