@@ -1,0 +1,63 @@
+#include "ProgramIcon.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPixmap>
+
+namespace qm::ui {
+
+namespace {
+QPixmap drawIcon(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 32.0;
+    // An envelope with an arrow: mail going on somewhere else.
+    p.setPen(QPen(QColor(30, 60, 120), 1.5 * s));
+    p.setBrush(QColor(250, 250, 235));
+    const QRectF env(2 * s, 8 * s, 22 * s, 16 * s);
+    p.drawRect(env);
+    p.drawLine(env.topLeft(), QPointF(13 * s, 17 * s));
+    p.drawLine(env.topRight(), QPointF(13 * s, 17 * s));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(200, 40, 40));
+    QPolygonF arrow;
+    arrow << QPointF(18 * s, 17 * s) << QPointF(24 * s, 17 * s) << QPointF(24 * s, 13 * s)
+          << QPointF(31 * s, 20 * s) << QPointF(24 * s, 27 * s) << QPointF(24 * s, 23 * s)
+          << QPointF(18 * s, 23 * s);
+    p.drawPolygon(arrow);
+    return pixmap;
+}
+} // namespace
+
+QIcon programIcon()
+{
+    static const QIcon icon = [] {
+        QIcon i;
+        for (int size : {16, 22, 32, 48, 64})
+            i.addPixmap(drawIcon(size));
+        return i;
+    }();
+    return icon;
+}
+
+void applyJapaneseFont()
+{
+    const QStringList families = QFontDatabase::families(QFontDatabase::Japanese);
+    for (const QString& wanted : {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                                  QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")}) {
+        if (families.contains(wanted)) {
+            QFont font = QApplication::font();
+            font.setFamilies({wanted});
+            QApplication::setFont(font);
+            return;
+        }
+    }
+    // No known face: keep Qt's choice, which falls back per glyph.
+}
+
+} // namespace qm::ui
