@@ -1,0 +1,133 @@
+#include "data/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+QMutex g_hookMutex;
+AtomicWriteHook g_hook;
+
+bool stepAllowed(AtomicWriteStep step, const QString &path)
+{
+    AtomicWriteHook hook;
+    {
+        QMutexLocker lock(&g_hookMutex);
+        hook = g_hook;
+    }
+    return !hook || hook(step, path);
+}
+
+QString sysError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+void setAtomicWriteHook(AtomicWriteHook hook)
+{
+    QMutexLocker lock(&g_hookMutex);
+    g_hook = std::move(hook);
+}
+
+bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QFileInfo target(path);
+    const QString dir = target.absolutePath();
+    QByteArray tmpl = QFile::encodeName(dir + QLatin1Char('/') + target.fileName() + QStringLiteral(".wr-XXXXXX"));
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        setError(error, QStringLiteral("一時ファイルを作成できません (%1): %2").arg(path, sysError()));
+        return false;
+    }
+    const QString tmpPath = QFile::decodeName(tmpl);
+    const auto fail = [&](const QString &what) {
+        const QString reason = sysError();
+        ::close(fd);
+        ::unlink(tmpl.constData());
+        setError(error, QStringLiteral("%1 (%2): %3").arg(what, path, reason));
+        return false;
+    };
+
+    // Keep the permissions the old file had; a new file gets the usual 0644 (less umask).
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 07777);
+    else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+
+    if (!stepAllowed(AtomicWriteStep::TempCreated, path))
+        return fail(QStringLiteral("書き込みを中断しました"));
+    if (!writeAll(fd, bytes))
+        return fail(QStringLiteral("ファイルに書き込めません"));
+    if (!stepAllowed(AtomicWriteStep::TempWritten, path))
+        return fail(QStringLiteral("書き込みを中断しました"));
+    if (::fsync(fd) != 0)
+        return fail(QStringLiteral("ファイルを保存できません"));
+    if (!stepAllowed(AtomicWriteStep::TempSynced, path))
+        return fail(QStringLiteral("書き込みを中断しました"));
+    if (::close(fd) != 0) {
+        const QString reason = sysError();
+        ::unlink(tmpl.constData());
+        setError(error, QStringLiteral("ファイルを保存できません (%1): %2").arg(path, reason));
+        return false;
+    }
+    if (::rename(tmpl.constData(), QFile::encodeName(path).constData()) != 0) {
+        const QString reason = sysError();
+        ::unlink(tmpl.constData());
+        setError(error, QStringLiteral("ファイルを置き換えられません (%1): %2").arg(path, reason));
+        return false;
+    }
+    Q_UNUSED(tmpPath);
+    // The rename is done; make it durable too. A failure here cannot undo the write.
+    stepAllowed(AtomicWriteStep::Renamed, path);
+    const int dfd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+bool removeIfExists(const QString &path, QString *error)
+{
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    setError(error, QStringLiteral("ファイルを削除できません (%1): %2").arg(path, sysError()));
+    return false;
+}
+
+} // namespace qm
