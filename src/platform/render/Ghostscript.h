@@ -10,7 +10,4 @@ bool pdfToFaxTiff(const QString &pdfPath, const QString &tiffPath, bool fine, QS
 // TIFF (any, multi-page) -> PDF, so that it can be re-rendered for the fax.
 bool tiffToPdf(const QString &tiffPath, const QString &pdfPath, QString *error = nullptr);
 
-// Number of pages of a PDF (0 when it cannot be read).
-int pdfPageCount(const QString &pdfPath);
-
 } // namespace qm

@@ -1,2 +1,0 @@
-// Replaced as the folder fills.
-namespace qm_placeholder_manager {}

@@ -1,0 +1,106 @@
+#include "platform/fax/FaxConfig.h"
+
+#include "data/SettingsLine.h"
+#include "data/TextCodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace qm {
+
+FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStringList *warnings)
+{
+    FaxConfig config;
+    config.spoolDir = QDir(dataDir).filePath(QStringLiteral("FaxSpool"));
+    auto warn = [&](const QString &text) {
+        if (warnings)
+            warnings->append(text);
+    };
+
+    int lineNo = 0;
+    for (const QString &line : lines) {
+        ++lineNo;
+        if (line.trimmed().isEmpty())
+            continue;
+        const QStringList fields = splitSettingsLine(line);
+        const QString key = fields.value(0).trimmed().toLower();
+        const QString value = fields.value(1).trimmed();
+        if (fields.size() < 2) {
+            warn(QStringLiteral("FaxPath.txt %1行目: 値がありません").arg(lineNo));
+            continue;
+        }
+        if (key == u"backend") {
+            const QString v = value.toLower();
+            if (v == u"spool")
+                config.backend = FaxConfig::Backend::Spool;
+            else if (v == u"hylafax")
+                config.backend = FaxConfig::Backend::Hylafax;
+            else
+                warn(QStringLiteral("FaxPath.txt %1行目: 不明な送信方式 %2").arg(lineNo).arg(value));
+        } else if (key == u"spool") {
+            if (!value.isEmpty())
+                config.spoolDir = QFileInfo(value).isAbsolute() ? value : QDir(dataDir).filePath(value);
+        } else if (key == u"host") {
+            if (!value.isEmpty())
+                config.host = value;
+        } else if (key == u"sendfax") {
+            if (!value.isEmpty())
+                config.sendfaxPath = value;
+        } else if (key == u"faxstat") {
+            if (!value.isEmpty())
+                config.faxstatPath = value;
+        } else if (key == u"user") {
+            config.faxUser = value;
+        } else if (key == u"resolution") {
+            const QString v = value.toLower();
+            if (v == u"fine")
+                config.fineResolution = true;
+            else if (v == u"normal")
+                config.fineResolution = false;
+            else
+                warn(QStringLiteral("FaxPath.txt %1行目: 不明な解像度 %2").arg(lineNo).arg(value));
+        } else if (key == u"timeout") {
+            bool ok = false;
+            const int seconds = value.toInt(&ok);
+            if (ok && seconds > 0 && seconds <= 3600)
+                config.timeoutSeconds = seconds;
+            else
+                warn(QStringLiteral("FaxPath.txt %1行目: 時間切れの秒数が不正です %2").arg(lineNo).arg(value));
+        } else {
+            warn(QStringLiteral("FaxPath.txt %1行目: 不明な項目 %2").arg(lineNo).arg(fields.value(0)));
+        }
+    }
+    return config;
+}
+
+FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings)
+{
+    const QString path = QDir(dataDir).filePath(QStringLiteral("FaxPath.txt"));
+    if (!QFileInfo::exists(path))
+        return parseFaxConfig({}, dataDir, warnings);
+    QString error;
+    const auto lines = readTextLines(path, DecodeMode::Lenient, &error);
+    if (!lines) {
+        if (warnings)
+            warnings->append(QStringLiteral("FaxPath.txt を読めません: %1").arg(error));
+        return parseFaxConfig({}, dataDir, warnings);
+    }
+    return parseFaxConfig(*lines, dataDir, warnings);
+}
+
+QStringList faxConfigLines(const FaxConfig &config)
+{
+    return {
+        joinQuoted({QStringLiteral("backend"),
+                    config.backend == FaxConfig::Backend::Hylafax ? QStringLiteral("hylafax") : QStringLiteral("spool")}),
+        joinQuoted({QStringLiteral("spool"), config.spoolDir}),
+        joinQuoted({QStringLiteral("host"), config.host}),
+        joinQuoted({QStringLiteral("sendfax"), config.sendfaxPath}),
+        joinQuoted({QStringLiteral("faxstat"), config.faxstatPath}),
+        joinQuoted({QStringLiteral("user"), config.faxUser}),
+        joinQuoted({QStringLiteral("resolution"), config.fineResolution ? QStringLiteral("fine") : QStringLiteral("normal")}),
+        joinQuoted({QStringLiteral("timeout"), QString::number(config.timeoutSeconds)}),
+    };
+}
+
+} // namespace qm

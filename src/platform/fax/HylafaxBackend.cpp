@@ -1,0 +1,109 @@
+#include "platform/fax/HylafaxBackend.h"
+
+#include "platform/fax/FaxNumber.h"
+#include "platform/render/FaxDocumentConverter.h"
+#include "platform/render/ProcessRunner.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace qm {
+
+namespace {
+
+// The clients refuse a uid without a passwd entry ("Malformed (null) username").
+QProcessEnvironment clientEnvironment(const QString &faxUser)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (!faxUser.isEmpty())
+        env.insert(QStringLiteral("FAXUSER"), faxUser);
+    else if (!::getpwuid(::getuid()))
+        env.insert(QStringLiteral("FAXUSER"), QStringLiteral("quillmarc"));
+    return env;
+}
+
+} // namespace
+
+HylafaxBackend::HylafaxBackend(FaxConfig config, FaxDocumentConverter &converter)
+    : m_config(std::move(config))
+    , m_converter(converter)
+{
+}
+
+bool HylafaxBackend::isUsable(QString *why) const
+{
+    auto fail = [&](const QString &text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    if (!QFileInfo(m_config.sendfaxPath).isExecutable())
+        return fail(QStringLiteral("%1 がありません").arg(m_config.sendfaxPath));
+    if (!QFileInfo(m_config.faxstatPath).isExecutable())
+        return fail(QStringLiteral("%1 がありません").arg(m_config.faxstatPath));
+    // faxstat exits 0 even when it cannot connect: its text tells.
+    const ProcessResult r = runProcess(m_config.faxstatPath, {QStringLiteral("-h"), m_config.host}, 15000,
+                                       clientEnvironment(m_config.faxUser));
+    const QString text = QString::fromLocal8Bit(r.out + r.err);
+    static const QRegularExpression running(QStringLiteral("scheduler on .*: Running"));
+    if (!r.started || r.timedOut || !running.match(text).hasMatch())
+        return fail(QStringLiteral("FAXサーバ %1 が動いていません: %2").arg(m_config.host, text.trimmed().left(200)));
+    return true;
+}
+
+QStringList HylafaxBackend::sendfaxArguments(const QString &dial, const QString &file) const
+{
+    QStringList args = {QStringLiteral("-n"), QStringLiteral("-h"), m_config.host};
+    if (m_config.fineResolution)
+        args << QStringLiteral("-m");
+    else
+        args << QStringLiteral("-l");
+    args << QStringLiteral("-d") << dial << file;
+    return args;
+}
+
+FaxResult HylafaxBackend::send(const FaxJob &job)
+{
+    FaxResult result;
+    const QString dial = faxDialString(job.number);
+    if (dial.isEmpty()) {
+        result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+        return result;
+    }
+    const QFileInfo source(job.filePath);
+    if (!source.isFile()) {
+        result.error = QStringLiteral("%1 がありません").arg(job.filePath);
+        return result;
+    }
+
+    // sendfax cannot render Japanese text or office files: those go as PDF.
+    QTemporaryDir temp;
+    QString file = source.absoluteFilePath();
+    if (!FaxDocumentConverter::isPassThrough(job.filePath)) {
+        if (!temp.isValid()) {
+            result.error = QStringLiteral("作業フォルダを作れません");
+            return result;
+        }
+        file = temp.filePath(QStringLiteral("job.pdf"));
+        if (!m_converter.toPdf(job.filePath, file, &result.error))
+            return result;
+    }
+
+    const ProcessResult r = runProcess(m_config.sendfaxPath, sendfaxArguments(dial, file),
+                                       m_config.timeoutSeconds * 1000, clientEnvironment(m_config.faxUser));
+    static const QRegularExpression requestId(QStringLiteral("request id is (\\d+)"));
+    const auto m = requestId.match(QString::fromLocal8Bit(r.out));
+    if (!r.ok() || !m.hasMatch()) {
+        result.error = r.describe(QStringLiteral("sendfax"));
+        return result;
+    }
+    result.ok = true;
+    result.jobId = m.captured(1);
+    return result;
+}
+
+} // namespace qm

@@ -1,0 +1,121 @@
+#include "platform/fax/SpoolFaxBackend.h"
+
+#include "data/AtomicFile.h"
+#include "data/SettingsLine.h"
+#include "data/TextCodec.h"
+#include "platform/fax/FaxNumber.h"
+#include "platform/render/FaxDocumentConverter.h"
+#include "platform/render/Ghostscript.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace qm {
+
+namespace {
+
+// Job files are settings lines in Shift-JIS: a name from mail may hold characters
+// neither can carry, so those become "?" rather than failing the job.
+QString storable(const QString &text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c == u',' || c == u'"' || c.isSurrogate() || !encodeCp932(QString(c)))
+            out.append(u'?');
+        else
+            out.append(c);
+    }
+    return out;
+}
+
+} // namespace
+
+SpoolFaxBackend::SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocumentConverter &converter)
+    : m_spoolDir(std::move(spoolDir))
+    , m_fine(fineResolution)
+    , m_converter(converter)
+{
+}
+
+bool SpoolFaxBackend::isUsable(QString *why) const
+{
+    if (!QDir().mkpath(m_spoolDir)) {
+        if (why)
+            *why = QStringLiteral("FAX送信フォルダ %1 を作れません").arg(m_spoolDir);
+        return false;
+    }
+    const QFileInfo info(m_spoolDir);
+    if (!info.isWritable()) {
+        if (why)
+            *why = QStringLiteral("FAX送信フォルダ %1 に書けません").arg(m_spoolDir);
+        return false;
+    }
+    return true;
+}
+
+QString SpoolFaxBackend::nextJobId() const
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    for (int n = 1;; ++n) {
+        const QString id = QStringLiteral("%1-%2").arg(stamp).arg(n, 3, 10, QLatin1Char('0'));
+        const QDir dir(m_spoolDir);
+        if (!QFileInfo::exists(dir.filePath(id + QStringLiteral(".tif")))
+            && !QFileInfo::exists(dir.filePath(id + QStringLiteral(".job"))))
+            return id;
+    }
+}
+
+FaxResult SpoolFaxBackend::send(const FaxJob &job)
+{
+    FaxResult result;
+    const QString dial = faxDialString(job.number);
+    if (dial.isEmpty()) {
+        result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+        return result;
+    }
+    if (!QFileInfo(job.filePath).isFile()) {
+        result.error = QStringLiteral("%1 がありません").arg(job.filePath);
+        return result;
+    }
+    if (!isUsable(&result.error))
+        return result;
+
+    QTemporaryDir temp;
+    if (!temp.isValid()) {
+        result.error = QStringLiteral("作業フォルダを作れません");
+        return result;
+    }
+    const QString pdf = temp.filePath(QStringLiteral("job.pdf"));
+    const QString tif = temp.filePath(QStringLiteral("job.tif"));
+    if (!m_converter.toPdf(job.filePath, pdf, &result.error))
+        return result;
+    if (!pdfToFaxTiff(pdf, tif, m_fine, &result.error))
+        return result;
+
+    const QString id = nextJobId();
+    const QDir dir(m_spoolDir);
+    const auto bytes = readFileBytes(tif, &result.error);
+    if (!bytes || !writeFileAtomic(dir.filePath(id + QStringLiteral(".tif")), *bytes, &result.error))
+        return result;
+
+    const QStringList lines = {
+        joinQuoted({QStringLiteral("number"), storable(job.number)}),
+        joinQuoted({QStringLiteral("dial"), dial}),
+        joinQuoted({QStringLiteral("name"), storable(job.displayName)}),
+        joinQuoted({QStringLiteral("time"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))}),
+        joinQuoted({QStringLiteral("source"), storable(QFileInfo(job.filePath).absoluteFilePath())}),
+        joinQuoted({QStringLiteral("document"), id + QStringLiteral(".tif")}),
+        joinQuoted({QStringLiteral("resolution"), m_fine ? QStringLiteral("fine") : QStringLiteral("normal")}),
+    };
+    if (!writeTextLines(dir.filePath(id + QStringLiteral(".job")), lines, &result.error)) {
+        QFile::remove(dir.filePath(id + QStringLiteral(".tif")));
+        return result;
+    }
+    result.ok = true;
+    result.jobId = id;
+    return result;
+}
+
+} // namespace qm
