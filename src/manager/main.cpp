@@ -1,7 +1,21 @@
-#include <cstdio>
+#include "data/Paths.h"
+#include "manager/FormQuillmarcB.h"
+#include "manager/MessageBox.h"
 
-int main()
+#include <QApplication>
+
+int main(int argc, char* argv[])
 {
-    std::fputs("quillmarcB: not built yet\n", stderr);
-    return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillmarcB"));
+
+    QString error;
+    if (!qm::ensureDataDir(&error)) {
+        qm::manager::MessageBox::show(nullptr, QMessageBox::Critical,
+                                      QStringLiteral("アカウント設定"), error);
+        return 1;
+    }
+    qm::manager::FormQuillmarcB window;
+    window.show();
+    return app.exec();
 }

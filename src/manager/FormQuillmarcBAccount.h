@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QWidget;
+
+namespace qm::manager {
+
+// The account editor: shows the record handed over in Data/account.txt, saves it into the
+// account file and the three per-account settings files, or blanks it.
+class FormQuillmarcBAccount : public QDialog
+{
+    Q_OBJECT
+public:
+    // Paths come from the data layer's table (qm::filePaths()).
+    explicit FormQuillmarcBAccount(QWidget* parent = nullptr);
+    ~FormQuillmarcBAccount() override;
+
+    // "mail" or "attach": what the fax option was last loaded or saved as.
+    QString faxOption() const { return m_faxOption; }
+
+protected:
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Layout (FormQuillmarcBAccountLayout.cpp)
+    void buildWindow();
+    QWidget* buildAccountTab();
+    QWidget* buildFilterTab();
+    QPlainTextEdit* makeListBox(const char* name, const QString& tip);
+    QLineEdit* makeLineEdit(const char* name, const QString& tip);
+    QCheckBox* makeCheckBox(const char* name, const QString& text, const QString& tip);
+
+    // Loading and enabling (FormQuillmarcBAccount.cpp)
+    void formLoad();
+    void readEditorMode();
+    void loadAccountRecord();
+    void loadDelString();
+    void loadPrintSettings();
+    void applyRemoteSwitch();
+    void loadFaxOption(const QString& accountNo);
+    void showSystemVersion();
+    void setForwardState(const QString& state);
+    void enableSmtpAuth(bool on);
+    void enablePhoneEditing(bool on);
+    void enablePrintOptions(bool on);
+    void enableOptionDel(bool on);
+    void tbsOptionsClick(int index);
+    void nextTab();
+
+    // Buttons (AccountEditorSaving.cpp)
+    void cmdOKClick();
+    void cmdDeleteClick();
+    bool validateAccount();
+    bool validateFieldCharacters();
+    bool validateSplitValues();
+    bool saveAccount(QString* error);
+    // False + error: nothing changed. True + notice: deleted, but some work files stayed.
+    bool deleteAccount(QString* error, QString* notice);
+    void warn(const QString& text, QWidget* focus);
+
+    bool m_centred = false;
+    QString m_faxOption = QStringLiteral("mail");
+
+public:
+    // The controls keep the names the users' manual and the tests refer to.
+    QTabWidget* tbsOptions = nullptr;
+    QWidget* frmAccount = nullptr;
+    QWidget* frmFillter = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdDelete = nullptr;
+
+    QLineEdit* txtID = nullptr;
+    QLineEdit* txtAccount = nullptr;
+    QLineEdit* txtRcvAddress = nullptr;
+    QLineEdit* txtRcvUserID = nullptr;
+    QLineEdit* txtRcvPassword = nullptr;
+    QLineEdit* txtRcvPOP = nullptr;
+    QLineEdit* txtRcvPOP_Port = nullptr;
+    QCheckBox* CheckAPOP = nullptr;
+    QLineEdit* txtRcvSMTP = nullptr;
+    QLineEdit* txtRcvSMTP_Port = nullptr;
+    QCheckBox* CheckSMTP = nullptr;
+    QLineEdit* txtSMTPUser = nullptr;
+    QLineEdit* txtSMTPPassword = nullptr;
+    QRadioButton* OptionAUTH[3] = {};
+    QButtonGroup* groupAUTH = nullptr;
+    QPlainTextEdit* txtSndTo = nullptr;
+    QPlainTextEdit* txtSndCC = nullptr;
+    QPlainTextEdit* txtSndBCC = nullptr;
+    QPlainTextEdit* txtSndFAX = nullptr;
+    QRadioButton* OptionFAX[2] = {};
+    QButtonGroup* groupFAX = nullptr;
+    QCheckBox* chkForward = nullptr;
+    QRadioButton* OptionDel[2] = {};
+    QButtonGroup* groupDel = nullptr;
+    QCheckBox* chkPrint = nullptr;
+    QRadioButton* OptionPrint[2] = {};
+    QButtonGroup* groupPrint = nullptr;
+    QComboBox* cmbFontPrn = nullptr;
+    QComboBox* cmbFontSizePrn = nullptr;
+    QComboBox* cmbFontFAX = nullptr;
+    QComboBox* cmbFontSizeFAX = nullptr;
+    QLineEdit* txtRmtAddress = nullptr;
+    QLabel* Label_OSVersion = nullptr;
+
+    QLineEdit* txtID2 = nullptr;
+    QLineEdit* txtAccount2 = nullptr;
+    QPlainTextEdit* txtFrom = nullptr;
+    QPlainTextEdit* txtSubject = nullptr;
+    QPlainTextEdit* txtBody = nullptr;
+    QCheckBox* CheckHeadder = nullptr;
+    QCheckBox* CheckPhone = nullptr;
+    QLineEdit* divChar = nullptr;
+    QLineEdit* divCount = nullptr;
+    QCheckBox* CheckRenban = nullptr;
+    QCheckBox* CheckSpace = nullptr;
+    QCheckBox* CheckSpaceW = nullptr;
+    QCheckBox* CheckTab = nullptr;
+    QCheckBox* CheckCRLF = nullptr;
+    QCheckBox* CheckSymbol = nullptr;
+    QPlainTextEdit* txtDelString = nullptr;
+};
+
+} // namespace qm::manager
