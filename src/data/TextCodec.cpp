@@ -138,3 +138,22 @@ bool writeTextExact(const QString &path, const QString &text, QString *error)
 }
 
 } // namespace qm
+
+namespace qm {
+
+QString toCp932Safe(const QString &text)
+{
+    if (encodeCp932(text))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        const QString one = text.mid(i, len);
+        out += encodeCp932(one) ? one : QStringLiteral("?");
+        i += len;
+    }
+    return out;
+}
+
+} // namespace qm

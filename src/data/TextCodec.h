@@ -42,3 +42,11 @@ bool writeTextLines(const QString &path, const QStringList &lines, QString *erro
 bool writeTextExact(const QString &path, const QString &text, QString *error = nullptr);
 
 } // namespace qm
+
+namespace qm {
+
+// The text with every character that has no CP932 form replaced by "?". For texts that come
+// from outside (mail headers) and must be written no matter what, such as log lines.
+QString toCp932Safe(const QString &text);
+
+} // namespace qm
