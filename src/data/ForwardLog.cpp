@@ -118,14 +118,18 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
         const auto stored = readStoredFile(p.logFile, error);
         if (!stored)
             return false;
-        const QString text = *decodeCp932(stored->plain, DecodeMode::Lenient);
+        // Lines with bytes that are not Shift-JIS cannot be written back as they were: drop them
+        // (the decoder marks them with U+FFFD, or U+001A for unassigned codes).
+        const auto strict = decodeCp932(stored->plain, DecodeMode::Strict);
+        const bool hadBadBytes = !strict;
+        const QString text = strict ? *strict : *decodeCp932(stored->plain, DecodeMode::Lenient);
         const qint64 nowDay = now.date().toJulianDay();
         const int nowHour = now.time().hour();
         const QStringList lines = splitLines(text);
         out.reserve(lines.size() + 1);
         for (const QString &line : lines) {
-            if (line.contains(QChar::ReplacementCharacter))
-                continue; // bytes that were not Shift-JIS: the line cannot be written back
+            if (hadBadBytes && (line.contains(QChar::ReplacementCharacter) || line.contains(QChar(0x1A))))
+                continue;
             const QStringList f = splitSettingsLine(line);
             if (f.size() != 5)
                 continue;
