@@ -60,13 +60,4 @@ struct CurrentAccount {
     bool forwards() const { return forwardState == u"1" || forwardState == u"2"; }
 };
 
-// Font and print settings of the current account (from the font table).
-struct FontSettings {
-    qint16 printMode = 0; // 0 off, 1 matching mail, 2 all new mail
-    QString printFontName = QStringLiteral("ＭＳ ゴシック");
-    qint16 printFontSize = 11;
-    QString faxFontName = QStringLiteral("ＭＳ ゴシック");
-    qint16 faxFontSize = 11;
-};
-
 } // namespace qm::service

@@ -1,5 +1,7 @@
 #include "service/EngineContext.h"
 
+#include "data/ForwardLog.h"
+#include "platform/mail/MailLibrary.h"
 #include "service/AccountFiles.h"
 
 #include <QCoreApplication>
@@ -29,10 +31,7 @@ void EngineContext::reportError(const QString &description)
 
 void EngineContext::writeLog(const QString &first, const QString &second, const QString &third)
 {
-    // Filled in with the log store.
-    Q_UNUSED(first);
-    Q_UNUSED(second);
-    Q_UNUSED(third);
+    WriteLog(first, second, third);
 }
 
 void EngineContext::showLog()
@@ -47,6 +46,12 @@ void EngineContext::sleep(int milliseconds)
         wait(milliseconds);
     else
         QThread::msleep(ulong(milliseconds));
+}
+
+mail::MailLibrary &EngineContext::mailLibrary()
+{
+    static mail::SystemMailLibrary system;
+    return mail ? *mail : system;
 }
 
 void EngineContext::processEvents()

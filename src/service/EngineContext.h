@@ -1,10 +1,11 @@
 #pragma once
 
+#include "data/AccountSettings.h"
 #include "data/Paths.h"
+#include "data/TimerSettings.h"
 #include "service/CurrentAccount.h"
 #include "service/Screen.h"
 
-#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -15,32 +16,18 @@ class MailLibrary;
 
 namespace qm::service {
 
-// The common settings as the service uses them (defaults are those of a missing file).
-struct CommonSettings {
-    qint16 intervalMinutes = 5;
-    qint16 logRetentionHours = 24;
-    qint16 remoteSettingsAllowed = 1;
-    qint16 passwordOn = 0;
-    QString password;
-    qint16 checkAtStart = 0;
-    qint16 checkAtExit = 0;
-    qint16 checkAtAccountSetting = 0;
-    qint16 detailLog = 0;
-};
-
 // Everything a forwarding cycle needs, passed to every engine step. The window service and
 // the headless service each own one; tests build their own with a fast wait and a set clock.
 struct EngineContext {
     FilePaths paths;               // Data/ files and the program folder
-    CommonSettings settings;       // reloaded by LoadTimerSettings
+    TimerSettings settings;        // reloaded by LoadTimerSettings
     bool faxPlatform = false;      // fax sending (and the mail-to-fax paths) only when true
     Screen *screen = nullptr;
     mail::MailLibrary *mail = nullptr;
 
     // The waits before deletions and between mail parts are real in the programs; tests
-    // shorten them. now() is the clock of the log lines.
+    // shorten them. (Log times come from qm::Clock.)
     std::function<void(int milliseconds)> wait;
-    std::function<QDateTime()> now;
 
     // State of the account being processed.
     CurrentAccount account;
@@ -55,6 +42,8 @@ struct EngineContext {
     void writeLog(const QString &first, const QString &second, const QString &third);
     void showLog();
     void sleep(int milliseconds);
+    // The mail library: the one given, or the real one.
+    mail::MailLibrary &mailLibrary();
     void processEvents();
 };
 

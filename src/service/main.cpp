@@ -1,7 +1,69 @@
-#include <cstdio>
+#include "data/Paths.h"
+#include "service/HeadlessService.h"
+#include "service/ui/InstanceLock.h"
 
-int main()
+#include <QCoreApplication>
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void say(const QString &text)
 {
-    std::fputs("quillmarc: not built yet\n", stderr);
-    return 1;
+    const QByteArray bytes = (text + u'\n').toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int usage()
+{
+    say(QStringLiteral("使い方: quillmarc [--headless | --run-once]\n"
+                       "  --headless  ウィンドウなしで常駐し、SIGTERM で終了します\n"
+                       "  --run-once  転送処理を1回行って終了します（エラーがあれば終了コード1）"));
+    return qm::service::kExitRefused;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using namespace qm::service;
+    if (argc == 1) {
+        say(QStringLiteral("quillmarc: ウィンドウ版はまだ用意されていません。"
+                           "--headless または --run-once で起動してください。"));
+        return kExitRefused;
+    }
+    if (argc != 2)
+        return usage();
+    HeadlessMode mode;
+    if (std::strcmp(argv[1], "--headless") == 0)
+        mode = HeadlessMode::Resident;
+    else if (std::strcmp(argv[1], "--run-once") == 0)
+        mode = HeadlessMode::RunOnce;
+    else
+        return usage();
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("quillmarc"));
+
+    QString error;
+    if (!qm::ensureDataDir(&error)) {
+        say(QStringLiteral("quillmarc: ") + error);
+        return kExitRefused;
+    }
+    const QString problem = HeadlessStartProblem();
+    if (!problem.isEmpty()) {
+        say(QStringLiteral("quillmarc: ") + problem);
+        return kExitRefused;
+    }
+    // The same lock as the window service: one service (or one-off cycle) per program folder.
+    qm::ui::InstanceLock instance(qm::filePaths().dataDir + QStringLiteral("/quillmarc.instance"));
+    if (!instance.tryLock()) {
+        say(QStringLiteral("quillmarc: ") +
+            (instance.heldElsewhere() ? QStringLiteral("すでに起動しています。")
+                                      : instance.error()));
+        return kExitRefused;
+    }
+    return RunHeadless(mode);
 }

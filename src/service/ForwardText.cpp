@@ -1,0 +1,132 @@
+#include "service/ForwardText.h"
+
+#include "service/AccountFiles.h"
+#include "service/CurrentAccount.h"
+#include "service/ReceiveFiles.h"
+
+namespace qm::service {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool anyOccurs(const QStringList &entries, const QString &text)
+{
+    for (const QString &entry : entries) {
+        if (!entry.isEmpty() && text.contains(entry))
+            return true;
+    }
+    return false;
+}
+
+// File name: the part after the last folder separator of either kind.
+QString fileNameOf(const QString &path)
+{
+    const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
+    return cut < 0 ? path : path.mid(cut + 1);
+}
+
+} // namespace
+
+QString BuildFaxText(const ParsedMessage &m)
+{
+    return m.date + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf + u' ' +
+           kCrLf + QStringLiteral("件  名：") + m.subject + kCrLf + u' ' + kCrLf + m.body;
+}
+
+QString BuildMailToFaxText(const ParsedMessage &m)
+{
+    return kCrLf + m.date + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf +
+           kCrLf + m.body;
+}
+
+bool MatchesForwardConditions(const CurrentAccount &a, const ParsedMessage &m)
+{
+    if (!a.conditionFrom && !a.conditionSubject && !a.conditionBody)
+        return true;
+    return anyOccurs(a.fromList, m.sender) || anyOccurs(a.subjectList, m.subject) ||
+           anyOccurs(a.bodyList, m.body);
+}
+
+bool Attachments::any() const
+{
+    for (const QString &p : paths) {
+        if (!p.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+Attachments AttachmentsOf(const ParsedMessage &m)
+{
+    Attachments result;
+    const QString prefix = QStringLiteral("File: ");
+    for (qsizetype i = 6; i < m.elements.size(); ++i) {
+        const QString &e = m.elements.at(i);
+        if (!e.startsWith(prefix))
+            continue;
+        const QString path = e.mid(prefix.size());
+        result.paths << path;
+        result.names << fileNameOf(path);
+    }
+    return result;
+}
+
+Attachments CollectAttachments(EngineContext &ctx, const ParsedMessage &m,
+                               const QString &receiveNumber, const AccountFiles &files)
+{
+    Attachments result = AttachmentsOf(m);
+    for (qsizetype i = 0; i < result.paths.size(); ++i)
+        AddAttachmentRecord(ctx, files, receiveNumber, int(i + 1), result.paths.at(i),
+                            result.names.at(i));
+    return result;
+}
+
+const QStringList &DecorationList()
+{
+    static const QStringList list = {
+        QStringLiteral("--"), QStringLiteral("=="), QStringLiteral("__"), QStringLiteral("<<"),
+        QStringLiteral(">>"), QStringLiteral("(("), QStringLiteral("))"), QStringLiteral("■■"),
+        QStringLiteral("◆◆"), QStringLiteral("□□"), QStringLiteral("▼▼"), QStringLiteral("▲▲"),
+        QStringLiteral("▼▽"), QStringLiteral("◆◇"), QStringLiteral("━"), QStringLiteral("┃"),
+        QStringLiteral("┏"), QStringLiteral("┓"), QStringLiteral("┗"), QStringLiteral("┛"),
+        QStringLiteral("╋"), QStringLiteral("┳"), QStringLiteral("┻"), QStringLiteral("┣"),
+        QStringLiteral("┫"), QStringLiteral("┌"), QStringLiteral("│"), QStringLiteral("┐"),
+        QStringLiteral("┘"), QStringLiteral("└"), QStringLiteral("├"), QStringLiteral("┬"),
+        QStringLiteral("┤"), QStringLiteral("┴"), QStringLiteral("┼")};
+    return list;
+}
+
+QString EditForwardText(const CurrentAccount &a, const QString &body,
+                        const QStringList &deleteStrings, const QString &receiveNumber,
+                        const Attachments &attachments)
+{
+    QString text = body;
+    // QString::replace scans left to right without overlap: three spaces leave one.
+    if (a.dropSpaces == u"1")
+        text.replace(QStringLiteral("  "), QString());
+    if (a.dropWideSpaces == u"1")
+        text.replace(QStringLiteral("\u3000\u3000"), QString());
+    if (a.dropTabs == u"1")
+        text.remove(u'\t');
+    if (a.dropLineBreaks == u"1")
+        text.remove(kCrLf);
+    if (a.dropSymbols == u"1") {
+        for (const QString &entry : DecorationList())
+            text.remove(entry);
+        for (const QString &s : deleteStrings) {
+            if (!s.isEmpty())
+                text.remove(s);
+        }
+        // Appended after the clean-up so the heading's brackets survive it.
+        if (attachments.any()) {
+            text += kCrLf + QStringLiteral("<添付ファイル>");
+            for (qsizetype i = 0; i < attachments.paths.size(); ++i)
+                text += kCrLf + AttachmentKey(receiveNumber, int(i + 1)) + u'=' +
+                        attachments.names.at(i);
+        }
+    }
+    return text;
+}
+
+} // namespace qm::service

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace qm::service {
+
+struct EngineContext;
+
+// One account's part of a cycle: fetch the mailbox, and take every message not yet handled
+// through the per-message sequence. False after a run-time error (already reported).
+bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo);
+
+// Deletes the message at a 1-based position from the server (after the 2,000 ms pause).
+void DeleteServerMessage(EngineContext &ctx, int position);
+
+} // namespace qm::service

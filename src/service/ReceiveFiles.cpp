@@ -1,0 +1,144 @@
+#include "service/ReceiveFiles.h"
+
+#include "data/AtomicFile.h"
+#include "data/SettingsLine.h"
+#include "data/TextCodec.h"
+#include "service/AccountFiles.h"
+#include "service/EngineContext.h"
+#include "service/RuntimeError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace qm::service {
+
+namespace {
+
+QStringList readLines(const QString &path)
+{
+    return readTextLines(path, DecodeMode::Lenient).value_or(QStringList());
+}
+
+void removeFilesIn(const QString &folder)
+{
+    QDir dir(folder);
+    if (!dir.exists())
+        return;
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names)
+        QFile::remove(dir.filePath(name));
+}
+
+} // namespace
+
+void PrepareAccountDataFolder(const AccountFiles &files)
+{
+    if (QFileInfo(files.dataFolder).isDir())
+        return;
+    if (!QDir().mkpath(files.dataFolder))
+        throw RuntimeError(QStringLiteral("フォルダを作成できません: ") + files.dataFolder);
+    const QStringList oldNames = {QStringLiteral("MailRcv.log"), QStringLiteral("RecvNo.txt"),
+                                  QStringLiteral("AttachNo.txt")};
+    for (const QString &name : oldNames) {
+        const QString oldPath = files.workFolder + u'/' + name;
+        if (!QFile::exists(oldPath))
+            continue;
+        const QString newPath = files.dataFolder + u'/' + name;
+        if (QFile::copy(oldPath, newPath))
+            QFile::remove(oldPath);
+    }
+}
+
+void ClearAccountFiles(const AccountFiles &files)
+{
+    removeFilesIn(files.workFolder);
+    removeFilesIn(files.attachFolder);
+    removeFilesIn(files.dataFolder);
+}
+
+QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files)
+{
+    try {
+        if (!QFile::exists(files.receiveCounter)) {
+            const QString first = QStringLiteral("00001");
+            if (!writeTextLines(files.receiveCounter, {joinQuoted({first, QString()})}))
+                return QStringLiteral("0");
+            return first;
+        }
+        const QStringList lines = readLines(files.receiveCounter);
+        const QStringList fields = splitSettingsLine(lines.value(0));
+        bool ok = false;
+        const int last = fields.value(0).trimmed().toInt(&ok);
+        if (!ok || last < 0)
+            return QStringLiteral("0");
+        if (last >= 32767) {
+            // Numbers are never reused while the mailbox keeps its mail: an old forwarded
+            // text may still name a number, and a request for it must not reach a newer file.
+            ctx.writeLog(ctx.account.accountName,
+                         QStringLiteral("受信番号が上限の32767に達しています"), QString());
+            ctx.showLog();
+            return QStringLiteral("0");
+        }
+        const QString next = QStringLiteral("%1").arg(last + 1, 5, 10, QLatin1Char('0'));
+        if (!writeTextLines(files.receiveCounter, {joinQuoted({next, QString()})}))
+            return QStringLiteral("0");
+        return next;
+    } catch (...) {
+        return QStringLiteral("0");
+    }
+}
+
+QString AttachmentKey(const QString &receiveNumber, int position)
+{
+    return receiveNumber + QString::number(position);
+}
+
+void AddAttachmentRecord(EngineContext &, const AccountFiles &files,
+                         const QString &receiveNumber, int position, const QString &path,
+                         const QString &fileName)
+{
+    if (path.isEmpty() || receiveNumber == u"0")
+        return;
+    if (!isStorableField(path) || !isStorableField(fileName))
+        return;
+    QStringList lines = readLines(files.attachmentIndex);
+    lines << joinQuoted({AttachmentKey(receiveNumber, position), path, fileName});
+    writeTextLines(files.attachmentIndex, lines);
+}
+
+ReceivedList::ReceivedList(QString path) : m_path(std::move(path))
+{
+    m_lines = readLines(m_path);
+    for (const QString &line : std::as_const(m_lines)) {
+        QString name = line;
+        name.remove(u'"');
+        m_names.insert(name);
+    }
+}
+
+bool ReceivedList::IsAlreadyReceived(const QString &messageFile) const
+{
+    const QFileInfo info(messageFile);
+    if (!info.exists())
+        return false;
+    const QString name = info.fileName();
+    return !name.isEmpty() && m_names.contains(name);
+}
+
+bool ReceivedList::MarkReceived(const QString &messageFile)
+{
+    const QFileInfo info(messageFile);
+    if (!info.exists())
+        return false;
+    const QString name = info.fileName();
+    QStringList lines = m_lines;
+    lines << joinQuoted({name});
+    if (!writeTextLines(m_path, lines))
+        return false;
+    m_lines = lines;
+    m_names.insert(name);
+    return true;
+}
+
+} // namespace qm::service

@@ -1,0 +1,162 @@
+#include "service/RemoteSettings.h"
+
+#include "data/AccountFile.h"
+#include "service/EngineContext.h"
+#include "service/ForwardMail.h"
+#include "service/Numeric.h"
+
+namespace qm::service {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kRemoteError = QStringLiteral("リモート設定エラー");
+
+void reply(EngineContext &ctx, const QString &subject, const QString &body)
+{
+    const QString address = ctx.account.remoteAddress;
+    SendReplyMail(ctx, address, address, subject, body);
+}
+
+void refuse(EngineContext &ctx, const QString &logText, const QString &replyBody)
+{
+    ctx.writeLog(ctx.account.accountName, kRemoteError, logText);
+    ctx.showLog();
+    reply(ctx, kRemoteError, replyBody);
+}
+
+QString commandFor(const QString &subject)
+{
+    if (subject == u"転送開始")
+        return QStringLiteral("Start");
+    if (subject == u"転送終了" || subject == u"転送停止")
+        return QStringLiteral("Stop");
+    if (subject == u"ファックス")
+        return QStringLiteral("FAX");
+    if (subject == u"メール")
+        return QStringLiteral("Mail");
+    return QString();
+}
+
+bool isValidValue(const QString &command, const QString &line)
+{
+    if (command == u"FAX")
+        return IsNumeric(QString(line).remove(u'-'));
+    return line.contains(u'@');
+}
+
+} // namespace
+
+bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString &body,
+                      const QString &accountNo)
+{
+    const QString command = commandFor(subject);
+    if (command.isEmpty())
+        return false;
+    const QString noNumberReply = QStringLiteral("本文の1行目にアカウント番号がありません。");
+    if (body.isEmpty()) {
+        refuse(ctx, QStringLiteral("本文にアカウント番号なし"), noNumberReply);
+        return true;
+    }
+    const QStringList lines = body.split(kCrLf);
+    const QString first = lines.first();
+    if (first.isEmpty() || first.size() > 2) {
+        refuse(ctx, QStringLiteral("アカウント番号なし"), noNumberReply);
+        return true;
+    }
+    // A command for another account is consumed without a word: it was not meant for us.
+    if (FormatTwoDigits(first) != accountNo)
+        return true;
+
+    QStringList values;
+    if (command == u"FAX" || command == u"Mail") {
+        bool allValid = true;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QString &line = lines.at(i);
+            if (line.isEmpty())
+                continue;
+            if (isValidValue(command, line))
+                values << line;
+            else
+                allValid = false;
+        }
+        if (!allValid) {
+            const QString problem = subject + QStringLiteral("の設定データが正しくありません。");
+            refuse(ctx, problem, problem + kCrLf + QStringLiteral("----------------") + kCrLf + body);
+            return true;
+        }
+    }
+    ApplyRemoteCommand(ctx, command, accountNo, values.join(u','));
+    return true;
+}
+
+bool ApplyRemoteCommand(EngineContext &ctx, const QString &command, const QString &accountNo,
+                        const QString &valueList)
+{
+    QString storedList = valueList;
+    storedList.replace(u',', u'\t');
+    QString name;
+    const RewriteResult result =
+        rewriteAccountFile(accountNo,
+                           [&](AccountRecord &record) {
+                               if (command == u"Start")
+                                   record.ForwardState = QStringLiteral("1");
+                               else if (command == u"Stop")
+                                   record.ForwardState = QStringLiteral("0");
+                               else if (command == u"FAX")
+                                   record.FaxNumbers = storedList;
+                               else if (command == u"Mail")
+                                   record.ForwardTo = storedList;
+                               name = record.AccountName;
+                           },
+                           std::nullopt);
+    if (!result.ok) {
+        ctx.reportError(result.error);
+        return false;
+    }
+    if (!result.replaced)
+        return true;
+
+    QString shown = valueList;
+    shown.replace(u',', u' ');
+    QString listed = valueList;
+    listed.replace(QStringLiteral(","), kCrLf);
+
+    QString logText;
+    QString logValue;
+    QString subject;
+    QString body;
+    if (command == u"Start") {
+        logText = QStringLiteral("転送開始（リモート設定）");
+        subject = QStringLiteral("転送開始OK");
+        body = name + kCrLf + QStringLiteral("転送処理を開始しました");
+    } else if (command == u"Stop") {
+        logText = QStringLiteral("転送停止（リモート設定）");
+        subject = QStringLiteral("転送停止OK");
+        body = name + kCrLf + QStringLiteral("転送処理を停止しました");
+    } else if (command == u"Mail" && !valueList.isEmpty()) {
+        logText = QStringLiteral("メールアドレス変更（リモート設定）");
+        logValue = shown;
+        subject = QStringLiteral("アドレス変更OK");
+        body = name + kCrLf + QStringLiteral("アドレス変更") + kCrLf + listed;
+    } else if (command == u"Mail") {
+        logText = QStringLiteral("メールアドレス削除（リモート設定）");
+        subject = QStringLiteral("アドレス削除OK");
+        body = name + kCrLf + QStringLiteral("メールアドレスを削除しました");
+    } else if (command == u"FAX" && !valueList.isEmpty()) {
+        logText = QStringLiteral("FAX番号変更（リモート設定）");
+        logValue = shown;
+        subject = QStringLiteral("FAX番号変更OK");
+        body = name + kCrLf + QStringLiteral("FAX番号変更") + kCrLf + listed;
+    } else {
+        logText = QStringLiteral("FAX番号削除（リモート設定）");
+        subject = QStringLiteral("FAX番号削除OK");
+        body = name + kCrLf + QStringLiteral("FAX番号を削除しました");
+    }
+    ctx.writeLog(name, logText, logValue);
+    ctx.showLog();
+    reply(ctx, subject, body);
+    return true;
+}
+
+} // namespace qm::service
