@@ -97,12 +97,16 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
     const QStringList lines = forwardTextLines(text);
     const qreal dotsPerPt = printer.resolution() / 72.0;
     const QFontMetricsF fm(font, &printer);
-    const qreal pitch = std::max(kRowPt * dotsPerPt, fm.lineSpacing());
+    qreal pitch = std::max(kRowPt * dotsPerPt, fm.lineSpacing());
     const qreal column = kColumnPt * dotsPerPt;
     const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
     int perPage = tableLinesPerPage(size);
-    if (perPage == 0)
+    if (perPage == 0) {
         perPage = std::max(1, int(std::floor(area.height() / pitch)) - kRowsAbove - 1);
+    } else {
+        // The table's count must fit the page: tighten the leading, never the glyphs.
+        pitch = std::max(qreal(size) * dotsPerPt, std::min(pitch, area.height() / (perPage + kRowsAbove + 1)));
+    }
 
     const QList<QStringList> pages = paginateLines(lines, perPage);
     if (pages.isEmpty()) {
