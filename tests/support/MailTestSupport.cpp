@@ -191,7 +191,7 @@ QString deliverRaw(const QString &user, const QByteArray &raw, QString *error)
     const QString name = QStringLiteral("%1.P%2Q%3.qmtest")
                              .arg(QDateTime::currentMSecsSinceEpoch())
                              .arg(::getpid())
-                             .arg(counter.fetchAndAddRelaxed(1));
+                             .arg(counter.fetchAndAddRelaxed(1), 8, 10, QLatin1Char('0'));
     const QByteArray tmpPath = QFile::encodeName(dir + QStringLiteral("/tmp/") + name);
     const QByteArray newPath = QFile::encodeName(dir + QStringLiteral("/new/") + name);
     const int fd = ::open(tmpPath.constData(), O_WRONLY | O_CREAT | O_EXCL, 0664);

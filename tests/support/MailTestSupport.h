@@ -6,7 +6,7 @@
 // from the SMTP server's spool folder.
 //
 // Users: u01..u99 with passwords p01..p99 (userName(n) / userPassword(n)), plus "bench"
-// ("benchpw") and "colon" ("pa:ss:word"). To keep suites apart:
+// ("benchpw"); the SMTP server also knows "colon" ("pa:ss:word"). To keep suites apart:
 //   u01..u79  engine and other tests,   u80..u99  mail library tests,   bench  benchmarks.
 // The SMTP server accepts mail with or without AUTH (the users above, PLAIN/LOGIN/CRAM-MD5)
 // and refuses every sender of QM_SMTP_REFUSED_DOMAIN with 521. Filter received mail by a

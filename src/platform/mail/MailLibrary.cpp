@@ -20,11 +20,6 @@ MailTimeouts mailTimeouts()
     return {g_connectSeconds.load(), g_idleSeconds.load()};
 }
 
-MailResult RcvMail(const QString &, const QString &, const QString &, const QString &,
-                   const QString &)
-{
-    return MailResult::message(QStringLiteral("受信処理は未実装です"));
-}
 
 MailResult ReadMail(const QString &, const QString &, const QString &)
 {

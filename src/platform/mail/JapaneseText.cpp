@@ -1,0 +1,329 @@
+#include "platform/mail/JapaneseText.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <glib.h>
+
+namespace qm::mail {
+
+namespace {
+
+bool isAscii7(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool decodeWith(const char *name, const QByteArray &bytes, QString *out)
+{
+    QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
+    if (!decoder.isValid())
+        return false;
+    QString s = decoder.decode(bytes);
+    if (decoder.hasError())
+        return false;
+    *out = s;
+    return true;
+}
+
+// EUC-JP by its byte structure; ICU accepts too much to tell it from CP932.
+bool looksEucJp(const QByteArray &b)
+{
+    bool eight = false;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        const uchar c = uchar(b.at(i));
+        if (c < 0x80)
+            continue;
+        eight = true;
+        auto trail = [&](qsizetype j, uchar lo, uchar hi) {
+            return j < b.size() && uchar(b.at(j)) >= lo && uchar(b.at(j)) <= hi;
+        };
+        if (c == 0x8E) {
+            if (!trail(i + 1, 0xA1, 0xDF))
+                return false;
+            i += 1;
+        } else if (c == 0x8F) {
+            if (!trail(i + 1, 0xA1, 0xFE) || !trail(i + 2, 0xA1, 0xFE))
+                return false;
+            i += 2;
+        } else if (c >= 0xA1 && c <= 0xFE) {
+            if (!trail(i + 1, 0xA1, 0xFE))
+                return false;
+            i += 1;
+        } else {
+            return false;
+        }
+    }
+    return eight;
+}
+
+QString guess(const QByteArray &bytes)
+{
+    QString s;
+    if (isAscii7(bytes)) {
+        if (bytes.contains("\x1b$") && decodeWith("ISO-2022-JP", bytes, &s))
+            return s;
+        return QString::fromLatin1(bytes);
+    }
+    if (decodeWith("UTF-8", bytes, &s))
+        return s;
+    if (looksEucJp(bytes) && decodeWith("EUC-JP", bytes, &s))
+        return s;
+    if (decodeWith("Shift_JIS", bytes, &s))
+        return s;
+    // Nothing fits cleanly: keep what can be read rather than nothing.
+    return QStringDecoder("Shift_JIS").decode(bytes);
+}
+
+QByteArray icuName(QByteArray charset)
+{
+    charset = charset.trimmed().toLower();
+    const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix
+    if (star >= 0)
+        charset.truncate(star);
+    if (charset == "shift_jis" || charset == "shift-jis" || charset == "sjis" || charset == "x-sjis"
+        || charset == "cp932" || charset == "windows-31j" || charset == "ms932" || charset == "ms_kanji"
+        || charset == "csshiftjis")
+        return "Shift_JIS";
+    if (charset.startsWith("iso-2022-jp") || charset == "csiso2022jp" || charset == "jis")
+        return "ISO-2022-JP";
+    if (charset == "euc-jp" || charset == "x-euc-jp" || charset == "eucjp" || charset == "euc-jp-ms")
+        return "EUC-JP";
+    if (charset == "utf8")
+        return "UTF-8";
+    return charset;
+}
+
+} // namespace
+
+QString decodeText(const QByteArray &bytes, const QByteArray &charset)
+{
+    const QByteArray name = icuName(charset);
+    const bool unlabelled = name.isEmpty() || name == "us-ascii" || name == "ascii";
+    QString s;
+    if (!unlabelled && decodeWith(name.constData(), bytes, &s)) {
+        // A Latin label on 8-bit bytes is usually a Japanese mailer that did not say.
+        const bool latin = name.startsWith("iso-8859-1") || name == "windows-1252";
+        if (!latin || isAscii7(bytes) || !(looksEucJp(bytes) || decodeWith("UTF-8", bytes, &s)))
+            return latin ? QStringDecoder(name.constData()).decode(bytes) : s;
+        return guess(bytes);
+    }
+    return guess(bytes);
+}
+
+QString decodeHeaderText(const QByteArray &raw)
+{
+    // Unfold: line breaks inside a header value carry no meaning.
+    QByteArray value = raw;
+    value.replace("\r\n", "\n");
+    value.replace('\r', '\n');
+    static const QRegularExpression fold(QStringLiteral("\\n(?=[ \\t])"));
+    QString latin = QString::fromLatin1(value).remove(fold).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    value = latin.toLatin1();
+
+    static const QRegularExpression word(QStringLiteral("=\\?([^?\\s]+)\\?([BbQq])\\?([^?\\s]*)\\?="));
+    QString result;
+    QByteArray pendingCharset;
+    QByteArray pendingBytes;
+    auto flush = [&] {
+        if (!pendingCharset.isEmpty())
+            result += decodeText(pendingBytes, pendingCharset);
+        pendingCharset.clear();
+        pendingBytes.clear();
+    };
+    qsizetype pos = 0;
+    auto it = word.globalMatch(latin);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QByteArray between = value.mid(pos, m.capturedStart() - pos);
+        // Space between two encoded words is not part of the text.
+        if (!(between.trimmed().isEmpty() && !pendingCharset.isEmpty())) {
+            flush();
+            result += decodeText(between);
+        }
+        const QByteArray charset = m.captured(1).toLatin1();
+        QByteArray payload = m.captured(3).toLatin1();
+        QByteArray bytes;
+        if (m.captured(2).compare(QLatin1String("B"), Qt::CaseInsensitive) == 0) {
+            bytes = QByteArray::fromBase64(payload);
+        } else {
+            payload.replace('_', ' ');
+            bytes = QByteArray::fromPercentEncoding(payload, '=');
+        }
+        if (!pendingCharset.isEmpty() && icuName(pendingCharset) != icuName(charset))
+            flush();
+        pendingCharset = charset;
+        pendingBytes += bytes;
+        pos = m.capturedEnd();
+    }
+    flush();
+    result += decodeText(value.mid(pos));
+    return result.trimmed();
+}
+
+QString jisFriendly(const QString &text)
+{
+    QString s = text;
+    s.replace(QChar(0xFF5E), QChar(0x301C)); // FULLWIDTH TILDE -> WAVE DASH
+    s.replace(QChar(0x2225), QChar(0x2016)); // PARALLEL TO -> DOUBLE VERTICAL LINE
+    s.replace(QChar(0xFF0D), QChar(0x2212)); // FULLWIDTH HYPHEN-MINUS -> MINUS SIGN
+    s.replace(QChar(0xFFE0), QChar(0x00A2)); // cent
+    s.replace(QChar(0xFFE1), QChar(0x00A3)); // pound
+    s.replace(QChar(0xFFE2), QChar(0x00AC)); // not
+    return s;
+}
+
+bool encodeIso2022Jp(const QString &text, QByteArray *out)
+{
+    // glibc's converter is strict JIS X 0208: what it accepts every client can show.
+    const QByteArray utf8 = text.toUtf8();
+    gsize written = 0;
+    GError *err = nullptr;
+    gchar *converted = g_convert(utf8.constData(), utf8.size(), "ISO-2022-JP", "UTF-8", nullptr, &written, &err);
+    if (!converted) {
+        g_clear_error(&err);
+        return false;
+    }
+    *out = QByteArray(converted, qsizetype(written));
+    g_free(converted);
+    return true;
+}
+
+QByteArray encodeHeaderText(const QString &text)
+{
+    bool ascii = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80 || c.unicode() < 0x20) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return text.toLatin1();
+
+    QByteArray probe;
+    const QString jis = jisFriendly(text);
+    const bool useJis = encodeIso2022Jp(jis, &probe);
+    const QString source = useJis ? jis : text;
+    const QByteArray prefix = useJis ? "=?ISO-2022-JP?B?" : "=?UTF-8?B?";
+    // 75 characters per word: 57 of them base64, i.e. 42 bytes of text.
+    constexpr qsizetype kMaxBytes = 42;
+    auto encodeChunk = [&](const QString &chunk) {
+        QByteArray b;
+        if (useJis)
+            encodeIso2022Jp(chunk, &b);
+        else
+            b = chunk.toUtf8();
+        return b;
+    };
+    QList<QByteArray> words;
+    QString chunk;
+    QByteArray chunkBytes;
+    qsizetype i = 0;
+    while (i < source.size()) {
+        // Never split a surrogate pair.
+        const qsizetype len = (source.at(i).isHighSurrogate() && i + 1 < source.size()) ? 2 : 1;
+        const QString next = chunk + source.mid(i, len);
+        const QByteArray nextBytes = encodeChunk(next);
+        if (nextBytes.size() > kMaxBytes && !chunk.isEmpty()) {
+            words << prefix + chunkBytes.toBase64() + "?=";
+            chunk.clear();
+            chunkBytes.clear();
+            continue;
+        }
+        chunk = next;
+        chunkBytes = nextBytes;
+        i += len;
+    }
+    if (!chunk.isEmpty())
+        words << prefix + chunkBytes.toBase64() + "?=";
+    return words.join("\r\n ");
+}
+
+QString htmlToText(const QString &html)
+{
+    QString s = html;
+    static const QRegularExpression invisible(
+        QStringLiteral("<(script|style|head|title)\\b[^>]*>.*?</\\1\\s*>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression comments(QStringLiteral("<!--.*?-->"),
+                                             QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression lineBreaks(
+        QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6]|/table|/blockquote|hr)\\b[^>]*>|<(p|li|tr|div)\\b[^>]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression cells(QStringLiteral("</t[dh]\\s*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression spaces(QStringLiteral("[ \\t\\r\\n]+"));
+    s.remove(comments);
+    s.remove(invisible);
+    s.replace(spaces, QStringLiteral(" "));
+    s.replace(lineBreaks, QStringLiteral("\n"));
+    s.replace(cells, QStringLiteral("\t"));
+    s.remove(tags);
+
+    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
+    QString out;
+    qsizetype pos = 0;
+    auto it = entity.globalMatch(s);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += s.mid(pos, m.capturedStart() - pos);
+        const QString name = m.captured(1);
+        char32_t code = 0;
+        if (name.startsWith(QLatin1String("#x")) || name.startsWith(QLatin1String("#X")))
+            code = name.mid(2).toUInt(nullptr, 16);
+        else if (name.startsWith(QLatin1Char('#')))
+            code = name.mid(1).toUInt();
+        else if (name == QLatin1String("amp"))
+            code = '&';
+        else if (name == QLatin1String("lt"))
+            code = '<';
+        else if (name == QLatin1String("gt"))
+            code = '>';
+        else if (name == QLatin1String("quot"))
+            code = '"';
+        else if (name == QLatin1String("apos"))
+            code = '\'';
+        else if (name == QLatin1String("nbsp"))
+            code = ' ';
+        else if (name == QLatin1String("yen"))
+            code = 0xA5;
+        else if (name == QLatin1String("copy"))
+            code = 0xA9;
+        if (code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF))
+            out += QString::fromUcs4(&code, 1);
+        else
+            out += m.captured(0);
+        pos = m.capturedEnd();
+    }
+    out += s.mid(pos);
+
+    QStringList lines = out.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = line.trimmed();
+    // Collapse runs of empty lines left by nested blocks.
+    QStringList kept;
+    for (const QString &line : lines) {
+        if (line.isEmpty() && (kept.isEmpty() || kept.last().isEmpty()))
+            continue;
+        kept << line;
+    }
+    while (!kept.isEmpty() && kept.last().isEmpty())
+        kept.removeLast();
+    return kept.join(QStringLiteral("\r\n"));
+}
+
+QString withCrLf(const QString &text)
+{
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return s;
+}
+
+} // namespace qm::mail

@@ -1,0 +1,74 @@
+#pragma once
+
+// libcurl plumbing shared by the POP3 and SMTP sides: one configured handle per
+// session, the server's replies kept for error texts, and error texts a user can act on.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <curl/curl.h>
+
+namespace qm::mail {
+
+struct ServerAddress {
+    QString host;
+    int port = 0;
+    QString display() const; // host:port
+};
+
+// "host" or "host TAB port"; defaultPort when no port is given. False for an empty host
+// or a port that is not 1..65535.
+bool parseServerAddress(const QString &text, int defaultPort, ServerAddress *out);
+
+enum class Protocol { Pop3, Smtp };
+
+class CurlSession {
+public:
+    explicit CurlSession(Protocol protocol);
+    ~CurlSession();
+    CurlSession(const CurlSession &) = delete;
+    CurlSession &operator=(const CurlSession &) = delete;
+
+    CURL *handle() const { return m_curl; }
+    bool valid() const { return m_curl != nullptr; }
+
+    // Sets up TLS (implicit when implicitTls, else STARTTLS when offered), certificate
+    // checks, time-outs and the reply capture. Returns the URL prefix ("pop3s://host:port").
+    QByteArray configure(const ServerAddress &server, bool implicitTls);
+
+    // Runs one transfer; remembers the result for errorText().
+    CURLcode perform();
+
+    // The server's reply lines seen so far (most recent last, bounded).
+    const QStringList &replies() const { return m_replies; }
+    QString greeting() const { return m_greeting; }
+    QString lastReply() const { return m_replies.isEmpty() ? QString() : m_replies.last(); }
+    // Last reply that starts with the given prefix ("-ERR"), or "".
+    QString lastReplyStartingWith(const QString &prefix) const;
+    long responseCode() const;
+
+    // Japanese error text naming the server, what went wrong and what the server said.
+    QString errorText(CURLcode code, const QString &serverAnswer = QString()) const;
+
+    void clearReplies() { m_replies.clear(); }
+
+private:
+    static int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *self);
+
+    Protocol m_protocol;
+    CURL *m_curl = nullptr;
+    ServerAddress m_server;
+    char m_errorBuffer[CURL_ERROR_SIZE] = {};
+    QStringList m_replies;
+    QString m_greeting;
+    QByteArray m_pending;
+    QByteArray m_caFile;
+};
+
+// Writes transferred data to a stdio FILE.
+size_t writeToFile(char *data, size_t size, size_t count, void *file);
+// Appends transferred data to a QByteArray.
+size_t writeToBuffer(char *data, size_t size, size_t count, void *buffer);
+
+} // namespace qm::mail
