@@ -42,6 +42,30 @@ QMutex g_keyMutex;
 QHash<QByteArray, Keys> g_keys; // per salt: a key derivation is paid once per process
 QByteArray g_processSalt;       // one salt for everything this process encrypts
 
+// The last envelope this process wrote or read for each stored file, with its plain text:
+// the log is rewritten on every line, and decrypting an unchanged file again is wasted work.
+struct KnownEnvelope {
+    QByteArray stored;
+    QByteArray plain;
+};
+QMutex g_knownMutex;
+QHash<QString, KnownEnvelope> g_known;
+
+void remember(const QString &path, const QByteArray &stored, const QByteArray &plain)
+{
+    QMutexLocker lock(&g_knownMutex);
+    g_known.insert(path, KnownEnvelope{stored, plain});
+}
+
+std::optional<QByteArray> knownPlain(const QString &path, const QByteArray &stored)
+{
+    QMutexLocker lock(&g_knownMutex);
+    const auto it = g_known.constFind(path);
+    if (it != g_known.constEnd() && it->stored == stored)
+        return it->plain;
+    return std::nullopt;
+}
+
 void setError(QString *error, const QString &text)
 {
     if (error)
@@ -234,8 +258,13 @@ std::optional<StoredRead> readStoredFile(const QString &path, QString *error)
     if (looksEncrypted(*bytes)) {
         // Decrypted whatever the switch says: a file must stay readable after the marker is
         // removed by hand, and the next write then stores it plain.
+        if (auto plain = knownPlain(path, *bytes)) {
+            result.plain = std::move(*plain);
+            return result;
+        }
         QString why;
         if (auto plain = decryptBytes(*bytes, &why)) {
+            remember(path, *bytes, *plain);
             result.plain = std::move(*plain);
             return result;
         }
@@ -251,8 +280,12 @@ std::optional<StoredRead> readStoredFile(const QString &path, QString *error)
 bool writeStoredFile(const QString &path, const QByteArray &plain, QString *error)
 {
     if (encryptionOn()) {
-        if (const auto enc = encryptBytes(plain))
-            return writeFileAtomic(path, *enc, error);
+        if (const auto enc = encryptBytes(plain)) {
+            if (!writeFileAtomic(path, *enc, error))
+                return false;
+            remember(path, *enc, plain);
+            return true;
+        }
         // Falls through: an unencrypted file beats no file.
     }
     return writeFileAtomic(path, plain, error);
