@@ -1,0 +1,142 @@
+#include "service/CurrentAccount.h"
+#include "service/ForwardMail.h"
+#include "service/ForwardText.h"
+#include "service/Numeric.h"
+#include "service/RuntimeError.h"
+
+#include <gtest/gtest.h>
+
+using namespace qm::service;
+
+namespace {
+
+CurrentAccount mobileAccount()
+{
+    CurrentAccount a;
+    a.phoneEditing = QStringLiteral("1");
+    a.dropSpaces = a.dropWideSpaces = a.dropTabs = a.dropLineBreaks = a.dropSymbols =
+        QStringLiteral("1");
+    return a;
+}
+
+ParsedMessage message(const QString &sender, const QString &subject, const QString &body)
+{
+    ParsedMessage m;
+    m.date = QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900");
+    m.sender = sender;
+    m.subject = subject;
+    m.body = body;
+    return m;
+}
+
+} // namespace
+
+TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecoration)
+{
+    const ParsedMessage m = message("a@x.jp", "会議", "━━ 本文 ━━\r\n");
+    EXPECT_EQ(BuildFaxText(m), QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900\r\n \r\n差出人：a@x.jp"
+                                              "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
+    EXPECT_EQ(BuildMailToFaxText(m), QStringLiteral("\r\nMon, 07 Dec 2026 10:00:00 +0900\r\n\r\n"
+                                                    "差出人：a@x.jp\r\n\r\n━━ 本文 ━━\r\n"));
+}
+
+TEST(ForwardText, ConditionsAreCaseSensitiveAndTriedFromSubjectToBody)
+{
+    CurrentAccount a;
+    EXPECT_TRUE(MatchesForwardConditions(a, message("x@y", "s", "b"))) << "no conditions";
+
+    a.conditionFrom = a.conditionSubject = a.conditionBody = true;
+    a.fromList = {QStringLiteral("boss@example.jp"), QString()};
+    a.subjectList = {QStringLiteral("至急")};
+    a.bodyList = {QStringLiteral("請求書")};
+    EXPECT_TRUE(MatchesForwardConditions(a, message("上司 <boss@example.jp>", "", "")));
+    EXPECT_FALSE(MatchesForwardConditions(a, message("BOSS@EXAMPLE.JP", "", "")));
+    EXPECT_TRUE(MatchesForwardConditions(a, message("other@x", "件名", "先月の請求書です")));
+    EXPECT_FALSE(MatchesForwardConditions(a, message("other@x", "件名", "本文")))
+        << "an empty entry must not match everything";
+}
+
+TEST(ForwardText, MobileEditingRemovesPairsLeftToRight)
+{
+    CurrentAccount a = mobileAccount();
+    a.dropSymbols = QStringLiteral("0");
+    a.dropLineBreaks = QStringLiteral("0");
+    EXPECT_EQ(EditForwardText(a, "a   b    c", {}, "00001", {}), QStringLiteral("a bc"));
+    EXPECT_EQ(EditForwardText(a, "全\u3000\u3000\u3000角", {}, "00001", {}),
+              QStringLiteral("全\u3000角"));
+    a.dropLineBreaks = QStringLiteral("1");
+    EXPECT_EQ(EditForwardText(a, "1\r\n2\n3\r4\t5", {}, "00001", {}),
+              QStringLiteral("12\n3\r45"));
+}
+
+TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
+{
+    const CurrentAccount a = mobileAccount();
+    Attachments att;
+    att.paths = {QStringLiteral("/p/MlTmp01/Attach/report.doc"), QString()};
+    att.names = {QStringLiteral("report.doc"), QString()};
+    const QString edited = EditForwardText(a, "━━━A==B<<C>>│D削除語E", {"削除語"}, "00007", att);
+    EXPECT_EQ(edited, QStringLiteral("ABCDE\r\n<添付ファイル>\r\n000071=report.doc\r\n000072="));
+    // U+2500 is not decoration.
+    EXPECT_EQ(EditForwardText(a, "─", {}, "00001", {}), QStringLiteral("─"));
+
+    CurrentAccount off = a;
+    off.dropSymbols = QStringLiteral("0");
+    EXPECT_EQ(EditForwardText(off, "A==B", {"B"}, "00007", att), QStringLiteral("A==B"))
+        << "without DropSymbols neither strings nor attachment lines apply";
+}
+
+TEST(ForwardText, AttachmentElementsKeepTheirPositions)
+{
+    ParsedMessage m;
+    m.elements = {"Date: d", "From: f", "To: ", "cc: ", "Subject: s", "Body: b",
+                  "File: /w/Attach/a.pdf", "Other: x", "File: ", "File: C:\\old\\b.xls"};
+    const Attachments att = AttachmentsOf(m);
+    EXPECT_EQ(att.paths, QStringList({"/w/Attach/a.pdf", "", "C:\\old\\b.xls"}));
+    EXPECT_EQ(att.names, QStringList({"a.pdf", "", "b.xls"}));
+    EXPECT_EQ(att.list(), QStringLiteral("/w/Attach/a.pdf\t\tC:\\old\\b.xls"));
+    EXPECT_TRUE(att.any());
+}
+
+TEST(ForwardText, ParsedFieldsLoseTheirPrefixesEverywhere)
+{
+    const ParsedMessage m = ParseMessage({"Date: Mon", "From: 山田, 太郎 <y@x.jp>\r\n", "To: t",
+                                          "cc: ", "Subject: ", "Body: quoted Body: text"});
+    EXPECT_EQ(m.sender, QStringLiteral("山田 太郎 <y@x.jp>"));
+    EXPECT_EQ(m.subject, QString()) << "nine characters means no subject";
+    EXPECT_EQ(m.body, QStringLiteral("quoted text"));
+}
+
+TEST(Splitting, PartsAreBoundedByCountAndNeverOverflow)
+{
+    EXPECT_EQ(SplitIntoParts("abcdef", 3, 5), QStringList({"abc", "def"}));
+    EXPECT_EQ(SplitIntoParts("abcdefghijklmnop", 3, 3), QStringList({"abc", "def", "ghi"}));
+    EXPECT_EQ(SplitIntoParts("", 3, 3), QStringList({""}));
+    EXPECT_TRUE(SplitIntoParts("abc", 3, 0).isEmpty());
+    EXPECT_TRUE(SplitIntoParts("abc", 0, 3).isEmpty());
+    // Far past what 16-bit positions could address.
+    const QString big(100000, u'x');
+    const QStringList parts = SplitIntoParts(big, 32767, 32767);
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts.last().size(), 100000 - 3 * 32767);
+    // A character outside the BMP is never cut in half.
+    const QString emoji = QString::fromUcs4(U"a😀b");
+    EXPECT_EQ(SplitIntoParts(emoji, 2, 5), QStringList({QString::fromUcs4(U"a😀"), "b"}));
+}
+
+TEST(Numbers, LenientParseAndSixteenBitLimits)
+{
+    EXPECT_TRUE(IsNumeric(" 1,234.5e2 "));
+    EXPECT_TRUE(IsNumeric("-12"));
+    EXPECT_FALSE(IsNumeric(""));
+    EXPECT_FALSE(IsNumeric("12a"));
+    EXPECT_FALSE(IsNumeric("e5"));
+    EXPECT_EQ(ToInt16("32767"), 32767);
+    EXPECT_EQ(ToInt16("2.5"), 2) << "halves round to even";
+    EXPECT_THROW(ToInt16("32768"), RuntimeError);
+    EXPECT_THROW(ToInt16("abc"), RuntimeError);
+    EXPECT_EQ(ToInt16OrZero(""), 0);
+    EXPECT_EQ(FormatTwoDigits("1"), QStringLiteral("01"));
+    EXPECT_EQ(FormatTwoDigits("12"), QStringLiteral("12"));
+    EXPECT_EQ(FormatTwoDigits("x"), QStringLiteral("x"));
+}

@@ -1,0 +1,97 @@
+#include "data/Paths.h"
+#include "data/TextCodec.h"
+#include "service/AccountFiles.h"
+#include "service/EngineContext.h"
+#include "service/ReceiveFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace qm;
+using namespace qm::service;
+
+namespace {
+
+struct ReceiveFilesFixture : ::testing::Test {
+    QTemporaryDir dir;
+    EngineContext ctx;
+    AccountFiles files;
+
+    void SetUp() override
+    {
+        setProgramDir(dir.path());
+        ensureDataDir();
+        ctx.paths = filePaths();
+        files = AccountFiles::forAccount(ctx, QStringLiteral("03"));
+        QDir().mkpath(files.attachFolder);
+    }
+    void TearDown() override { setProgramDir(QString()); }
+
+    static void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+};
+
+} // namespace
+
+TEST_F(ReceiveFilesFixture, OldFilesMoveIntoTheDataFolder)
+{
+    writeFile(files.workFolder + "/RecvNo.txt", "\"00041\",\"\"\r\n");
+    writeFile(files.workFolder + "/MailRcv.log", "\"m1\"\r\n");
+    PrepareAccountDataFolder(files);
+    EXPECT_FALSE(QFile::exists(files.workFolder + "/RecvNo.txt"));
+    EXPECT_FALSE(QFile::exists(files.workFolder + "/MailRcv.log"));
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00042"));
+}
+
+TEST_F(ReceiveFilesFixture, NumbersStopAtTheLimitAndNeverReachTheIndex)
+{
+    PrepareAccountDataFolder(files);
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00001"));
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00002"));
+    EXPECT_EQ(readTextLines(files.receiveCounter).value(), QStringList({"\"00002\",\"\""}));
+
+    writeFile(files.receiveCounter, "\"32766\",\"\"\r\n");
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("32767"));
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("0"));
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("0"));
+
+    AddAttachmentRecord(ctx, files, "32767", 1, files.attachFolder + "/a.pdf", "a.pdf");
+    AddAttachmentRecord(ctx, files, "0", 1, files.attachFolder + "/b.pdf", "b.pdf");
+    AddAttachmentRecord(ctx, files, "32767", 2, QString(), QString());
+    AddAttachmentRecord(ctx, files, "32767", 3, files.attachFolder + "/c,d.pdf", "c,d.pdf");
+    const QStringList index = readTextLines(files.attachmentIndex).value();
+    ASSERT_EQ(index.size(), 1);
+    EXPECT_EQ(index.first(), "\"327671\",\"" + files.attachFolder + "/a.pdf\",\"a.pdf\"");
+
+    // An empty mailbox starts everything afresh.
+    ClearAccountFiles(files);
+    EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00001"));
+    EXPECT_FALSE(QFile::exists(files.attachmentIndex));
+}
+
+TEST_F(ReceiveFilesFixture, ReceivedListMatchesWholeNamesOfExistingFiles)
+{
+    PrepareAccountDataFolder(files);
+    const QString m1 = files.workFolder + "/0001.eml";
+    const QString m10 = files.workFolder + "/00010.eml";
+    writeFile(m1, "x");
+    writeFile(m10, "x");
+    {
+        ReceivedList list(files.receivedList);
+        EXPECT_FALSE(list.IsAlreadyReceived(m1));
+        EXPECT_TRUE(list.MarkReceived(m1));
+        EXPECT_TRUE(list.IsAlreadyReceived(m1));
+        EXPECT_FALSE(list.IsAlreadyReceived(m10));
+        EXPECT_FALSE(list.MarkReceived(files.workFolder + "/gone.eml"));
+    }
+    ReceivedList again(files.receivedList);
+    EXPECT_TRUE(again.IsAlreadyReceived(m1));
+    EXPECT_EQ(readTextLines(files.receivedList).value(), QStringList({"\"0001.eml\""}));
+}
