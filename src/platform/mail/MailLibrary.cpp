@@ -21,10 +21,6 @@ MailTimeouts mailTimeouts()
 }
 
 
-MailResult ReadMail(const QString &, const QString &, const QString &)
-{
-    return MailResult::message(QStringLiteral("メール読み込みは未実装です"));
-}
 
 QString SendMail(const QString &, const QString &, const QString &, const QString &,
                  const QString &, const QString &)

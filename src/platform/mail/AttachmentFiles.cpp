@@ -1,0 +1,122 @@
+#include "platform/mail/AttachmentFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qm::mail {
+
+namespace {
+constexpr qsizetype kMaxChars = 100;
+constexpr qsizetype kMaxBytes = 200;
+constexpr qsizetype kMaxExtension = 10;
+constexpr int kMaxTries = 10000;
+
+bool unwanted(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x20 || u == 0x7F || (u >= 0x80 && u <= 0x9F))
+        return true;
+    // Direction overrides can make "exe.pdf" look like "fdp.exe".
+    if ((u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F)
+        return true;
+    return false;
+}
+
+void splitExtension(const QString &name, QString *stem, QString *ext)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && name.size() - dot <= kMaxExtension + 1) {
+        *stem = name.left(dot);
+        *ext = name.mid(dot);
+    } else {
+        *stem = name;
+        ext->clear();
+    }
+}
+} // namespace
+
+QString safeAttachmentName(const QString &fromMail, const QString &fallbackExtension)
+{
+    QString s = fromMail;
+    // Mailers sometimes send the sender's full path: keep only its last part.
+    const qsizetype cut = std::max(s.lastIndexOf(QLatin1Char('/')), s.lastIndexOf(QLatin1Char('\\')));
+    if (cut >= 0)
+        s = s.mid(cut + 1);
+    QString cleaned;
+    cleaned.reserve(s.size());
+    for (const QChar c : s) {
+        if (unwanted(c))
+            continue;
+        if (QStringLiteral("<>:\"|?*").contains(c))
+            cleaned += QLatin1Char('_');
+        else
+            cleaned += c;
+    }
+    // Leading dots would hide the file; trailing dots and spaces are dropped by Windows.
+    while (!cleaned.isEmpty() && (cleaned.front() == QLatin1Char('.') || cleaned.front().isSpace()))
+        cleaned.remove(0, 1);
+    while (!cleaned.isEmpty() && (cleaned.back() == QLatin1Char('.') || cleaned.back().isSpace()))
+        cleaned.chop(1);
+    if (cleaned.isEmpty())
+        cleaned = QStringLiteral("attachment") + fallbackExtension;
+
+    QString stem, ext;
+    splitExtension(cleaned, &stem, &ext);
+    while (!stem.isEmpty()
+           && (stem.size() + ext.size() > kMaxChars || (stem + ext).toUtf8().size() > kMaxBytes)) {
+        stem.chop(stem.back().isLowSurrogate() && stem.size() > 1 ? 2 : 1);
+    }
+    if (stem.isEmpty())
+        stem = QStringLiteral("attachment");
+    return stem + ext;
+}
+
+QString extensionForMimeType(const QString &mimeType)
+{
+    static const QHash<QString, QString> map{
+        {QStringLiteral("application/pdf"), QStringLiteral(".pdf")},
+        {QStringLiteral("application/msword"), QStringLiteral(".doc")},
+        {QStringLiteral("application/vnd.ms-excel"), QStringLiteral(".xls")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"), QStringLiteral(".docx")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"), QStringLiteral(".xlsx")},
+        {QStringLiteral("application/zip"), QStringLiteral(".zip")},
+        {QStringLiteral("image/jpeg"), QStringLiteral(".jpg")},
+        {QStringLiteral("image/png"), QStringLiteral(".png")},
+        {QStringLiteral("image/gif"), QStringLiteral(".gif")},
+        {QStringLiteral("image/tiff"), QStringLiteral(".tif")},
+        {QStringLiteral("text/plain"), QStringLiteral(".txt")},
+        {QStringLiteral("text/html"), QStringLiteral(".html")},
+        {QStringLiteral("message/rfc822"), QStringLiteral(".eml")},
+    };
+    return map.value(mimeType.toLower(), QStringLiteral(".bin"));
+}
+
+int createUniqueFile(const QString &folder, const QString &name, QString *path)
+{
+    const QDir dir(folder);
+    const QString home = QFileInfo(dir.absolutePath()).absoluteFilePath();
+    QString stem, ext;
+    splitExtension(name, &stem, &ext);
+    for (int n = 1; n <= kMaxTries; ++n) {
+        const QString candidate = n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
+        const QString full = dir.absoluteFilePath(candidate);
+        if (QFileInfo(full).absolutePath() != home)
+            return -1; // never outside the folder, whatever the name holds
+        const int fd = ::open(QFile::encodeName(full).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            *path = full;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+} // namespace qm::mail
