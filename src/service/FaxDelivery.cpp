@@ -1,27 +1,168 @@
 #include "service/FaxDelivery.h"
 
+#include "data/AccountSettings.h"
+#include "data/HandOverFiles.h"
+#include "data/Paths.h"
+#include "data/SettingsLine.h"
+#include "data/TextCodec.h"
+#include "platform/fax/FaxFileTypes.h"
+#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
+#include "service/FaxServices.h"
+#include "service/FaxTextSettings.h"
+#include "service/ForwardMail.h"
+#include "service/RuntimeError.h"
 
-// Until fax and print arrive, no machine counts as able to fax, so the cycle never calls
-// the fax routines; printing does nothing.
+#include <QFileInfo>
+
 namespace qm::service {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QStringList nonEmptyItems(const QString &tabList)
+{
+    QStringList items = tabList.split(u'\t');
+    items.removeAll(QString());
+    return items;
+}
+
+QString suffix3(const QString &path)
+{
+    return path.size() >= 3 ? path.right(3) : QString();
+}
+
+struct IndexEntry {
+    QString path;
+    QString name;
+};
+
+// The first line of the account's attachment index whose number is the requested one.
+std::optional<IndexEntry> findStoredAttachment(const QString &indexFile, const QString &number)
+{
+    if (!QFileInfo::exists(indexFile))
+        return std::nullopt;
+    QString error;
+    const auto lines = readTextLines(indexFile, DecodeMode::Lenient, &error);
+    if (!lines)
+        throw RuntimeError(error);
+    for (const QString &line : *lines) {
+        const QStringList f = splitSettingsLine(line);
+        if (f.value(0) == number)
+            return IndexEntry{f.value(1), f.value(2)};
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 bool DetectFaxPlatform()
 {
-    return false;
+    return FaxBackendUsable();
 }
 
-bool FaxMessage(EngineContext &, const QString &, const QString &, const QString &,
-                const QString &, const QString &)
+bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &faxNumbers,
+                const QString &faxText, const QString &senderAddress, const QString &attachmentList)
 {
-    return true;
+    const QString account = ctx.account.accountName;
+    try {
+        const QString option = readFaxOption(accountNo);
+        const QStringList numbers = nonEmptyItems(faxNumbers);
+        const QStringList attachments = nonEmptyItems(attachmentList);
+        bool hasFaxable = false;
+        for (const QString &a : attachments)
+            hasFaxable = hasFaxable || isFaxableFile(a);
+
+        if (option != u"attach" || attachmentList.isEmpty()) {
+            QString error;
+            if (!writeMailFaxText(faxText, &error))
+                throw RuntimeError(error);
+            for (int i = 0; i < 5; ++i) {
+                ctx.sleep(100);
+                ctx.processEvents();
+            }
+            const bool fontSet = SetNotepadPrinting(ctx, accountNo);
+            if (!fontSet)
+                MarkFaxFontUnavailable(ctx);
+            for (const QString &number : numbers) {
+                const bool sent = SendFax(QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
+                ctx.writeLog(account, senderAddress, sent ? number : number + QStringLiteral(" FAX設定エラー1"));
+                ctx.showLog();
+            }
+            if (fontSet)
+                RestoreNotepadPrinting(ctx);
+        }
+
+        if (option == u"attach" && hasFaxable) {
+            for (const QString &attachment : attachments) {
+                if (!isFaxableFile(attachment))
+                    continue;
+                for (const QString &number : numbers) {
+                    const bool sent = SendFax(QStringLiteral("メール"), attachment, number);
+                    ctx.writeLog(account, senderAddress, sent ? number : number + QStringLiteral(" FAX送信エラー"));
+                    ctx.showLog();
+                }
+            }
+        }
+        return true;
+    } catch (const RuntimeError &e) {
+        ctx.writeLog(account, senderAddress, QStringLiteral("FAX設定エラー2"));
+        ctx.showLog();
+        ctx.reportError(e.description());
+        return false;
+    }
 }
 
-bool FaxStoredAttachment(EngineContext &, const QString &, const QString &, const QString &)
+bool FaxStoredAttachment(EngineContext &ctx, const QString &requestingSender, const QString &faxNumbers,
+                         const QString &requestedNumber)
 {
-    return true;
-}
+    const CurrentAccount &a = ctx.account;
+    try {
+        const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
+        const auto entry = findStoredAttachment(files.attachmentIndex, requestedNumber);
+        if (!entry) {
+            SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL不明>"),
+                          QStringLiteral("指定された番号(") + requestedNumber +
+                              QStringLiteral(")の添付ファイルは見つかりません。") + kCrLf +
+                              QStringLiteral("番号を確認して再度指示してください。"));
+            return true;
+        }
 
-void PrintForwardText(EngineContext &, const QString &) {}
+        const QString suffix = suffix3(entry->path);
+        bool faxable = true;
+        if (suffix == u"xls" || suffix == u"XLS")
+            PrepareWorkbook(entry->path);
+        else if (suffix == u"doc" || suffix == u"DOC")
+            PrepareDocument(entry->path);
+        else
+            faxable = isFaxableFile(entry->path);
+
+        if (!faxable) {
+            SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信不可>"),
+                          QStringLiteral("指定された添付ファイル") + kCrLf + entry->name +
+                              QStringLiteral("はFAX送信できない種類です。") + kCrLf +
+                              QStringLiteral("ファイル名の後3桁が doc xls txt のみFAX送信できます。"));
+            return true;
+        }
+
+        for (const QString &number : nonEmptyItems(faxNumbers)) {
+            if (SendFax(QStringLiteral("添付ファイル送信"), entry->path, number)) {
+                ctx.writeLog(a.accountName, requestingSender, number);
+                ctx.showLog();
+                SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信開始>"),
+                              QStringLiteral("指定された添付ファイル") + kCrLf + entry->name + kCrLf +
+                                  QStringLiteral("を") + number + QStringLiteral("へFAX送信開始しました。"));
+            } else {
+                ctx.writeLog(a.accountName, requestingSender, number + QStringLiteral(" FAX設定エラー3"));
+                ctx.showLog();
+            }
+        }
+        return true;
+    } catch (const RuntimeError &e) {
+        ctx.reportError(e.description());
+        return false;
+    }
+}
 
 } // namespace qm::service

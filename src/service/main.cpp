@@ -3,6 +3,7 @@
 #include "service/ui/InstanceLock.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QString>
 
 #include <cstdio>
@@ -44,7 +45,11 @@ int main(int argc, char **argv)
     else
         return usage();
 
-    QCoreApplication app(argc, argv);
+    // Text faxes and printing draw with fonts, which need a GUI application; headless
+    // runs use the offscreen platform, so no display is needed.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillmarc"));
 
     QString error;

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace qm {
@@ -41,6 +42,11 @@ SpoolFaxBackend::SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocum
 
 bool SpoolFaxBackend::isUsable(QString *why) const
 {
+    if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty()) {
+        if (why)
+            *why = QStringLiteral("Ghostscript (gs) がありません");
+        return false;
+    }
     if (!QDir().mkpath(m_spoolDir)) {
         if (why)
             *why = QStringLiteral("FAX送信フォルダ %1 を作れません").arg(m_spoolDir);

@@ -1,0 +1,22 @@
+#include "service/FaxDelivery.h"
+
+#include "platform/print/ForwardTextPrinter.h"
+#include "service/EngineContext.h"
+
+namespace qm::service {
+
+void PrintForwardText(EngineContext &ctx, const QString &text)
+{
+    bool ok = false;
+    int size = ctx.font.printFontSize.trimmed().toInt(&ok);
+    if (!ok || size < 1)
+        size = 11;
+    const PrintResult r = printForwardText(text, ctx.font.printFontName, size);
+    if (!r.ok) {
+        // No printer is not worth a dialog in the middle of a cycle: the log says it.
+        ctx.writeLog(ctx.account.accountName, QStringLiteral("印刷できません"), r.error);
+        ctx.showLog();
+    }
+}
+
+} // namespace qm::service
