@@ -100,8 +100,19 @@ QByteArray icuName(QByteArray charset)
 
 } // namespace
 
-QString decodeText(const QByteArray &bytes, const QByteArray &charset)
+// Joined encoded words and some mailers leave one escape sequence straight after
+// another ("ESC ( B ESC $ B"); the converter rejects that, though only the last counts.
+QByteArray withoutIdleEscapes(const QByteArray &bytes)
 {
+    if (!bytes.contains("\x1b"))
+        return bytes;
+    static const QRegularExpression idle(QStringLiteral("\x1b(?:\\(.|\\$\\(.|\\$.|&@)(?=\x1b)"));
+    return QString::fromLatin1(bytes).remove(idle).toLatin1();
+}
+
+QString decodeText(const QByteArray &rawBytes, const QByteArray &charset)
+{
+    const QByteArray bytes = withoutIdleEscapes(rawBytes);
     const QByteArray name = icuName(charset);
     const bool unlabelled = name.isEmpty() || name == "us-ascii" || name == "ascii";
     QString s;

@@ -20,12 +20,4 @@ MailTimeouts mailTimeouts()
     return {g_connectSeconds.load(), g_idleSeconds.load()};
 }
 
-
-
-QString SendMail(const QString &, const QString &, const QString &, const QString &,
-                 const QString &, const QString &)
-{
-    return QStringLiteral("送信処理は未実装です");
-}
-
 } // namespace qm::mail

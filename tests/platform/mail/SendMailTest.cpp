@@ -1,0 +1,212 @@
+#include "MailTestUtil.h"
+
+#include <QFileInfo>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace qm::mail;
+using namespace qm::mail::testutil;
+using qm::test::ParsedMail;
+using qm::test::ReceivedMail;
+using qm::test::parseMail;
+using qm::test::receivedMails;
+
+namespace {
+
+class SendMailTest : public ::testing::Test {
+protected:
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+
+    // The one mail the server got for `rcpt`.
+    static ReceivedMail onlyMailFor(const QString &rcpt)
+    {
+        const QList<ReceivedMail> mails = receivedMails(rcpt);
+        EXPECT_EQ(mails.size(), 1) << rcpt.toStdString();
+        return mails.value(0);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+bool startsWithCode(const QString &text)
+{
+    return text.size() >= 3 && text.at(0).isDigit() && text.at(1).isDigit() && text.at(2).isDigit();
+}
+
+TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString rcpt = QStringLiteral("roundtrip@example.jp");
+    qm::test::clearReceivedMails(rcpt);
+    QByteArray binary(70000, '\0');
+    for (int i = 0; i < binary.size(); ++i)
+        binary[i] = char((i * 131) & 0xff);
+    const QString pdf = file(QStringLiteral("見積書（第２版）.pdf"), binary);
+    const QString txt = file(QStringLiteral("memo.txt"), QByteArray("line1\r\nline2\r\n"));
+    const QString subject = QStringLiteral("【転送】見積書の件 ― ご確認ください");
+    const QString body = QStringLiteral("お世話になっております。\r\n添付のとおりです。\r\n～以上～\r\n");
+
+    const QString result = SendMail(s.smtpServer(), rcpt, QStringLiteral("sender@example.jp\tcolon:pa:ss:word\tPLAIN"),
+                                    subject, body, pdf + QLatin1Char('\t') + txt);
+    ASSERT_EQ(result, QString());
+    const ReceivedMail sent = onlyMailFor(rcpt);
+    EXPECT_EQ(sent.authUser, QStringLiteral("colon"));
+    EXPECT_EQ(sent.mailFrom, QStringLiteral("sender@example.jp"));
+
+    const QString user = qm::test::userName(87);
+    qm::test::emptyMailbox(user);
+    QString error;
+    ASSERT_FALSE(qm::test::deliverRaw(user, sent.raw, &error).isEmpty()) << error.toStdString();
+    const MailResult got = RcvMail(s.pop3Server(), user, qm::test::userPassword(87), QStringLiteral("SAVEALL"),
+                                   m_dir.filePath(QStringLiteral("MlTmp87>")));
+    ASSERT_TRUE(got.isList) << got.text.toStdString();
+    ASSERT_EQ(got.items.size(), 1);
+    const MailResult read = ReadMail(got.items.first(), QStringLiteral("date:from:to:cc:subject:body:"),
+                                     m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
+    ASSERT_TRUE(read.isList) << read.text.toStdString();
+    ASSERT_EQ(read.items.size(), 8);
+    EXPECT_EQ(read.items.at(1), QStringLiteral("From: sender@example.jp"));
+    EXPECT_EQ(read.items.at(2), QStringLiteral("To: ") + rcpt);
+    EXPECT_EQ(read.items.at(4), QStringLiteral("Subject: ") + subject);
+    EXPECT_EQ(read.items.at(5), QStringLiteral("Body: ") + body);
+    const QString pdfBack = read.items.at(6).mid(6);
+    EXPECT_EQ(QFileInfo(pdfBack).fileName(), QFileInfo(pdf).fileName());
+    EXPECT_EQ(readAll(pdfBack), binary);
+    EXPECT_EQ(readAll(read.items.at(7).mid(6)), QByteArray("line1\r\nline2\r\n"));
+}
+
+TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString to1 = QStringLiteral("to1@example.jp"), to2 = QStringLiteral("to2@example.jp");
+    const QString cc = QStringLiteral("cc1@example.jp"), bcc = QStringLiteral("hidden@example.jp");
+    for (const QString &r : {to1, to2, cc, bcc})
+        qm::test::clearReceivedMails(r);
+    const QString recipients = to1 + "\t" + to2 + "\tcc\t" + cc + "\tbcc\t" + bcc
+        + QStringLiteral("\t>reply-to: 山田 太郎 <taro@example.jp>");
+    ASSERT_EQ(SendMail(s.smtpServer(), recipients, QStringLiteral("fwd@example.jp"), QStringLiteral("お知らせ"),
+                       QStringLiteral("本文\n"), QString()),
+              QString());
+    const ReceivedMail sent = onlyMailFor(bcc);
+    EXPECT_EQ(sent.authUser, QString()); // no credentials, no AUTH
+    EXPECT_EQ(sent.rcptTos, (QStringList{to1, to2, cc, bcc}));
+    EXPECT_FALSE(sent.raw.contains("hidden@example.jp"));
+    EXPECT_FALSE(sent.raw.contains("\n\n")); // CR LF throughout
+    const ParsedMail p = parseMail(sent.raw);
+    EXPECT_EQ(p.to, to1 + QStringLiteral(", ") + to2);
+    EXPECT_EQ(p.cc, cc);
+    EXPECT_EQ(p.replyTo, QStringLiteral("山田 太郎 <taro@example.jp>"));
+    EXPECT_EQ(p.from, QStringLiteral("fwd@example.jp"));
+    EXPECT_TRUE(p.rawSubject.startsWith("=?ISO-2022-JP?B?")) << p.rawSubject.toStdString();
+    EXPECT_EQ(p.subject, QStringLiteral("お知らせ"));
+    EXPECT_EQ(p.bodyCharset.toLower(), QStringLiteral("iso-2022-jp"));
+    EXPECT_EQ(p.body, QStringLiteral("本文\r\n"));
+    EXPECT_TRUE(p.messageId.endsWith(QLatin1String("@example.jp"))) << p.messageId.toStdString();
+    EXPECT_FALSE(p.date.isEmpty());
+
+    // Half-width katakana and circled numbers do not fit ISO-2022-JP; a 3,000-character
+    // line does not fit 7bit. Both must still arrive intact.
+    const QString odd = QStringLiteral("ｶﾀｶﾅ①");
+    const QString longLine(3000, QChar(0x3042));
+    const QString rcpt = QStringLiteral("charset@example.jp");
+    qm::test::clearReceivedMails(rcpt);
+    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), odd, odd, QString()), QString());
+    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), QStringLiteral("長い"), longLine, QString()),
+              QString());
+    const QList<ReceivedMail> mails = receivedMails(rcpt);
+    ASSERT_EQ(mails.size(), 2);
+    const ParsedMail utf8 = parseMail(mails.at(0).raw);
+    EXPECT_EQ(utf8.subject, odd);
+    EXPECT_EQ(utf8.body, odd);
+    EXPECT_EQ(utf8.bodyCharset.toLower(), QStringLiteral("utf-8"));
+    const ParsedMail longMail = parseMail(mails.at(1).raw);
+    EXPECT_EQ(longMail.body, longLine);
+    for (const QByteArray &line : mails.at(1).raw.split('\n'))
+        EXPECT_LE(line.size(), 999);
+}
+
+TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString rcpt = QStringLiteral("auth@example.jp");
+    qm::test::clearReceivedMails(rcpt);
+    for (const char *mech : {"PLAIN", "LOGIN", "CRAM-MD5"}) {
+        const QString sender = QStringLiteral("me@example.jp\tcolon:pa:ss:word\t") + QLatin1String(mech);
+        EXPECT_EQ(SendMail(s.smtpServer(), rcpt, sender, QStringLiteral("s"), QStringLiteral("b"), QString()), QString())
+            << mech;
+        const QString wrong = QStringLiteral("me@example.jp\tcolon:wrong\t") + QLatin1String(mech);
+        const QString refused = SendMail(s.smtpServer(), rcpt, wrong, QStringLiteral("s"), QStringLiteral("b"), QString());
+        EXPECT_TRUE(refused.startsWith(QLatin1String("535"))) << mech << ": " << refused.toStdString();
+    }
+    const QList<ReceivedMail> mails = receivedMails(rcpt);
+    ASSERT_EQ(mails.size(), 3);
+    for (const ReceivedMail &m : mails)
+        EXPECT_EQ(m.authUser, QStringLiteral("colon"));
+
+    const QString unknown = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp\tcolon:x\tNTLM"),
+                                     QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_FALSE(unknown.isEmpty());
+    EXPECT_FALSE(startsWithCode(unknown));
+
+    const QString r521 = SendMail(s.smtpServer(), rcpt, QStringLiteral("someone@") + s.refusedDomain,
+                                  QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_TRUE(r521.startsWith(QLatin1String("521"))) << r521.toStdString();
+    EXPECT_TRUE(r521.contains(QString::number(s.smtpPort))) << r521.toStdString();
+    EXPECT_EQ(receivedMails(rcpt).size(), 3);
+
+    const QString missing = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
+                                     QStringLiteral("b"), m_dir.filePath(QStringLiteral("gone.pdf")));
+    EXPECT_FALSE(missing.isEmpty());
+    EXPECT_EQ(receivedMails(rcpt).size(), 3);
+    EXPECT_FALSE(SendMail(s.smtpServer(), QString(), QStringLiteral("me@example.jp"), QStringLiteral("s"),
+                          QStringLiteral("b"), QString()).isEmpty());
+}
+
+TEST_F(SendMailTest, TlsRulesAndDeadServers)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString rcpt = QStringLiteral("tls@example.jp");
+    {
+        EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
+        const QString r = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
+                                   QStringLiteral("b"), QString());
+        EXPECT_TRUE(r.contains(QStringLiteral("証明書"))) << r.toStdString();
+        EXPECT_FALSE(startsWithCode(r));
+    }
+    if (!s.stdPortsHost.isEmpty()) {
+        const QString smtps = s.stdPortsHost + QStringLiteral("\t465");
+        EXPECT_EQ(SendMail(smtps, rcpt, QStringLiteral("me@example.jp\tcolon:pa:ss:word\tCRAM-MD5"), QStringLiteral("s"),
+                           QStringLiteral("b"), QString()),
+                  QString());
+    }
+
+    TimeoutGuard short_({2, 2});
+    const int lone = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(lone, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    socklen_t len = sizeof addr;
+    ::getsockname(lone, reinterpret_cast<sockaddr *>(&addr), &len);
+    const QString dead = QStringLiteral("127.0.0.1\t%1").arg(ntohs(addr.sin_port));
+    const QString closed = SendMail(dead, rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_TRUE(closed.contains(QStringLiteral("接続できません"))) << closed.toStdString();
+    EXPECT_FALSE(startsWithCode(closed));
+    ASSERT_EQ(::listen(lone, 4), 0);
+    const QString silent = SendMail(dead, rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_FALSE(silent.isEmpty());
+    EXPECT_FALSE(startsWithCode(silent));
+    ::close(lone);
+}
+
+} // namespace
