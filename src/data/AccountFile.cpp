@@ -114,7 +114,8 @@ RewriteResult rewriteAccountFile(const QString &accountNo, const std::function<v
         return failed(QStringLiteral("アカウントファイルを書き換えられません: %1").arg(error));
     if (!writeStoredFile(p.accountFile, *bytes, &error))
         return failed(error);
-    // Work copies of an older run are no longer used.
+    // Work copies of an older run, and temp files of a crashed one, are no longer used.
+    removeStaleTempFiles(p.accountFile);
     removeIfExists(p.accountWorkCopy);
     removeIfExists(p.accountWriteCopy);
     result.ok = true;

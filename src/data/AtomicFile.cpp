@@ -1,5 +1,6 @@
 #include "data/AtomicFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -120,6 +121,15 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
         ::close(dfd);
     }
     return true;
+}
+
+void removeStaleTempFiles(const QString &path)
+{
+    const QFileInfo target(path);
+    QDir dir = target.absoluteDir();
+    const QString pattern = target.fileName() + QStringLiteral(".wr-??????");
+    for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden))
+        dir.remove(name);
 }
 
 bool removeIfExists(const QString &path, QString *error)

@@ -23,6 +23,10 @@ enum class AtomicWriteStep {
 using AtomicWriteHook = std::function<bool(AtomicWriteStep step, const QString &path)>;
 void setAtomicWriteHook(AtomicWriteHook hook);
 
+// Deletes temp files that a crashed writeFileAtomic of `path` left behind. Call it only while
+// no other write of that file can be running (under the data lock).
+void removeStaleTempFiles(const QString &path);
+
 // Deletes a file if it exists. False + error only when it exists and cannot be removed.
 bool removeIfExists(const QString &path, QString *error = nullptr);
 

@@ -20,14 +20,20 @@ namespace qm {
 
 namespace {
 
-// flock() locks belong to the open file, so a second open in this process would wait on
-// the first: hold one descriptor per lock file and count the nested guards instead.
+// flock() locks belong to the open file, so a nested guard on the same thread would wait on
+// its own outer guard: hold one descriptor per lock file and thread and count the nesting.
+// Guards on different threads open their own descriptors and so exclude each other.
 struct Held {
     int fd = -1;
     int depth = 0;
 };
 QMutex g_mutex;
 QHash<QString, Held> g_held;
+
+QString heldKey(const QString &path)
+{
+    return path + QLatin1Char('\n') + QString::number(quintptr(QThread::currentThreadId()));
+}
 
 } // namespace
 
@@ -45,12 +51,14 @@ DataLock::DataLock(const QString &lockPath, int timeoutMs)
 
 void DataLock::acquire(int timeoutMs)
 {
-    QMutexLocker lock(&g_mutex);
-    auto it = g_held.find(m_path);
-    if (it != g_held.end()) {
-        ++it->depth;
-        m_locked = true;
-        return;
+    {
+        QMutexLocker lock(&g_mutex);
+        auto it = g_held.find(heldKey(m_path));
+        if (it != g_held.end()) {
+            ++it->depth;
+            m_locked = true;
+            return;
+        }
     }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -77,7 +85,8 @@ void DataLock::acquire(int timeoutMs)
         }
         QThread::msleep(10);
     }
-    g_held.insert(m_path, Held{fd, 1});
+    QMutexLocker lock(&g_mutex);
+    g_held.insert(heldKey(m_path), Held{fd, 1});
     m_locked = true;
 }
 
@@ -86,7 +95,7 @@ DataLock::~DataLock()
     if (!m_locked)
         return;
     QMutexLocker lock(&g_mutex);
-    auto it = g_held.find(m_path);
+    auto it = g_held.find(heldKey(m_path));
     if (it == g_held.end())
         return;
     if (--it->depth == 0) {

@@ -113,6 +113,8 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
         return false;
     }
     removeIfExists(p.logReadCopy); // reads decrypt in memory; only an old run's copy is removed
+    removeStaleTempFiles(p.logFile);
+    removeStaleTempFiles(p.logWriteCopy);
 
     if (QFileInfo::exists(p.logFile)) {
         const auto stored = readStoredFile(p.logFile, error);

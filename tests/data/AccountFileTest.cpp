@@ -80,6 +80,17 @@ TEST_F(DataTest, FirstSaveCreatesFileAndWorkFolders)
     EXPECT_TRUE(QDir(m_dir.path() + QStringLiteral("/MlTmp01/Attach")).exists());
 }
 
+TEST_F(DataTest, EmptyAccountFileIsAnEmptyTable)
+{
+    putBytes(paths().accountFile, QByteArray());
+    const auto table = readAccountTable();
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->fileExists);
+    EXPECT_TRUE(table->records.isEmpty());
+    ASSERT_TRUE(saveAccount(account(QStringLiteral("01"), QStringLiteral("pop.jp"))).appended);
+    EXPECT_EQ(storedLines().size(), 1);
+}
+
 TEST_F(DataTest, DeletedNumbersStayTakenAndRefillInPlace)
 {
     for (const char *no : {"01", "02", "03"})

@@ -105,6 +105,9 @@ TEST_F(DataTest, CrashDuringAccountRewriteLeavesOldOrNewFile)
         // Restore the old content for the next round.
         ASSERT_TRUE(writeFileAtomic(paths().accountFile, oldBytes));
     }
+    // The next rewrite clears the temp files the crashed ones left.
+    ASSERT_TRUE(saveAccount(first).ok);
+    EXPECT_EQ(dataFiles(), (QStringList{QStringLiteral("account.crp"), QStringLiteral("quillmarc.lock")}));
 }
 
 TEST_F(DataTest, PathTableFollowsTheProgramFolder)

@@ -31,6 +31,7 @@ TEST(ForwardLog, HourBoundariesCountClockHours)
 
 TEST_F(DataTest, LogLineFormsAndNewestFirst)
 {
+    putBytes(paths().logFile, QByteArray()); // an empty log is simply started
     ASSERT_TRUE(writeLogLine(QStringLiteral("quillmarc Started ▲"), {}, {}, 24, at("2026/12/07 09:00")));
     EXPECT_EQ(logLines(), QStringList{QStringLiteral("\"2026/12/07\",\"09:00\",\"quillmarc Started ▲\",\"\",\"\"")});
     ASSERT_TRUE(writeLogLine(QStringLiteral("本社"), QStringLiteral("a,b\r\nc\nd"), QStringLiteral("送信完了"), 24,

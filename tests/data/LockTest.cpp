@@ -5,6 +5,9 @@
 
 #include <QProcess>
 #include <QSet>
+#include <QThread>
+
+#include <memory>
 
 using namespace qm;
 
@@ -49,9 +52,15 @@ TEST_F(DataTest, LockIsFreedWhenItsHolderDies)
     ASSERT_TRUE(peer.waitForFinished(5000));
     DataLock lock(2000);
     EXPECT_TRUE(lock.isLocked()) << lock.error().toStdString();
-    // Nested guards in one process share the lock instead of waiting on themselves.
+    // Nested guards on one thread share the lock instead of waiting on themselves; another
+    // thread still has to wait.
     DataLock nested(100);
     EXPECT_TRUE(nested.isLocked());
+    bool otherThreadGotIt = true;
+    std::unique_ptr<QThread> other(QThread::create([&] { otherThreadGotIt = DataLock(100).isLocked(); }));
+    other->start();
+    other->wait();
+    EXPECT_FALSE(otherThreadGotIt);
 }
 
 TEST_F(DataTest, ConcurrentRewritesFromTwoProcessesLoseNothing)
