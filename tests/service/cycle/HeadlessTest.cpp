@@ -1,0 +1,83 @@
+#include "ProgramFolder.h"
+
+#include "data/Paths.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(Headless, RefusesToStartWithoutSettingsOrAccounts)
+{
+    ProgramFolder program;
+    QProcess p;
+    p.start(program.exe(), {QStringLiteral("--headless")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("TimerSet.txt")));
+
+    program.writeSettings();
+    p.start(program.exe(), {QStringLiteral("--run-once")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("account.crp")));
+    EXPECT_TRUE(program.log().isEmpty());
+}
+
+TEST(Headless, RunsAsOneInstanceAndStopsCleanlyOnSigterm)
+{
+    ProgramFolder program;
+    program.writeSettings();
+    program.writeAccountLines({}); // no accounts yet: the service still runs
+    QFile mode(filePaths().modeFile);
+    ASSERT_TRUE(mode.open(QIODevice::WriteOnly));
+    mode.write("\"Suspended\"\r\n");
+    mode.close();
+
+    QProcess service;
+    service.start(program.exe(), {QStringLiteral("--headless")});
+    ASSERT_TRUE(service.waitForStarted());
+    ASSERT_TRUE(waitFor([&] { return program.logCount("quillmarc Started ▲", "") == 1; }, 20000))
+        << program.logDump().toStdString();
+    EXPECT_TRUE(waitFor([&] { return !QFile::exists(filePaths().modeFile); }, 5000))
+        << "a mode file left over from an earlier run is removed";
+
+    QProcess second;
+    second.start(program.exe(), {QStringLiteral("--run-once")});
+    ASSERT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("すでに起動")));
+    EXPECT_EQ(service.state(), QProcess::Running);
+
+    ::kill(pid_t(service.processId()), SIGTERM);
+    ASSERT_TRUE(service.waitForFinished(20000));
+    EXPECT_EQ(service.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(service.exitCode(), 0);
+    const QList<LogRow> log = program.log();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_EQ(log.first().account, QStringLiteral("quillmarc Stopped"));
+    EXPECT_EQ(program.logCount("quillmarc Started ▲", ""), 1);
+    EXPECT_FALSE(QFile::exists(filePaths().logWriteCopy));
+}

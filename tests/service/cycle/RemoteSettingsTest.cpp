@@ -1,0 +1,126 @@
+#include "ProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+const QString kBoss = QStringLiteral("boss@remote.test");
+
+QStringList replySubjects(const QString &to)
+{
+    QStringList subjects;
+    for (const ReceivedMail &m : receivedMails(to))
+        subjects << parseMail(m.raw).subject;
+    return subjects;
+}
+
+} // namespace
+
+TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0, 1);
+    const QString to = QStringLiteral("remote47@dest.test");
+    AccountRecord a = testAccount(servers, "01", 47, to);
+    a.RemoteAddress = kBoss;
+    a.FaxNumbers = QStringLiteral("011-111-1111\t");
+    program.writeAccounts({a});
+    clearReceivedMails(kBoss);
+
+    const QString from = QStringLiteral("部長 <boss@remote.test>");
+    deliver(47, from, QStringLiteral("転送停止"), QStringLiteral("1\n"));
+    deliver(47, from, QStringLiteral("ファックス"), QStringLiteral("01\n03-1234-5678\n045-000-0000\n"));
+    deliver(47, from, QStringLiteral("メール"), QStringLiteral("01\n\nnew47@dest.test\n"));
+    deliver(47, from, QStringLiteral("メール"), QStringLiteral("01\nnot-an-address\n"));
+    deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("02\n")); // another account's
+    deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("123\n"));
+    deliver(47, from, QStringLiteral("転送開始です"), QStringLiteral("01\n")); // not a command word
+    deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("01\n"));
+
+    const auto run = program.runOnce();
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+
+    const auto stored = program.storedAccount("01");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->ForwardState, QStringLiteral("1"));
+    EXPECT_EQ(stored->FaxNumbers, QStringLiteral("03-1234-5678\t045-000-0000"));
+    EXPECT_EQ(stored->ForwardTo, QStringLiteral("new47@dest.test"));
+    EXPECT_EQ(stored->AccountName, a.AccountName);
+
+    QStringList subjects = replySubjects(kBoss);
+    subjects.sort();
+    QStringList expected = {"転送停止OK", "FAX番号変更OK", "アドレス変更OK", "リモート設定エラー",
+                            "リモート設定エラー", "転送開始OK"};
+    expected.sort();
+    EXPECT_EQ(subjects, expected) << program.logDump().toStdString();
+    for (const ReceivedMail &m : receivedMails(kBoss)) {
+        const ParsedMail p = parseMail(m.raw);
+        EXPECT_EQ(m.mailFrom, kBoss);
+        if (p.subject == u"FAX番号変更OK")
+            EXPECT_TRUE(p.body.contains(QStringLiteral("FAX番号変更")) &&
+                        p.body.contains(QStringLiteral("03-1234-5678")) &&
+                        p.body.contains(QStringLiteral("045-000-0000")))
+                << p.body.toStdString();
+        if (p.subject == u"転送停止OK")
+            EXPECT_TRUE(p.body.startsWith(a.AccountName) &&
+                        p.body.contains(QStringLiteral("転送処理を停止しました")));
+    }
+    const QString account = a.AccountName;
+    EXPECT_EQ(program.logCount(account, "転送停止（リモート設定）"), 1);
+    EXPECT_EQ(program.logCount(account, "FAX番号変更（リモート設定）", "03-1234-5678 045-000-0000"), 1);
+    EXPECT_EQ(program.logCount(account, "メールアドレス変更（リモート設定）", "new47@dest.test"), 1);
+    EXPECT_EQ(program.logCount(account, "リモート設定エラー", "メールの設定データが正しくありません。"), 1);
+    EXPECT_EQ(program.logCount(account, "リモート設定エラー", "アカウント番号なし"), 1);
+
+    // Seven command mails left the server; the one that was no command word is forwarded
+    // to the addresses loaded for this cycle and stays.
+    EXPECT_EQ(mailboxCount(userName(47)), 1);
+    ASSERT_EQ(receivedMails(to).size(), 1);
+    EXPECT_EQ(parseMail(receivedMails(to).first().raw).subject, QStringLiteral("転送開始です"));
+}
+
+TEST(RemoteSettings, DeletionCommandsEmptyTheLists)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0, 1);
+    AccountRecord a = testAccount(servers, "03", 48, QStringLiteral("remote48@dest.test"));
+    a.RemoteAddress = kBoss;
+    a.FaxNumbers = QStringLiteral("011-111-1111\t");
+    program.writeAccounts({a});
+    clearReceivedMails(kBoss);
+    deliver(48, kBoss, QStringLiteral("ファックス"), QStringLiteral("3\n"));
+    deliver(48, kBoss, QStringLiteral("メール"), QStringLiteral("03\n"));
+
+    ASSERT_EQ(program.runOnce().exitCode, 0);
+    const auto stored = program.storedAccount("03");
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_TRUE(stored->FaxNumbers.isEmpty());
+    EXPECT_TRUE(stored->ForwardTo.isEmpty());
+    QStringList subjects = replySubjects(kBoss);
+    subjects.sort();
+    EXPECT_EQ(subjects, QStringList({"FAX番号削除OK", "アドレス削除OK"}));
+}
+
+TEST(RemoteSettings, WithRemoteSettingsOffACommandMailIsAnOrdinaryMail)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0, 0);
+    const QString to = QStringLiteral("remote49@dest.test");
+    AccountRecord a = testAccount(servers, "01", 49, to);
+    a.RemoteAddress = kBoss;
+    program.writeAccounts({a});
+    clearReceivedMails(kBoss);
+    deliver(49, kBoss, QStringLiteral("転送停止"), QStringLiteral("01\n"));
+
+    ASSERT_EQ(program.runOnce().exitCode, 0);
+    EXPECT_EQ(program.storedAccount("01")->ForwardState, QStringLiteral("1"));
+    EXPECT_TRUE(receivedMails(kBoss).isEmpty());
+    ASSERT_EQ(receivedMails(to).size(), 1);
+    EXPECT_EQ(mailboxCount(userName(49)), 1);
+}
