@@ -46,16 +46,30 @@ public:
         if (!m_session.valid())
             return;
         m_base = m_session.configure(server, server.port == kPop3sPort);
-        CURL *c = m_session.handle();
-        curl_easy_setopt(c, CURLOPT_USERNAME, m_login.user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, m_login.password.constData());
-        // Without options libcurl uses the best the server offers (SASL, APOP, USER/PASS);
-        // an APOP account must use APOP and nothing weaker.
-        if (m_login.apop)
+        if (m_login.apop) {
+            CURL *c = m_session.handle();
+            curl_easy_setopt(c, CURLOPT_USERNAME, m_login.user.constData());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, m_login.password.constData());
             curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, "AUTH=+APOP");
+        }
     }
 
     bool valid() const { return m_session.valid(); }
+
+    // An APOP account logs in as libcurl connects. Any other account logs in with USER
+    // and PASS: left to itself libcurl would pick SASL or APOP whenever the server offers
+    // them, and servers that show an APOP stamp without plain passwords stored refuse that.
+    bool login(QString *error)
+    {
+        if (m_login.apop)
+            return true;
+        if (m_login.user.contains('\r') || m_login.user.contains('\n') || m_login.password.contains('\r')
+            || m_login.password.contains('\n')) {
+            *error = QStringLiteral("POP3のユーザー名かパスワードに改行が含まれています");
+            return false;
+        }
+        return command("USER " + m_login.user, error) && command("PASS " + m_login.password, error);
+    }
 
     // UIDL of the whole mailbox.
     bool list(QList<UidlEntry> *entries, QString *error)
@@ -98,23 +112,29 @@ public:
 
     bool remove(int position, QString *error)
     {
-        CURL *c = m_session.handle();
-        const QByteArray command = "DELE " + QByteArray::number(position);
-        curl_easy_setopt(c, CURLOPT_URL, (m_base + '/').constData());
-        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, command.constData());
-        // DELE answers one line; without NOBODY libcurl would wait for a listing.
-        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-        const CURLcode rc = m_session.perform();
-        if (rc != CURLE_OK) {
-            *error = failure(rc);
-            return false;
-        }
-        return true;
+        return command("DELE " + QByteArray::number(position), error);
     }
 
     void setServer(const ServerAddress &s) { m_server = s; }
 
 private:
+    // A command answered by one status line.
+    bool command(const QByteArray &text, QString *error)
+    {
+        CURL *c = m_session.handle();
+        curl_easy_setopt(c, CURLOPT_URL, (m_base + '/').constData());
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, text.constData());
+        // Without NOBODY libcurl would wait for a listing that never comes.
+        curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+        const CURLcode rc = m_session.perform();
+        if (rc == CURLE_OK)
+            return true;
+        const bool refused = rc == CURLE_WEIRD_SERVER_REPLY && !m_session.lastReplyStartingWith(QStringLiteral("-ERR")).isEmpty();
+        const bool loggingIn = text.startsWith("USER ") || text.startsWith("PASS ");
+        *error = failure(refused && loggingIn ? CURLE_LOGIN_DENIED : rc);
+        return false;
+    }
+
     QString failure(CURLcode rc) const
     {
         QString answer = m_session.lastReplyStartingWith(QStringLiteral("-ERR"));
@@ -159,7 +179,7 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
 
     QString error;
     QList<UidlEntry> entries;
-    if (!pop.list(&entries, &error))
+    if (!pop.login(&error) || !pop.list(&entries, &error))
         return MailResult::message(error);
 
     QStringList paths;
@@ -211,7 +231,7 @@ MailResult deleteAt(const ServerAddress &server, const Pop3Login &login, const Q
         return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
     QString error;
     QList<UidlEntry> entries;
-    if (!pop.list(&entries, &error))
+    if (!pop.login(&error) || !pop.list(&entries, &error))
         return MailResult::message(error);
     QString actual;
     for (const UidlEntry &e : entries) {
