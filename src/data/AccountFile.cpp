@@ -53,7 +53,10 @@ std::optional<AccountTable> readAccountTable(QString *error)
         return std::nullopt;
     table.decryptError = stored->decryptError;
     // Lenient: one bad byte in a name must not stop every account from being polled.
-    const QStringList lines = splitLines(*decodeCp932(stored->plain, DecodeMode::Lenient));
+    const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, error);
+    if (!text)
+        return std::nullopt;
+    const QStringList lines = splitLines(*text);
     for (const QString &line : lines) {
         if (auto rec = AccountRecord::fromLine(line))
             table.records.append(*rec);

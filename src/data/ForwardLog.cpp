@@ -124,7 +124,7 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
         // (the decoder marks them with U+FFFD, or U+001A for unassigned codes).
         const auto strict = decodeCp932(stored->plain, DecodeMode::Strict);
         const bool hadBadBytes = !strict;
-        const QString text = strict ? *strict : *decodeCp932(stored->plain, DecodeMode::Lenient);
+        const QString text = strict ? *strict : decodeCp932(stored->plain, DecodeMode::Lenient).value_or(QString());
         const qint64 nowDay = now.date().toJulianDay();
         const int nowHour = now.time().hour();
         const QStringList lines = splitLines(text);
