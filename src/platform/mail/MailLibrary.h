@@ -12,8 +12,8 @@
 //   SendMail -> "" when the server accepted the mail, else an error text that starts with
 //               the SMTP reply code when the server gave one
 //
-// Certificates are always verified. The CA bundle is the system store, unless the
-// environment variable QM_CA_FILE names a PEM file (used by the tests' self-signed servers).
+// Certificates are always verified against the system store; the environment variable
+// QM_CA_FILE may name a PEM file trusted besides it (the test servers' own CA).
 namespace qm::mail {
 
 struct MailResult {
