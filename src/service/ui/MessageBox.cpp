@@ -26,8 +26,11 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon 
         return answer;
     }
     if (s_autoAnswer) {
-        if (buttons.testFlag(QMessageBox::Ok))
-            return QMessageBox::Ok;
+        // The answer that changes nothing: OK for notices, otherwise Cancel or No.
+        for (auto b : {QMessageBox::Ok, QMessageBox::Cancel, QMessageBox::No}) {
+            if (buttons.testFlag(b))
+                return b;
+        }
         for (int b = QMessageBox::FirstButton; b <= QMessageBox::LastButton; b <<= 1) {
             if (buttons.testFlag(QMessageBox::StandardButton(b)))
                 return QMessageBox::StandardButton(b);

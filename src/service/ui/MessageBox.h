@@ -42,7 +42,7 @@ public:
         show(parent, QMessageBox::Critical, title, text);
     }
 
-    // Test hooks: when auto-answer is on, no box is opened and the default button (or the
+    // Test hooks: when auto-answer is on, no box is opened and the cautious button (or the
     // next answer, once) is returned; every box is recorded either way.
     static void setAutoAnswer(bool on);
     static void setNextAnswer(QMessageBox::StandardButton answer);

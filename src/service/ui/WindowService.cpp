@@ -1,0 +1,52 @@
+#include "WindowService.h"
+
+#include "FormQuillmarc.h"
+#include "ProgramIcon.h"
+#include "QtScreen.h"
+#include "data/AccountSettings.h"
+#include "data/Paths.h"
+#include "service/EngineContext.h"
+#include "service/FaxDelivery.h"
+#include "service/ForwardingCycle.h"
+
+#include <QApplication>
+
+namespace qm::ui {
+
+int runWindowService(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("quillmarc"));
+    // The tray keeps the service alive while the window is hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+    applyJapaneseFont();
+
+    service::EngineContext ctx;
+    ctx.paths = filePaths();
+
+    WindowHooks hooks;
+    hooks.runCycle = [&ctx] { service::RunForwardingCycle(ctx); };
+    hooks.settingsLoaded = [&ctx](const TimerSettings& s) { ctx.settings = s; };
+    hooks.createFontDataFile = [] {
+        QString error;
+        if (!CreateFontDataFile(&error))
+            qWarning("quillmarc: font table not created: %s", qPrintable(error));
+    };
+    hooks.faxPlatform = [&ctx] {
+        ctx.faxPlatform = service::DetectFaxPlatform();
+        return ctx.faxPlatform;
+    };
+
+    FormQuillmarc window(std::move(hooks));
+    QtScreen screen(&window);
+    ctx.screen = &screen;
+    QObject::connect(&window, &FormQuillmarc::ended, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+
+    if (!window.startUp())
+        return 0;
+    window.showAsPlaced();
+    return app.exec();
+}
+
+} // namespace qm::ui

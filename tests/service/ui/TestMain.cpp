@@ -1,0 +1,17 @@
+#include "service/ui/MessageBox.h"
+#include "service/ui/ProgramIcon.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    qm::ui::applyJapaneseFont();
+    qm::ui::MessageBox::setAutoAnswer(true);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
