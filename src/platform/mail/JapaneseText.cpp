@@ -115,14 +115,20 @@ QString decodeText(const QByteArray &rawBytes, const QByteArray &charset)
     const QByteArray bytes = withoutIdleEscapes(rawBytes);
     const QByteArray name = icuName(charset);
     const bool unlabelled = name.isEmpty() || name == "us-ascii" || name == "ascii";
-    QString s;
-    if (!unlabelled && decodeWith(name.constData(), bytes, &s)) {
-        // A Latin label on 8-bit bytes is usually a Japanese mailer that did not say.
-        const bool latin = name.startsWith("iso-8859-1") || name == "windows-1252";
-        if (!latin || isAscii7(bytes) || !(looksEucJp(bytes) || decodeWith("UTF-8", bytes, &s)))
-            return latin ? QStringDecoder(name.constData()).decode(bytes) : s;
+    if (unlabelled)
         return guess(bytes);
+    QString s;
+    const bool latin = name == "iso-8859-1" || name == "latin1" || name == "windows-1252";
+    if (latin && !isAscii7(bytes)) {
+        // Mailers that do not know what they send label it Latin. Latin text is never
+        // valid UTF-8 and seldom valid EUC-JP; Japanese text usually is one of them.
+        if (decodeWith("UTF-8", bytes, &s))
+            return s;
+        if (looksEucJp(bytes) && decodeWith("EUC-JP", bytes, &s))
+            return s;
     }
+    if (decodeWith(name.constData(), bytes, &s))
+        return s;
     return guess(bytes);
 }
 

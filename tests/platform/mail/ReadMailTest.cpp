@@ -211,6 +211,21 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
     EXPECT_EQ(QFileInfo(paths.at(1)).suffix(), QStringLiteral("png"));
     EXPECT_EQ(readAll(paths.at(1)), QByteArray("\x89PNG\r\n\x1a\n"));
 
+    // File names as Japanese mailers write them: raw Shift_JIS bytes, and an encoded
+    // word inside the quotes.
+    const QByteArray names =
+        "From: a@example.jp\r\nSubject: names\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        "--B\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
+        "--B\r\nContent-Type: application/msword\r\nContent-Disposition: attachment; filename=\""
+        + sjis(QStringLiteral("議事録.doc")) + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\nZG9j\r\n"
+        "--B\r\nContent-Type: application/pdf; name=\"=?ISO-2022-JP?B?" + jis(QStringLiteral("請求書.pdf")).toBase64()
+        + "?=\"\r\nContent-Transfer-Encoding: base64\r\n\r\ncGRm\r\n--B--\r\n";
+    const MailResult named = read(names);
+    ASSERT_TRUE(named.isList) << named.text.toStdString();
+    ASSERT_EQ(files(named).size(), 2);
+    EXPECT_EQ(QFileInfo(files(named).at(0)).fileName(), QStringLiteral("議事録.doc"));
+    EXPECT_EQ(QFileInfo(files(named).at(1)).fileName(), QStringLiteral("請求書.pdf"));
+
     // A message with headers only.
     const MailResult bare = read("Subject: only\r\n");
     ASSERT_TRUE(bare.isList) << bare.text.toStdString();
