@@ -134,7 +134,9 @@ bool FormQuillmarcBAccount::validateAccount()
 
 bool FormQuillmarcBAccount::validateSplitValues()
 {
-    // Saved even while mobile editing is off, and read by the service as 16-bit numbers.
+    // The service uses the split values only with mobile editing on, as 16-bit numbers.
+    if (!CheckPhone->isChecked())
+        return true;
     if (!isSplitNumber(divChar->text())) {
         warn(QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"), divChar);
         return false;
@@ -143,8 +145,6 @@ bool FormQuillmarcBAccount::validateSplitValues()
         warn(QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"), divCount);
         return false;
     }
-    if (!CheckPhone->isChecked())
-        return true;
     const QString chars = divChar->text();
     const QString count = divCount->text();
     if (!chars.isEmpty() && count.isEmpty()) {
@@ -229,12 +229,6 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
         return false;
     }
     const QString n = txtID->text();
-    std::optional<AccountTable> table = readAccountTable(error);
-    if (!table)
-        return false;
-    bool stored = false;
-    for (const AccountRecord& r : table->records)
-        stored = stored || r.AccountNo == n;
 
     AccountRecord rec;
     rec.AccountNo = n;
@@ -254,10 +248,9 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
     rec.SmtpServer = txtRcvSMTP->text();
     rec.SmtpPort = txtRcvSMTP_Port->text();
     rec.UseSmtpAuth = checkValue(CheckSMTP);
-    // Nothing chosen: a stored record keeps its method (the rewrite keeps an empty one).
+    // Nothing chosen: empty, so a stored record keeps its method and a new one gets 0.
     const int method = groupAUTH->checkedId();
-    rec.SmtpAuthMethod = method >= 0 ? QString::number(method + 1)
-                                     : (stored ? QString() : QStringLiteral("0"));
+    rec.SmtpAuthMethod = method >= 0 ? QString::number(method + 1) : QString();
     rec.SmtpUser = txtSMTPUser->text();
     rec.SmtpPassword = txtSMTPPassword->text();
     rec.ForwardTo = withoutTrailingBreaks(txtSndTo);
@@ -299,6 +292,12 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
     const RewriteResult result = qm::saveAccount(rec);
     if (!result.ok) {
         *error = result.error;
+        return false;
+    }
+    if (!result.error.isEmpty()) {
+        // Saved, but the new account's work folders could not be made.
+        *error = result.error;
+        before.restore();
         return false;
     }
     if (!saveDeleteStrings(n, delStrings, error) || !saveFontDataRow(font, error)

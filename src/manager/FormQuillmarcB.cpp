@@ -4,6 +4,7 @@
 #include "data/AtomicFile.h"
 #include "data/HandOverFiles.h"
 #include "data/Paths.h"
+#include "data/TextCodec.h"
 #include "manager/FormQuillmarcBAccount.h"
 #include "manager/MessageBox.h"
 #include "manager/WindowPlacement.h"
@@ -165,7 +166,7 @@ void FormQuillmarcB::cmdAppendClick()
     }
     m_currentAccount = next;
     deleteHandOverRecord();
-    writeHandOverRecord(newAccountTemplate(formatAccountNo(next)));
+    writeTextLines(filePaths().handOverRecord, {newAccountTemplateLine(formatAccountNo(next))});
     openEditor();
     m_currentAccount = 0;
 }
