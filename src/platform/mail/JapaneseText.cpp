@@ -18,11 +18,28 @@ bool isAscii7(const QByteArray &bytes)
     return true;
 }
 
+// Without ICU Qt knows no Japanese charsets; iconv then does the work (strict, so the
+// vendor extensions of Windows mailers may be refused).
+bool decodeWithIconv(const char *name, const QByteArray &bytes, QString *out)
+{
+    const char *iconvName = qstrcmp(name, "Shift_JIS") == 0 ? "CP932" : name;
+    gsize written = 0;
+    GError *err = nullptr;
+    gchar *utf8 = g_convert(bytes.constData(), bytes.size(), "UTF-8", iconvName, nullptr, &written, &err);
+    if (!utf8) {
+        g_clear_error(&err);
+        return false;
+    }
+    *out = QString::fromUtf8(utf8, qsizetype(written));
+    g_free(utf8);
+    return true;
+}
+
 bool decodeWith(const char *name, const QByteArray &bytes, QString *out)
 {
     QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
     if (!decoder.isValid())
-        return false;
+        return decodeWithIconv(name, bytes, out);
     QString s = decoder.decode(bytes);
     if (decoder.hasError())
         return false;
@@ -76,7 +93,8 @@ QString guess(const QByteArray &bytes)
     if (decodeWith("Shift_JIS", bytes, &s))
         return s;
     // Nothing fits cleanly: keep what can be read rather than nothing.
-    return QStringDecoder("Shift_JIS").decode(bytes);
+    QStringDecoder lossy("Shift_JIS");
+    return lossy.isValid() ? QString(lossy.decode(bytes)) : QString::fromLatin1(bytes);
 }
 
 QByteArray icuName(QByteArray charset)

@@ -199,7 +199,7 @@ bool composeMessage(const OutgoingMail &mail, QByteArray *out, QString *error)
     g_mime_message_set_message_id(msg, id);
     g_free(id);
 
-    GMimePart *text = textPart(mail.subject.isNull() && mail.body.isNull() ? QString() : mail.body);
+    GMimePart *text = textPart(mail.body);
     if (mail.attachments.isEmpty()) {
         g_mime_message_set_mime_part(msg, GMIME_OBJECT(text));
     } else {

@@ -187,8 +187,11 @@ private:
         if (!fileName)
             fileName = g_mime_object_get_content_type_parameter(object, "name");
         QString name = fileName ? QString::fromUtf8(fileName) : QString();
-        if (name.isEmpty() && message)
-            name = decodeHeaderText(rawHeader(GMIME_OBJECT(message), "Subject")) + QStringLiteral(".eml");
+        if (name.isEmpty() && message) {
+            const QString subject = decodeHeaderText(rawHeader(GMIME_OBJECT(message), "Subject"));
+            if (!subject.isEmpty())
+                name = subject + QStringLiteral(".eml");
+        }
         QString path;
         const int fd = open(safeAttachmentName(name, QStringLiteral(".eml")), &path);
         if (fd < 0)

@@ -226,6 +226,18 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
     EXPECT_EQ(QFileInfo(files(named).at(0)).fileName(), QStringLiteral("議事録.doc"));
     EXPECT_EQ(QFileInfo(files(named).at(1)).fileName(), QStringLiteral("請求書.pdf"));
 
+    // A forwarded message travels as a file named after its subject.
+    const QByteArray forwarded =
+        "From: a@example.jp\r\nSubject: fwd\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        "--B\r\nContent-Type: text/plain\r\n\r\nsee below\r\n"
+        "--B\r\nContent-Type: message/rfc822\r\n\r\nFrom: b@example.jp\r\nSubject: =?UTF-8?B?"
+        + QStringLiteral("元の件名").toUtf8().toBase64() + "?=\r\n\r\ninner body\r\n--B--\r\n";
+    const MailResult fwd = read(forwarded);
+    ASSERT_TRUE(fwd.isList) << fwd.text.toStdString();
+    ASSERT_EQ(files(fwd).size(), 1);
+    EXPECT_EQ(QFileInfo(files(fwd).first()).fileName(), QStringLiteral("元の件名.eml"));
+    EXPECT_TRUE(readAll(files(fwd).first()).contains("inner body"));
+
     // A message with headers only.
     const MailResult bare = read("Subject: only\r\n");
     ASSERT_TRUE(bare.isList) << bare.text.toStdString();
