@@ -20,6 +20,28 @@ QStringList readLines(const QString &path)
     return readTextLines(path, DecodeMode::Lenient).value_or(QStringList());
 }
 
+// Adds one line at the end. The bookkeeping lists only ever grow by a line per message, so
+// an append (no rewrite, no sync) keeps a busy cycle fast; a line torn by a crash is closed
+// off before the next one, so it spoils at most itself.
+bool appendLine(const QString &path, const QString &line)
+{
+    const auto bytes = encodeCp932(line + QStringLiteral("\r\n"));
+    if (!bytes)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return false;
+    QByteArray out = *bytes;
+    if (file.size() > 0) {
+        file.seek(file.size() - 1);
+        if (file.read(1) != "\n")
+            out.prepend("\r\n");
+    }
+    const bool ok = file.write(out) == out.size();
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
 void removeFilesIn(const QString &folder)
 {
     QDir dir(folder);
@@ -34,6 +56,9 @@ void removeFilesIn(const QString &folder)
 
 void PrepareAccountDataFolder(const AccountFiles &files)
 {
+    // The account editor makes the attachment folder; an account written by other means
+    // must not lose its attachments for want of it.
+    QDir().mkpath(files.attachFolder);
     if (QFileInfo(files.dataFolder).isDir())
         return;
     if (!QDir().mkpath(files.dataFolder))
@@ -102,15 +127,14 @@ void AddAttachmentRecord(EngineContext &, const AccountFiles &files,
         return;
     if (!isStorableField(path) || !isStorableField(fileName))
         return;
-    QStringList lines = readLines(files.attachmentIndex);
-    lines << joinQuoted({AttachmentKey(receiveNumber, position), path, fileName});
-    writeTextLines(files.attachmentIndex, lines);
+    appendLine(files.attachmentIndex,
+               joinQuoted({AttachmentKey(receiveNumber, position), path, fileName}));
 }
 
 ReceivedList::ReceivedList(QString path) : m_path(std::move(path))
 {
-    m_lines = readLines(m_path);
-    for (const QString &line : std::as_const(m_lines)) {
+    const QStringList lines = readLines(m_path);
+    for (const QString &line : lines) {
         QString name = line;
         name.remove(u'"');
         m_names.insert(name);
@@ -132,11 +156,8 @@ bool ReceivedList::MarkReceived(const QString &messageFile)
     if (!info.exists())
         return false;
     const QString name = info.fileName();
-    QStringList lines = m_lines;
-    lines << joinQuoted({name});
-    if (!writeTextLines(m_path, lines))
+    if (!appendLine(m_path, joinQuoted({name})))
         return false;
-    m_lines = lines;
     m_names.insert(name);
     return true;
 }

@@ -43,7 +43,6 @@ public:
 
 private:
     QString m_path;
-    QStringList m_lines;
     QSet<QString> m_names;
 };
 

@@ -95,3 +95,16 @@ TEST_F(ReceiveFilesFixture, ReceivedListMatchesWholeNamesOfExistingFiles)
     EXPECT_TRUE(again.IsAlreadyReceived(m1));
     EXPECT_EQ(readTextLines(files.receivedList).value(), QStringList({"\"0001.eml\""}));
 }
+
+TEST_F(ReceiveFilesFixture, ALineTornByACrashSpoilsOnlyItself)
+{
+    PrepareAccountDataFolder(files);
+    const QString m = files.workFolder + "/0002.eml";
+    writeFile(m, "x");
+    writeFile(files.receivedList, "\"0001.eml\"\r\n\"00");
+    ReceivedList list(files.receivedList);
+    ASSERT_TRUE(list.MarkReceived(m));
+    EXPECT_EQ(readTextLines(files.receivedList).value(),
+              QStringList({"\"0001.eml\"", "\"00", "\"0002.eml\""}));
+    EXPECT_TRUE(ReceivedList(files.receivedList).IsAlreadyReceived(m));
+}

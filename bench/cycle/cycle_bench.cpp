@@ -1,0 +1,165 @@
+// Times `quillmarc --run-once` on a mailbox of 1,000 new messages forwarded to the local SMTP
+// server, then a second cycle with nothing new, against fetchmail (keep mode, UIDL, forwarding
+// to the same SMTP server) on an identical mailbox. Prints both times and the ratios.
+//
+// Usage: tests/servers/run.sh build/bin/cycle_bench [messages]
+
+#include "data/AccountRecord.h"
+#include "data/Paths.h"
+#include "data/TextCodec.h"
+#include "data/TimerSettings.h"
+#include "support/MailTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString kUser = QStringLiteral("bench");
+const QString kPassword = QStringLiteral("benchpw");
+const QString kOursTo = QStringLiteral("cycle-ours@dest.test");
+const QString kFetchmailTo = QStringLiteral("cycle-fetchmail@dest.test");
+
+[[noreturn]] void fail(const QString &why)
+{
+    std::fprintf(stderr, "cycle_bench: %s\n", qPrintable(why));
+    std::exit(2);
+}
+
+void fillMailbox(int messages)
+{
+    qm::test::emptyMailbox(kUser);
+    QString body;
+    while (body.size() < 1500)
+        body += QStringLiteral("お世話になっております。本日の受注分をお送りします。\n");
+    for (int i = 0; i < messages; ++i) {
+        qm::test::ComposedMail m;
+        m.from = QStringLiteral("取引先 <client%1@example.jp>").arg(i);
+        m.to = {QStringLiteral("office@example.jp")};
+        m.subject = QStringLiteral("受注連絡 No.%1").arg(i);
+        m.body = body;
+        QString error;
+        if (qm::test::deliverRaw(kUser, qm::test::composeMail(m), &error).isEmpty())
+            fail(error);
+    }
+}
+
+// A program folder with one account that forwards everything and keeps it on the server.
+void setUpProgram(const QString &dir, const qm::test::MailServers &s)
+{
+    const QString exe = dir + QStringLiteral("/quillmarc");
+    if (!QFile::copy(QStringLiteral(QM_QUILLMARC), exe))
+        fail(QStringLiteral("cannot copy quillmarc"));
+    qm::setProgramDir(dir);
+    qm::ensureDataDir();
+    qm::TimerSettings settings;
+    if (!qm::writeTimerSettings(qm::filePaths().settingsFile, settings))
+        fail(QStringLiteral("cannot write the settings"));
+    qm::AccountRecord a = qm::newAccountTemplate(QStringLiteral("01"));
+    a.AccountName = QStringLiteral("ベンチ");
+    a.SourceAddress = QStringLiteral("office@example.jp");
+    a.PopUserId = kUser;
+    a.PopPassword = kPassword;
+    a.PopServer = s.pop3Host;
+    a.PopPort = QString::number(s.pop3NoApopPort); // the transport fetchmail gets
+    a.SmtpServer = s.smtpHost;
+    a.SmtpPort = QString::number(s.smtpPort);
+    a.ForwardTo = kOursTo;
+    a.ForwardAsSender = QStringLiteral("1");
+    if (!qm::writeTextLines(qm::filePaths().accountFile, {qm::buildReplacedLine(a)}))
+        fail(QStringLiteral("cannot write the account file"));
+}
+
+double timeOurs(const QString &dir)
+{
+    QProcess p;
+    QElapsedTimer t;
+    t.start();
+    p.start(dir + QStringLiteral("/quillmarc"), {QStringLiteral("--run-once")});
+    if (!p.waitForFinished(1800000) || p.exitCode() != 0)
+        fail(QStringLiteral("quillmarc --run-once failed: ") +
+             QString::fromLocal8Bit(p.readAllStandardError()));
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+double timeFetchmail(const QString &home, const qm::test::MailServers &s)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("FETCHMAILHOME"), home);
+    p.setProcessEnvironment(env);
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("fetchmail"),
+            {QStringLiteral("-p"), QStringLiteral("POP3"), QStringLiteral("-P"),
+             QString::number(s.pop3NoApopPort), QStringLiteral("-u"), kUser, QStringLiteral("-k"),
+             QStringLiteral("--uidl"), QStringLiteral("--sslproto"), QString(),
+             QStringLiteral("--smtphost"), s.smtpHost + u'/' + QString::number(s.smtpPort),
+             QStringLiteral("--smtpname"), kFetchmailTo, QStringLiteral("-s"), s.pop3Host});
+    if (!p.waitForFinished(1800000))
+        fail(QStringLiteral("fetchmail did not finish"));
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int messages = argc > 1 ? std::atoi(argv[1]) : 1000;
+    const qm::test::MailServers s = qm::test::mailServers();
+    if (!s.available())
+        fail(QStringLiteral("mail servers missing (%1); run through tests/servers/run.sh").arg(s.missing));
+
+    qm::test::clearReceivedMails(kOursTo);
+    qm::test::clearReceivedMails(kFetchmailTo);
+
+    // Ours: a fresh program folder on a mailbox of new messages.
+    fillMailbox(messages);
+    QTemporaryDir program;
+    setUpProgram(program.path(), s);
+    const double oursFirst = timeOurs(program.path());
+    const double oursSecond = timeOurs(program.path());
+    const qsizetype oursSent = qm::test::receivedMails(kOursTo).size();
+
+    // fetchmail: the same mailbox again, with no UIDL history.
+    fillMailbox(messages);
+    QTemporaryDir home;
+    QFile netrc(home.filePath(QStringLiteral(".netrc")));
+    if (!netrc.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("cannot write .netrc"));
+    netrc.write(QStringLiteral("machine %1 login %2 password %3\n").arg(s.pop3Host, kUser, kPassword).toUtf8());
+    netrc.close();
+    netrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    const double fmFirst = timeFetchmail(home.path(), s);
+    const double fmSecond = timeFetchmail(home.path(), s);
+    const qsizetype fmSent = qm::test::receivedMails(kFetchmailTo).size();
+
+    std::printf("Mailbox of %d new messages forwarded by SMTP (ms):\n", messages);
+    std::printf("  %-40s %10s %12s %8s\n", "", "first", "nothing new", "sent");
+    std::printf("  %-40s %10.1f %12.1f %8lld\n", "quillmarc --run-once", oursFirst, oursSecond,
+                (long long)oursSent);
+    std::printf("  %-40s %10.1f %12.1f %8lld\n", "fetchmail -k --uidl --smtphost", fmFirst, fmSecond,
+                (long long)fmSent);
+    const double r1 = oursFirst / fmFirst;
+    const double r2 = oursSecond / fmSecond;
+    std::printf("Ratios ours/fetchmail: first cycle %.2f, nothing new %.2f\n", r1, r2);
+    std::printf("Target (each ratio at most 1.00): %s\n", r1 <= 1.0 && r2 <= 1.0 ? "met" : "NOT met");
+    if (oursSent != messages || fmSent != messages)
+        std::printf("Warning: expected %d forwarded mails from each\n", messages);
+
+    qm::test::emptyMailbox(kUser);
+    qm::test::clearReceivedMails(kOursTo);
+    qm::test::clearReceivedMails(kFetchmailTo);
+    qm::setProgramDir(QString());
+    return 0;
+}
