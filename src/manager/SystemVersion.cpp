@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QSysInfo>
 
 namespace qm::manager {
@@ -34,6 +35,7 @@ bool faxBackendUsable(QString* why)
     QString backend = QStringLiteral("spool");
     QString spoolDir = QDir(paths.dataDir).filePath(QStringLiteral("FaxSpool"));
     QString sendfax = QStringLiteral("/usr/bin/sendfax");
+    QString faxstat = QStringLiteral("/usr/bin/faxstat");
 
     if (QFileInfo::exists(paths.faxPathFile)) {
         const std::optional<QStringList> lines =
@@ -53,6 +55,8 @@ bool faxBackendUsable(QString* why)
                                                          : QDir(paths.dataDir).filePath(value);
             else if (key == u"sendfax")
                 sendfax = value;
+            else if (key == u"faxstat")
+                faxstat = value;
         }
     }
 
@@ -61,14 +65,20 @@ bool faxBackendUsable(QString* why)
             *why = text;
         return false;
     };
+    // The service also asks the fax server whether it runs; the editor does not wait on the
+    // network, since numbers may be entered while the server is briefly down.
     if (backend == u"hylafax") {
-        const QFileInfo client(sendfax);
-        if (!client.isFile() || !client.isExecutable())
-            return fail(QStringLiteral("FAX送信プログラムがありません: %1").arg(sendfax));
+        for (const QString& client : {sendfax, faxstat}) {
+            const QFileInfo info(client);
+            if (!info.isFile() || !info.isExecutable())
+                return fail(QStringLiteral("FAX送信プログラムがありません: %1").arg(client));
+        }
         return true;
     }
     if (backend != u"spool")
         return fail(QStringLiteral("不明なFAX送信方式です: %1").arg(backend));
+    if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty())
+        return fail(QStringLiteral("Ghostscript (gs) がありません"));
     const QFileInfo folder = nearestExisting(spoolDir);
     if (!folder.isDir() || !folder.isWritable())
         return fail(QStringLiteral("FAXの送信フォルダに書き込めません: %1").arg(spoolDir));
