@@ -183,7 +183,10 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
         EXPECT_TRUE(r.contains(QStringLiteral("証明書"))) << r.toStdString();
         EXPECT_FALSE(startsWithCode(r));
     }
-    if (!s.stdPortsHost.isEmpty()) {
+    if (s.stdPortsHost.isEmpty()) {
+        if (qm::test::runningInCi())
+            ADD_FAILURE() << "QM_MAIL_STD_PORTS_HOST missing: the servers need root for port 465";
+    } else {
         const QString smtps = s.stdPortsHost + QStringLiteral("\t465");
         EXPECT_EQ(SendMail(smtps, rcpt, QStringLiteral("me@example.jp\tcolon:pa:ss:word\tCRAM-MD5"), QStringLiteral("s"),
                            QStringLiteral("b"), QString()),
