@@ -234,7 +234,8 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
 
     const QString script = m_options.clientScript.isEmpty() ? m_root + QStringLiteral("/qm-office.py")
                                                             : m_options.clientScript;
-    const int connectSeconds = (wasRunning ? 10000 : m_options.startTimeoutMs) / 1000;
+    // A running office answers at once; a starting one may take its start-up time.
+    const int connectSeconds = (wasRunning ? 5000 : m_options.startTimeoutMs) / 1000;
     const QStringList args = {script,
                               pipeName(),
                               changePages ? QStringLiteral("prepare") : QStringLiteral("pdf"),
