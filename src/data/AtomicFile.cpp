@@ -71,7 +71,6 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
         setError(error, QStringLiteral("一時ファイルを作成できません (%1): %2").arg(path, sysError()));
         return false;
     }
-    const QString tmpPath = QFile::decodeName(tmpl);
     const auto fail = [&](const QString &what) {
         const QString reason = sysError();
         ::close(fd);
@@ -112,7 +111,6 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
         setError(error, QStringLiteral("ファイルを置き換えられません (%1): %2").arg(path, reason));
         return false;
     }
-    Q_UNUSED(tmpPath);
     // The rename is done; make it durable too. A failure here cannot undo the write.
     stepAllowed(AtomicWriteStep::Renamed, path);
     const int dfd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
