@@ -1,6 +1,7 @@
 #include "data/Paths.h"
 #include "service/HeadlessService.h"
 #include "service/ui/InstanceLock.h"
+#include "service/ui/WindowService.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -30,11 +31,9 @@ int usage()
 int main(int argc, char **argv)
 {
     using namespace qm::service;
-    if (argc == 1) {
-        say(QStringLiteral("quillmarc: ウィンドウ版はまだ用意されていません。"
-                           "--headless または --run-once で起動してください。"));
-        return kExitRefused;
-    }
+    // No options: the resident window service (it takes the single-instance lock itself).
+    if (argc == 1)
+        return qm::ui::runWindowService(argc, argv);
     if (argc != 2)
         return usage();
     HeadlessMode mode;

@@ -30,7 +30,7 @@ struct WindowHooks
 {
     std::function<void()> runCycle;                           // one forwarding cycle
     std::function<void(const TimerSettings&)> settingsLoaded; // the engine takes the new values
-    std::function<void()> createFontDataFile;                 // first-time font table
+    std::function<bool(QString*)> createFontDataFile;         // first-time font table
     std::function<bool()> faxPlatform;                        // whether faxes can be sent here
 };
 

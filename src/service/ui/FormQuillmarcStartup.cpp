@@ -103,8 +103,9 @@ bool FormQuillmarc::startUp()
     menuRestart->setEnabled(false);
 
     // 11.
-    if (!QFile::exists(filePaths().fontTable) && m_hooks.createFontDataFile)
-        m_hooks.createFontDataFile();
+    if (!QFile::exists(filePaths().fontTable) && m_hooks.createFontDataFile &&
+        !m_hooks.createFontDataFile(&error))
+        reportError(error);
 
     // 12. A mode file left by an earlier run would hold the timer for ever.
     if (!deleteModeFile(&error))

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QPainter>
 #include <QPixmap>
 
@@ -47,17 +46,13 @@ QIcon programIcon()
 
 void applyJapaneseFont()
 {
-    const QStringList families = QFontDatabase::families(QFontDatabase::Japanese);
-    for (const QString& wanted : {QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
-                                  QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")}) {
-        if (families.contains(wanted)) {
-            QFont font = QApplication::font();
-            font.setFamilies({wanted});
-            QApplication::setFont(font);
-            return;
-        }
-    }
-    // No known face: keep Qt's choice, which falls back per glyph.
+    // Proportional IPA face first; Qt takes the first family that is installed and falls
+    // back per glyph after that.
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("VL PGothic"), QStringLiteral("sans-serif")});
+    QApplication::setFont(font);
 }
 
 } // namespace qm::ui

@@ -27,11 +27,7 @@ int runWindowService(int argc, char** argv)
     WindowHooks hooks;
     hooks.runCycle = [&ctx] { service::RunForwardingCycle(ctx); };
     hooks.settingsLoaded = [&ctx](const TimerSettings& s) { ctx.settings = s; };
-    hooks.createFontDataFile = [] {
-        QString error;
-        if (!CreateFontDataFile(&error))
-            qWarning("quillmarc: font table not created: %s", qPrintable(error));
-    };
+    hooks.createFontDataFile = [](QString* error) { return CreateFontDataFile(error); };
     hooks.faxPlatform = [&ctx] {
         ctx.faxPlatform = service::DetectFaxPlatform();
         return ctx.faxPlatform;

@@ -23,7 +23,10 @@ protected:
     {
         WindowHooks hooks;
         hooks.runCycle = [this] { ++cycles; };
-        hooks.createFontDataFile = [this] { ++fontTables; };
+        hooks.createFontDataFile = [this](QString*) {
+            ++fontTables;
+            return true;
+        };
         return std::make_unique<FormQuillmarc>(hooks, WindowTimings{3600000, 20});
     }
     QString readAll(const QString& path)
