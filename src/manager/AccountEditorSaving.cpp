@@ -1,13 +1,12 @@
 // The editor's buttons: checking the input, saving the account with its three
 // per-account settings lines, and blanking a deleted account.
-#include "manager/FormQuillmarcBAccount.h"
-
 #include "data/AccountFile.h"
 #include "data/AccountSettings.h"
 #include "data/AtomicFile.h"
 #include "data/DataLock.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
+#include "manager/FormQuillmarcBAccount.h"
 #include "manager/MessageBox.h"
 
 #include <QButtonGroup>
@@ -21,7 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-
 #include <optional>
 
 namespace qm::manager {
@@ -117,8 +115,8 @@ void FormQuillmarcBAccount::warn(const QString& text, QWidget* focus)
 
 bool FormQuillmarcBAccount::validateAccount()
 {
-    QWidget* const required[] = {txtRcvAddress, txtRcvUserID, txtRcvPassword, txtRcvPOP,
-                                 txtRcvPOP_Port, txtRcvSMTP, txtRcvSMTP_Port};
+    QWidget* const required[] = {txtRcvAddress,  txtRcvUserID, txtRcvPassword, txtRcvPOP,
+                                 txtRcvPOP_Port, txtRcvSMTP,   txtRcvSMTP_Port};
     for (QWidget* w : required) {
         if (boxText(w).isEmpty()) {
             warn(QStringLiteral("転送元の情報に入力モレがあります。"), w);
@@ -280,15 +278,15 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
     font.printFontSize = cmbFontSizePrn->currentText();
     font.faxFontName = cmbFontFAX->currentText();
     font.faxFontSize = cmbFontSizeFAX->currentText();
-    const QString faxOption = OptionFAX[0]->isChecked() ? QStringLiteral("mail")
-                                                        : QStringLiteral("attach");
+    const QString faxOption =
+        OptionFAX[0]->isChecked() ? QStringLiteral("mail") : QStringLiteral("attach");
     const QString delText = txtDelString->toPlainText();
     const QStringList delStrings =
         delText.isEmpty() ? QStringList() : delText.split(QLatin1Char('\n'));
 
     // All four files change together or not at all.
-    const FileSnapshot before({paths.accountFile, paths.delStringFile, paths.fontTable,
-                               paths.faxOptFile});
+    const FileSnapshot before(
+        {paths.accountFile, paths.delStringFile, paths.fontTable, paths.faxOptFile});
     const RewriteResult result = qm::saveAccount(rec);
     if (!result.ok) {
         *error = result.error;
@@ -300,8 +298,8 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
         before.restore();
         return false;
     }
-    if (!saveDeleteStrings(n, delStrings, error) || !saveFontDataRow(font, error)
-        || !saveFaxOption(n, faxOption, error)) {
+    if (!saveDeleteStrings(n, delStrings, error) || !saveFontDataRow(font, error) ||
+        !saveFaxOption(n, faxOption, error)) {
         before.restore();
         return false;
     }
@@ -339,8 +337,9 @@ bool FormQuillmarcBAccount::deleteAccount(QString* error, QString* notice)
         }
     }
     if (!left.isEmpty()) {
-        *notice = QStringLiteral("アカウントは削除しましたが、次のファイルを削除できませんでした。\n%1")
-                      .arg(left.join(QLatin1Char('\n')));
+        *notice =
+            QStringLiteral("アカウントは削除しましたが、次のファイルを削除できませんでした。\n%1")
+                .arg(left.join(QLatin1Char('\n')));
     }
     return true;
 }
@@ -360,10 +359,10 @@ void FormQuillmarcBAccount::cmdOKClick()
 
 void FormQuillmarcBAccount::cmdDeleteClick()
 {
-    const auto answer = MessageBox::show(this, QMessageBox::Warning,
-                                         QCoreApplication::applicationName(),
-                                         QStringLiteral("このアカウントを削除してよろしいですか？"),
-                                         QMessageBox::Yes | QMessageBox::No);
+    const auto answer =
+        MessageBox::show(this, QMessageBox::Warning, QCoreApplication::applicationName(),
+                         QStringLiteral("このアカウントを削除してよろしいですか？"),
+                         QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     QString error;

@@ -19,8 +19,7 @@
 
 namespace qm::manager {
 
-FormQuillmarcB::FormQuillmarcB(QWidget* parent)
-    : QWidget(parent)
+FormQuillmarcB::FormQuillmarcB(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("formQuillmarcB"));
     setWindowTitle(QStringLiteral("アカウント設定"));
@@ -211,7 +210,8 @@ void FormQuillmarcB::cmdQuitClick()
 void FormQuillmarcB::closeEvent(QCloseEvent* event)
 {
     if (!removeHandOverFiles())
-        MessageBox::show(this, QMessageBox::Critical, windowTitle(), QStringLiteral("Unload Error"));
+        MessageBox::show(this, QMessageBox::Critical, windowTitle(),
+                         QStringLiteral("Unload Error"));
     event->accept();
 }
 

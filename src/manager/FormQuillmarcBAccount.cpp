@@ -47,8 +47,7 @@ void clearChoice(QButtonGroup* group)
 
 } // namespace
 
-FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent)
-    : QDialog(parent)
+FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("formQuillmarcBAccount"));
     buildWindow();
@@ -143,8 +142,8 @@ void FormQuillmarcBAccount::setForwardState(const QString& state)
         bool forward;
         int option;
     };
-    static const Row rows[] = {{"1", true, 0}, {"2", true, 1}, {"-1", false, 0},
-                               {"-2", false, 1}, {"0", false, 0}};
+    static const Row rows[] = {
+        {"1", true, 0}, {"2", true, 1}, {"-1", false, 0}, {"-2", false, 1}, {"0", false, 0}};
     for (const Row& row : rows) {
         if (state == QLatin1String(row.value)) {
             OptionDel[row.option]->setChecked(true);
@@ -280,9 +279,9 @@ void FormQuillmarcBAccount::enableSmtpAuth(bool on)
 
 void FormQuillmarcBAccount::enablePhoneEditing(bool on)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{divChar, divCount, CheckRenban, CheckSpace,
-                                                      CheckSpaceW, CheckTab, CheckCRLF,
-                                                      CheckSymbol, txtDelString})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{divChar, divCount, CheckRenban, CheckSpace, CheckSpaceW,
+                                         CheckTab, CheckCRLF, CheckSymbol, txtDelString})
         w->setEnabled(on);
 }
 

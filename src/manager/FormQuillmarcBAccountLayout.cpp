@@ -23,7 +23,8 @@ namespace qm::manager {
 
 namespace {
 
-const QString kProviderTip = QStringLiteral("ご利用になっているプロバイダの資料で確認してください。");
+const QString kProviderTip =
+    QStringLiteral("ご利用になっているプロバイダの資料で確認してください。");
 const QString kPortTip = QStringLiteral("通常は変更する必要はありません。");
 const QString kAuthTip = QStringLiteral("ご利用のプロバイダが対応している方式を選択してください。");
 
@@ -43,8 +44,7 @@ void setIme(QWidget* w, Ime mode)
         break;
     case Ime::Disabled:
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
-        w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhNoPredictiveText
-                               | Qt::ImhNoAutoUppercase);
+        w->setInputMethodHints(Qt::ImhLatinOnly | Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase);
         break;
     case Ime::System:
         break;
@@ -127,8 +127,7 @@ void FormQuillmarcBAccount::buildWindow()
     tbsOptions->tabBar()->setTabData(1, QStringLiteral("fillter"));
     tbsOptions->setTabToolTip(0, QStringLiteral("メールアドレスやサーバーの設定"));
     tbsOptions->setTabToolTip(1, QStringLiteral("転送フィルターの設定"));
-    connect(tbsOptions, &QTabWidget::currentChanged, this,
-            &FormQuillmarcBAccount::tbsOptionsClick);
+    connect(tbsOptions, &QTabWidget::currentChanged, this, &FormQuillmarcBAccount::tbsOptionsClick);
 
     cmdOK = new QPushButton(QStringLiteral("OK"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -174,7 +173,8 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     txtID->setReadOnly(true);
     txtID->setAlignment(Qt::AlignCenter);
     txtID->setMaximumWidth(50);
-    txtAccount = makeLineEdit("txtAccount", QStringLiteral("転送元がわかるような名前をお付けください。"));
+    txtAccount =
+        makeLineEdit("txtAccount", QStringLiteral("転送元がわかるような名前をお付けください。"));
     setIme(txtAccount, Ime::On);
     txtRcvAddress = makeLineEdit("txtRcvAddress", kProviderTip);
     setIme(txtRcvAddress, Ime::Off);
@@ -252,7 +252,8 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     g->setColumnStretch(1, 1);
 
     // Remote settings and notes.
-    txtRmtAddress = makeLineEdit("txtRmtAddress", QStringLiteral("このメールアドレスから設定を変更できます。"));
+    txtRmtAddress =
+        makeLineEdit("txtRmtAddress", QStringLiteral("このメールアドレスから設定を変更できます。"));
     setIme(txtRmtAddress, Ime::Off);
     auto* remote = new QGroupBox;
     remote->setObjectName(QStringLiteral("FrameRemote"));
@@ -277,11 +278,14 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     // Destinations.
     txtSndTo = makeListBox("txtSndTo", QString());
     setIme(txtSndTo, Ime::Disabled);
-    txtSndCC = makeListBox("txtSndCC", QStringLiteral("転送先にも、他の転送先のメールアドレスが表示されます。"));
+    txtSndCC = makeListBox(
+        "txtSndCC", QStringLiteral("転送先にも、他の転送先のメールアドレスが表示されます。"));
     setIme(txtSndCC, Ime::Disabled);
-    txtSndBCC = makeListBox("txtSndBCC", QStringLiteral("転送先には、他の転送先のメールアドレスは表示されません。"));
+    txtSndBCC = makeListBox(
+        "txtSndBCC", QStringLiteral("転送先には、他の転送先のメールアドレスは表示されません。"));
     setIme(txtSndBCC, Ime::Disabled);
-    txtSndFAX = makeListBox("txtSndFAX", QStringLiteral("03-1234-5678 又は 0312345678 の形式で入力します。"));
+    txtSndFAX = makeListBox("txtSndFAX",
+                            QStringLiteral("03-1234-5678 又は 0312345678 の形式で入力します。"));
     setIme(txtSndFAX, Ime::Disabled);
     txtSndFAX->setEnabled(false);
 
@@ -299,8 +303,9 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     fo->addWidget(OptionFAX[1], 1, 0);
     fo->addWidget(note(QStringLiteral("拡張子がtif・xls・doc・txt")), 2, 0);
 
-    cmbFontFAX = fontBox("cmbFontFAX", {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("ＭＳ Ｐゴシック")},
-                         QStringLiteral("ＭＳ ゴシック"), QStringLiteral("FAX印字のフォント"));
+    cmbFontFAX =
+        fontBox("cmbFontFAX", {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("ＭＳ Ｐゴシック")},
+                QStringLiteral("ＭＳ ゴシック"), QStringLiteral("FAX印字のフォント"));
     cmbFontSizeFAX = fontBox("cmbFontSizeFAX", {"11", "12", "14", "16", "18"}, QStringLiteral("11"),
                              QStringLiteral("FAX印字のフォントサイズ"));
     fo->addWidget(cmbFontFAX, 3, 0);
@@ -313,8 +318,9 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     r = 0;
     dg->addWidget(label(QStringLiteral("転送先メールアドレス (To)"), txtSndTo), r++, 0, 1, 2);
     dg->addWidget(txtSndTo, r++, 0, 1, 2);
-    dg->addWidget(note(QStringLiteral("複数指定する場合は Enter で改行してください。最後の行は改行なし。")),
-                  r++, 0, 1, 2);
+    dg->addWidget(
+        note(QStringLiteral("複数指定する場合は Enter で改行してください。最後の行は改行なし。")),
+        r++, 0, 1, 2);
     dg->addWidget(label(QStringLiteral("転送先メールアドレス (CC)"), txtSndCC), r, 0);
     dg->addWidget(label(QStringLiteral("転送先メールアドレス (BCC)"), txtSndBCC), r++, 1);
     dg->addWidget(txtSndCC, r, 0);
@@ -340,8 +346,9 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     }
     OptionDel[0]->setChecked(true);
 
-    chkPrint = makeCheckBox("chkPrint", QStringLiteral("印刷する"),
-                            QStringLiteral("印刷をする・しないを設定します。（転送する・しないとは無関係）"));
+    chkPrint = makeCheckBox(
+        "chkPrint", QStringLiteral("印刷する"),
+        QStringLiteral("印刷をする・しないを設定します。（転送する・しないとは無関係）"));
     groupPrint = new QButtonGroup(this);
     auto* printOpt = new QGroupBox;
     printOpt->setObjectName(QStringLiteral("FramePrintOption"));
@@ -402,11 +409,15 @@ QWidget* FormQuillmarcBAccount::buildFilterTab()
     head->addWidget(label(QStringLiteral("アカウント名")));
     head->addWidget(txtAccount2, 1);
 
-    txtFrom = makeListBox("txtFrom", QStringLiteral("メールアドレスの一部を指定すると、そこからのメールだけを転送します。"));
+    txtFrom = makeListBox(
+        "txtFrom",
+        QStringLiteral("メールアドレスの一部を指定すると、そこからのメールだけを転送します。"));
     setIme(txtFrom, Ime::Off);
-    txtSubject = makeListBox("txtSubject", QStringLiteral("件名の一部の言葉を指定すると、そのメールを転送します。"));
+    txtSubject = makeListBox(
+        "txtSubject", QStringLiteral("件名の一部の言葉を指定すると、そのメールを転送します。"));
     setIme(txtSubject, Ime::On);
-    txtBody = makeListBox("txtBody", QStringLiteral("本文の一部の言葉を指定すると、そのメールを転送します。"));
+    txtBody = makeListBox("txtBody",
+                          QStringLiteral("本文の一部の言葉を指定すると、そのメールを転送します。"));
     setIme(txtBody, Ime::On);
 
     auto* filters = new QGroupBox(QStringLiteral("メール・FAXへ転送する条件を指定します。"));
@@ -418,17 +429,20 @@ QWidget* FormQuillmarcBAccount::buildFilterTab()
     fg->addWidget(txtFrom, 1, 0);
     fg->addWidget(txtSubject, 1, 1);
     fg->addWidget(txtBody, 1, 2);
-    fg->addWidget(note(QStringLiteral("※　複数指定のときはEnterで改行。最後の行は改行なし。")), 2, 0, 1, 3);
-    fg->addWidget(note(QStringLiteral("※　指定した条件に一つでも該当したら転送されます。")), 3, 0, 1, 3);
+    fg->addWidget(note(QStringLiteral("※　複数指定のときはEnterで改行。最後の行は改行なし。")), 2,
+                  0, 1, 3);
+    fg->addWidget(note(QStringLiteral("※　指定した条件に一つでも該当したら転送されます。")), 3, 0,
+                  1, 3);
 
-    CheckHeadder = makeCheckBox(
-        "CheckHeadder",
-        QStringLiteral("差出人のアドレスで転送する（ヘッダー情報をそのまま転送する) …プロバイダによっては使用できません。"),
-        QString());
+    CheckHeadder = makeCheckBox("CheckHeadder",
+                                QStringLiteral("差出人のアドレスで転送する（ヘッダー情報をそのまま"
+                                               "転送する) …プロバイダによっては使用できません。"),
+                                QString());
     CheckHeadder->setChecked(true);
     CheckPhone = makeCheckBox("CheckPhone", QStringLiteral("携帯電話向けの編集を行う"), QString());
 
-    divChar = makeLineEdit("divChar", QStringLiteral("お使いになっている携帯の制限よりも少なめに指定してください。"));
+    divChar = makeLineEdit(
+        "divChar", QStringLiteral("お使いになっている携帯の制限よりも少なめに指定してください。"));
     divChar->setMaximumWidth(70);
     divChar->setAlignment(Qt::AlignRight);
     setIme(divChar, Ime::Off);
@@ -442,13 +456,17 @@ QWidget* FormQuillmarcBAccount::buildFilterTab()
                               QStringLiteral("半角スペースが2個以上連続していると削除します。"));
     CheckSpaceW = makeCheckBox("CheckSpaceW", QStringLiteral("全角スペース"),
                                QStringLiteral("全角スペースが2個以上連続していると削除します。"));
-    CheckTab = makeCheckBox("CheckTab", QStringLiteral("TAB"), QStringLiteral("Tabあれば削除します。"));
-    CheckCRLF = makeCheckBox("CheckCRLF", QStringLiteral("改行"), QStringLiteral("改行を削除します。"));
-    CheckSymbol = makeCheckBox("CheckSymbol", QStringLiteral("修飾文字・記号"),
-                               QStringLiteral("よく修飾に使われる文字を削除して、携帯に転送します。"));
+    CheckTab =
+        makeCheckBox("CheckTab", QStringLiteral("TAB"), QStringLiteral("Tabあれば削除します。"));
+    CheckCRLF =
+        makeCheckBox("CheckCRLF", QStringLiteral("改行"), QStringLiteral("改行を削除します。"));
+    CheckSymbol =
+        makeCheckBox("CheckSymbol", QStringLiteral("修飾文字・記号"),
+                     QStringLiteral("よく修飾に使われる文字を削除して、携帯に転送します。"));
     for (QCheckBox* c : {CheckSpace, CheckSpaceW, CheckTab, CheckCRLF, CheckSymbol})
         c->setChecked(true);
-    txtDelString = makeListBox("txtDelString", QStringLiteral("Do You Yahoo!? などフリーメールで付く言葉を削除します。"));
+    txtDelString = makeListBox(
+        "txtDelString", QStringLiteral("Do You Yahoo!? などフリーメールで付く言葉を削除します。"));
     setIme(txtDelString, Ime::System);
 
     auto* split = new QHBoxLayout;
@@ -487,7 +505,8 @@ QWidget* FormQuillmarcBAccount::buildFilterTab()
     v->addLayout(head);
     v->addWidget(filters, 1);
     v->addWidget(CheckHeadder);
-    v->addWidget(note(QStringLiteral("※　オフの場合は、差出人は貴方のメールアドレスとなり、本文の1行目に差出人のアドレスが入ります")));
+    v->addWidget(note(QStringLiteral("※　オフの場合は、差出人は貴方のメールアドレスとなり、本文の1"
+                                     "行目に差出人のアドレスが入ります")));
     v->addWidget(phone);
     return page;
 }

@@ -51,8 +51,8 @@ bool faxBackendUsable(QString* why)
             if (key == u"backend")
                 backend = value.toLower();
             else if (key == u"spool")
-                spoolDir = QFileInfo(value).isAbsolute() ? value
-                                                         : QDir(paths.dataDir).filePath(value);
+                spoolDir =
+                    QFileInfo(value).isAbsolute() ? value : QDir(paths.dataDir).filePath(value);
             else if (key == u"sendfax")
                 sendfax = value;
             else if (key == u"faxstat")
@@ -88,9 +88,9 @@ bool faxBackendUsable(QString* why)
 SystemVersion currentSystemVersion()
 {
     SystemVersion version;
-    version.text = QStringLiteral("%1 / %2 %3")
-                       .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(),
-                            QSysInfo::kernelVersion());
+    version.text =
+        QStringLiteral("%1 / %2 %3")
+            .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(), QSysInfo::kernelVersion());
     version.faxEntry = faxBackendUsable();
     return version;
 }

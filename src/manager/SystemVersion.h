@@ -7,7 +7,7 @@ namespace qm::manager {
 // What the editor shows under the account tab, and whether fax numbers can be entered.
 struct SystemVersion
 {
-    QString text;          // system name and version, e.g. "Debian GNU/Linux 12 (bookworm) / Linux 6.1.0"
+    QString text; // system name and version, e.g. "Debian GNU/Linux 12 (bookworm) / Linux 6.1.0"
     bool faxEntry = false; // the service's fax backend can queue jobs
 };
 

@@ -1,5 +1,4 @@
 #include "ManagerTestSupport.h"
-
 #include "data/AccountRecord.h"
 #include "data/Paths.h"
 #include "manager/FormQuillmarcBAccount.h"
@@ -180,8 +179,9 @@ TEST_F(ManagerTest, FaxEntryFollowsTheFaxBackend)
         EXPECT_TRUE(spool.txtSndFAX->isEnabled());
         EXPECT_FALSE(spool.Label_OSVersion->text().isEmpty());
     }
-    writeData("FaxPath.txt", {"\"backend\",\"hylafax\"",
-                              QStringLiteral("\"sendfax\",\"%1\"").arg(m_dir.filePath("no-sendfax"))});
+    writeData("FaxPath.txt",
+              {"\"backend\",\"hylafax\"",
+               QStringLiteral("\"sendfax\",\"%1\"").arg(m_dir.filePath("no-sendfax"))});
     FormQuillmarcBAccount missing;
     EXPECT_FALSE(missing.txtSndFAX->isEnabled());
 }

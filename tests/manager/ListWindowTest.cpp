@@ -1,5 +1,4 @@
 #include "ManagerTestSupport.h"
-
 #include "data/AccountRecord.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"

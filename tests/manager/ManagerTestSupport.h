@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
 #include <ostream>
 
 // Readable QString values in failure messages.
@@ -32,7 +31,10 @@ protected:
     QStringList dataLines(const QString& name) const;
     QByteArray bytes(const QString& name) const;
     // Writes the account file (plain) from whole lines.
-    void writeAccounts(const QStringList& lines) { writeData(QStringLiteral("account.crp"), lines); }
+    void writeAccounts(const QStringList& lines)
+    {
+        writeData(QStringLiteral("account.crp"), lines);
+    }
     QStringList accountLines() const { return dataLines(QStringLiteral("account.crp")); }
     // Fields of the account file's line for a number (quotes removed), empty when absent.
     QStringList accountFields(const QString& no) const;

@@ -1,5 +1,4 @@
 #include "ManagerTestSupport.h"
-
 #include "data/AccountFile.h"
 #include "data/AccountRecord.h"
 #include "data/AtomicFile.h"
@@ -60,23 +59,47 @@ TEST_F(ManagerTest, EachCheckShowsItsMessageMovesTheFocusAndSavesNothing)
         {"no destination", [](auto& e) { e.txtSndTo->clear(); },
          "転送先(To)かFAX番号のどちらかを入力してください。", [](auto& e) { return e.txtSndTo; }},
         {"count missing",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divChar->setText("100"); },
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divChar->setText("100");
+         },
          "分割文字数を入力したら最大通数も入力してください。", [](auto& e) { return e.divCount; }},
         {"count zero",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divChar->setText("50"); e.divCount->setText("0"); },
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divChar->setText("50");
+             e.divCount->setText("0");
+         },
          "最大通数は０よりも大きい値を入力してください。", [](auto& e) { return e.divCount; }},
         {"chars missing",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divCount->setText("2"); },
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divCount->setText("2");
+         },
          "分割文字数が未入力です。", [](auto& e) { return e.divChar; }},
         {"chars zero",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divChar->setText("0"); e.divCount->setText("3"); },
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divChar->setText("0");
+             e.divCount->setText("3");
+         },
          "分割文字数は０よりも大きい値を入力してください。", [](auto& e) { return e.divChar; }},
         {"chars not a number",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divChar->setText("百"); e.divCount->setText("2"); },
-         "分割文字数は半角の数字（0～32767）で入力してください。", [](auto& e) { return e.divChar; }},
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divChar->setText("百");
+             e.divCount->setText("2");
+         },
+         "分割文字数は半角の数字（0～32767）で入力してください。",
+         [](auto& e) { return e.divChar; }},
         {"count too large",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.divChar->setText("70"); e.divCount->setText("40000"); },
-         "最大通数は半角の数字（0～32767）で入力してください。", [](auto& e) { return e.divCount; }},
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.divChar->setText("70");
+             e.divCount->setText("40000");
+         },
+         "最大通数は半角の数字（0～32767）で入力してください。",
+         [](auto& e) { return e.divCount; }},
         {"comma in a name", [](auto& e) { e.txtAccount->setText("東京,大阪"); },
          "「アカウント名」にカンマ（,）は使えません。", [](auto& e) { return e.txtAccount; }},
         {"comma in a password", [](auto& e) { e.txtRcvPassword->setText("a,b"); },
@@ -85,7 +108,10 @@ TEST_F(ManagerTest, EachCheckShowsItsMessageMovesTheFocusAndSavesNothing)
          "「From（差出人）」にダブルクォーテーション（\"）は使えません。",
          [](auto& e) { return e.txtFrom; }},
         {"comma in a delete string",
-         [](auto& e) { e.CheckPhone->setChecked(true); e.txtDelString->setPlainText("a,b"); },
+         [](auto& e) {
+             e.CheckPhone->setChecked(true);
+             e.txtDelString->setPlainText("a,b");
+         },
          "「削除文字列」にカンマ（,）は使えません。", [](auto& e) { return e.txtDelString; }},
         {"character outside Shift-JIS", [](auto& e) { e.txtSubject->setPlainText("会議🍣"); },
          "「Subject（件名）」に保存できない文字が含まれています。",
@@ -165,7 +191,8 @@ TEST_F(ManagerTest, ForwardStateRoundTripsThroughSaveAndLoad)
 TEST_F(ManagerTest, SavingTwiceLeavesOneLineInEachOfTheFourFiles)
 {
     writeAccounts({workingLine("01", "本社", "1")});
-    writeData("FontData.txt", {"\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"11\""});
+    writeData("FontData.txt",
+              {"\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"11\""});
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(qm::writeHandOverRecord(QStringLiteral("03")));
         FormQuillmarcBAccount e;
@@ -240,7 +267,8 @@ TEST_F(ManagerTest, DeletingBlanksTheRecordAndEmptiesItsWorkFolders)
     EXPECT_TRUE(e.isVisible());
     EXPECT_EQ(dataSnapshot(m_dir.path()), before);
     ASSERT_EQ(MessageBox::history().size(), 1);
-    EXPECT_EQ(MessageBox::history()[0].text, QStringLiteral("このアカウントを削除してよろしいですか？"));
+    EXPECT_EQ(MessageBox::history()[0].text,
+              QStringLiteral("このアカウントを削除してよろしいですか？"));
     EXPECT_EQ(MessageBox::history()[0].title, QStringLiteral("quillmarcB"));
 
     MessageBox::setNextAnswer(QMessageBox::Yes);
@@ -280,7 +308,8 @@ TEST_F(ManagerTest, CancelAfterEditingWritesNothing)
 TEST_F(ManagerTest, AFailingFileStepKeepsTheWindowOpenAndEveryFileAsItWas)
 {
     writeAccounts({workingLine("01", "本社", "1")});
-    writeData("FontData.txt", {"\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"11\""});
+    writeData("FontData.txt",
+              {"\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"11\""});
     ASSERT_TRUE(qm::writeHandOverRecord(QStringLiteral("01")));
     const auto before = dataSnapshot(m_dir.path());
     FormQuillmarcBAccount e;
@@ -294,7 +323,8 @@ TEST_F(ManagerTest, AFailingFileStepKeepsTheWindowOpenAndEveryFileAsItWas)
     EXPECT_TRUE(e.isVisible());
     ASSERT_EQ(MessageBox::history().size(), 1);
     EXPECT_EQ(MessageBox::history()[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(MessageBox::history()[0].text.startsWith(QStringLiteral("アカウントを保存できませんでした。")));
+    EXPECT_TRUE(MessageBox::history()[0].text.startsWith(
+        QStringLiteral("アカウントを保存できませんでした。")));
     EXPECT_EQ(dataSnapshot(m_dir.path()), before);
     EXPECT_EQ(e.txtAccount->text(), QStringLiteral("本社（新）"));
 

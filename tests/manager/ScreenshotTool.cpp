@@ -8,6 +8,7 @@
 #include "manager/FormQuillmarcBAccount.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -42,8 +43,15 @@ int main(int argc, char* argv[])
     editor.show();
     QTest::qWait(200);
     editor.grab().save(out + QStringLiteral("/editor-account.png"));
+    // Second look with the optional parts switched on.
+    editor.CheckPhone->setChecked(true);
+    editor.CheckSMTP->setChecked(true);
+    editor.chkPrint->setChecked(true);
     editor.tbsOptions->setCurrentIndex(1);
     QTest::qWait(200);
     editor.grab().save(out + QStringLiteral("/editor-filter.png"));
+    editor.tbsOptions->setCurrentIndex(0);
+    QTest::qWait(200);
+    editor.grab().save(out + QStringLiteral("/editor-account-on.png"));
     return 0;
 }

@@ -14,8 +14,9 @@ int main(int argc, char* argv[])
     qm::setProgramDir(QString::fromLocal8Bit(argv[1]));
     const int count = QString::fromLocal8Bit(argv[2]).toInt();
     for (int i = 0; i < count; ++i) {
-        const auto r = qm::setAccountColumn(QStringLiteral("01"), qm::AccountRecord::ColForwardState,
-                                            i % 2 ? QStringLiteral("1") : QStringLiteral("0"));
+        const auto r =
+            qm::setAccountColumn(QStringLiteral("01"), qm::AccountRecord::ColForwardState,
+                                 i % 2 ? QStringLiteral("1") : QStringLiteral("0"));
         if (!r.ok || !r.replaced) {
             std::fprintf(stderr, "rewrite %d failed: %s\n", i, qPrintable(r.error));
             return 1;
