@@ -12,7 +12,9 @@
 #include <QProcess>
 #include <QUrl>
 
+#include <cerrno>
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -33,6 +35,18 @@ bool hasOle2Magic(const QString &path)
 }
 
 constexpr int kRestartExitCode = 81;  // a new profile was made; the office wants a restart
+
+// Folders of sessions whose program was killed before it could clean up.
+void removeStaleRoots()
+{
+    const QDir temp = QDir::temp();
+    for (const QString &name : temp.entryList({QStringLiteral("qm-office-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
+        if (ok && pid > 0 && pid != QCoreApplication::applicationPid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(temp.filePath(name)).removeRecursively();
+    }
+}
 
 } // namespace
 
@@ -105,6 +119,7 @@ bool OfficeSession::ensureStarted(QString *error)
             m_root = QDir::temp().filePath(
                 QStringLiteral("qm-office-%1-%2").arg(QCoreApplication::applicationPid()).arg(quintptr(this), 0, 16));
             m_ownRoot = true;
+            removeStaleRoots();
         }
     }
     if (!QDir().mkpath(m_root + QStringLiteral("/work"))) {
@@ -136,8 +151,11 @@ bool OfficeSession::ensureStarted(QString *error)
         m_office->setStandardInputFile(QProcess::nullDevice());
         m_office->setStandardOutputFile(QProcess::nullDevice());
         m_office->setStandardErrorFile(QProcess::nullDevice());
-        // Own process group: a hung office is killed with everything it started.
-        m_office->setChildProcessModifier([] { ::setpgid(0, 0); });
+        // Own process group (killed as a whole), and gone with us if we die first.
+        m_office->setChildProcessModifier([] {
+            ::setpgid(0, 0);
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        });
         m_office->start();
         if (!m_office->waitForStarted(10000)) {
             *error = QStringLiteral("%1 を起動できません").arg(m_options.officeBinary);

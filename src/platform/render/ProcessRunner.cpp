@@ -3,6 +3,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -34,7 +35,10 @@ ProcessResult runProcess(const QString &program, const QStringList &args, int ti
     if (!workingDir.isEmpty())
         process.setWorkingDirectory(workingDir);
     // Own process group, so a time-out also takes down whatever the program started.
-    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+    process.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
     process.start();
     if (!process.waitForStarted(10000)) {
         return result;
