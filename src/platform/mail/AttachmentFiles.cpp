@@ -15,7 +15,7 @@ namespace {
 constexpr qsizetype kMaxChars = 100;
 constexpr qsizetype kMaxBytes = 200;
 constexpr qsizetype kMaxExtension = 10;
-constexpr int kMaxTries = 10000;
+constexpr int kMaxTries = 100;
 
 bool unwanted(QChar c)
 {
@@ -103,9 +103,28 @@ int createUniqueFile(const QString &folder, const QString &name, QString *path)
     const QString home = QFileInfo(dir.absolutePath()).absoluteFilePath();
     QString stem, ext;
     splitExtension(name, &stem, &ext);
-    for (int n = 1; n <= kMaxTries; ++n) {
-        const QString candidate = n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext);
-        const QString full = dir.absoluteFilePath(candidate);
+    auto candidate = [&](int n) {
+        return dir.absoluteFilePath(n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext));
+    };
+    auto taken = [&](int n) { return QFileInfo::exists(candidate(n)); };
+    for (int attempt = 0; attempt < kMaxTries; ++attempt) {
+        // An office gets "report.pdf" every day: find the first free number by doubling
+        // and halving instead of trying every number taken before.
+        int free = 1;
+        if (taken(1)) {
+            int lo = 1;
+            int hi = 2;
+            while (taken(hi) && hi < (1 << 24)) {
+                lo = hi;
+                hi *= 2;
+            }
+            while (hi - lo > 1) {
+                const int mid = lo + (hi - lo) / 2;
+                (taken(mid) ? lo : hi) = mid;
+            }
+            free = hi;
+        }
+        const QString full = candidate(free);
         if (QFileInfo(full).absolutePath() != home)
             return -1; // never outside the folder, whatever the name holds
         const int fd = ::open(QFile::encodeName(full).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -115,6 +134,7 @@ int createUniqueFile(const QString &folder, const QString &name, QString *path)
         }
         if (errno != EEXIST)
             return -1;
+        // Someone took it meanwhile: look again.
     }
     return -1;
 }

@@ -229,7 +229,8 @@ private:
 
     void finish(GMimeStream *out, bool ok, const QString &path)
     {
-        ok = g_mime_stream_flush(out) == 0 && ok;
+        // No flush: on a file stream it is an fsync per attachment, and a file lost in a
+        // crash is read again from the message at the next cycle.
         ok = g_mime_stream_close(out) == 0 && ok;
         if (!ok) {
             QFile::remove(path);

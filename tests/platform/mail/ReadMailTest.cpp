@@ -257,6 +257,47 @@ TEST_F(ReadMailTest, FilesThatAreNotMessagesGiveErrorTexts)
     EXPECT_TRUE(r.isError()) << r.items.join(QLatin1Char('|')).left(200).toStdString();
 }
 
+TEST_F(ReadMailTest, MangledMailNeverCrashesNorWritesOutsideTheFolder)
+{
+    qm::test::ComposedMail m;
+    m.from = QStringLiteral("差出人 <a@example.jp>");
+    m.subject = QStringLiteral("壊れたメール");
+    m.body = QStringLiteral("本文\n");
+    m.attachments = {{QStringLiteral("../添付.bin"), QByteArray(3000, 'z'), QStringLiteral("application/octet-stream")},
+                     {QStringLiteral("b.txt"), QByteArray("text"), QStringLiteral("text/plain")}};
+    const QByteArray original = qm::test::composeMail(m);
+    quint32 seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) & 0xffffff;
+    };
+    for (int round = 0; round < 300; ++round) {
+        QByteArray raw = original;
+        switch (round % 3) {
+        case 0: // cut short anywhere
+            raw.truncate(qsizetype(next() % raw.size()));
+            break;
+        case 1: // flip bytes
+            for (int i = 0; i < 8; ++i)
+                raw[qsizetype(next() % raw.size())] = char(next() & 0xff);
+            break;
+        default: // drop a slice, often a boundary or header line
+            raw.remove(qsizetype(next() % raw.size()), qsizetype(next() % 200));
+            break;
+        }
+        const MailResult r = read(raw);
+        if (r.isList) {
+            for (const QString &f : files(r))
+                EXPECT_EQ(QFileInfo(f).absolutePath(), QFileInfo(attachDir()).absoluteFilePath());
+        } else {
+            EXPECT_FALSE(r.text.isEmpty()) << round;
+        }
+    }
+    // Nothing landed beside the folder.
+    for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+        EXPECT_TRUE(name.endsWith(QLatin1String(".eml"))) << name.toStdString();
+}
+
 TEST_F(ReadMailTest, ThirtyMegabyteAttachmentComesOutWhole)
 {
     const QString path = m_dir.filePath(QStringLiteral("big.eml"));
