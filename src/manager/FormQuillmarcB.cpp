@@ -10,6 +10,7 @@
 #include "manager/WindowPlacement.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -149,7 +150,7 @@ void FormQuillmarcB::cmdAppendClick()
     const std::optional<AccountTable> table = readAccountTable(&error);
     if (!table) {
         // Guessing a number from an unreadable file could hand out one already in use.
-        MessageBox::show(this, QMessageBox::Critical, windowTitle(), error);
+        MessageBox::show(this, QMessageBox::Critical, QCoreApplication::applicationName(), error);
         m_currentAccount = 0;
         return;
     }
@@ -158,7 +159,7 @@ void FormQuillmarcB::cmdAppendClick()
         highest = qMax(highest, rec.AccountNo.toInt());
     const int next = highest + 1;
     if (next > kAccountLimit) {
-        MessageBox::show(this, QMessageBox::Warning, windowTitle(),
+        MessageBox::show(this, QMessageBox::Warning, QCoreApplication::applicationName(),
                          QStringLiteral("アカウントは%1件全て登録済みです。").arg(kAccountLimit));
         m_currentAccount = 0;
         return;
@@ -200,7 +201,7 @@ bool FormQuillmarcB::removeHandOverFiles()
 void FormQuillmarcB::cmdQuitClick()
 {
     if (!removeHandOverFiles()) {
-        MessageBox::show(this, QMessageBox::Critical, windowTitle(),
+        MessageBox::show(this, QMessageBox::Critical, QCoreApplication::applicationName(),
                          QStringLiteral("cmdQuit Clik Err"));
         return;
     }
@@ -210,7 +211,7 @@ void FormQuillmarcB::cmdQuitClick()
 void FormQuillmarcB::closeEvent(QCloseEvent* event)
 {
     if (!removeHandOverFiles())
-        MessageBox::show(this, QMessageBox::Critical, windowTitle(),
+        MessageBox::show(this, QMessageBox::Critical, QCoreApplication::applicationName(),
                          QStringLiteral("Unload Error"));
     event->accept();
 }

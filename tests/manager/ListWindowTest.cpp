@@ -195,6 +195,7 @@ TEST_F(ManagerTest, FullRangeWarnsAndOpensNoEditor)
     EXPECT_FALSE(opened);
     EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("アカウントは99件全て登録済みです。")});
     EXPECT_EQ(qm::manager::MessageBox::history().value(0).icon, QMessageBox::Warning);
+    EXPECT_EQ(qm::manager::MessageBox::history().value(0).title, QStringLiteral("quillmarcB"));
     EXPECT_EQ(list.currentAccountNo(), 0);
     EXPECT_FALSE(QFileInfo::exists(dataPath("account.txt")));
 }
