@@ -42,6 +42,7 @@ public:
     Pop3Session(const ServerAddress &server, const Pop3Login &login)
         : m_session(Protocol::Pop3)
         , m_login(login)
+        , m_server(server)
     {
         if (!m_session.valid())
             return;
@@ -115,8 +116,6 @@ public:
         return command("DELE " + QByteArray::number(position), error);
     }
 
-    void setServer(const ServerAddress &s) { m_server = s; }
-
 private:
     // A command answered by one status line.
     bool command(const QByteArray &text, QString *error)
@@ -173,7 +172,6 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
     if (!QDir().mkpath(dir))
         return MailResult::message(QStringLiteral("受信フォルダー %1 を作れません").arg(dir));
     Pop3Session pop(server, login);
-    pop.setServer(server);
     if (!pop.valid())
         return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
 
@@ -188,7 +186,7 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
     const QDir d(dir);
     for (const UidlEntry &e : entries) {
         const QString name = messageFileName(e.uidl);
-        const QString path = d.filePath(name);
+        const QString path = d.absoluteFilePath(name);
         uidls << e.uidl;
         names.insert(name);
         paths << path;
@@ -226,7 +224,6 @@ MailResult deleteAt(const ServerAddress &server, const Pop3Login &login, const Q
     const QString expected = known.at(position - 1);
 
     Pop3Session pop(server, login);
-    pop.setServer(server);
     if (!pop.valid())
         return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
     QString error;
