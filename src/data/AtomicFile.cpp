@@ -61,7 +61,7 @@ void setAtomicWriteHook(AtomicWriteHook hook)
     g_hook = std::move(hook);
 }
 
-bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error)
+bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error, AtomicSync sync)
 {
     const QFileInfo target(path);
     const QString dir = target.absolutePath();
@@ -95,7 +95,7 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
         return fail(QStringLiteral("ファイルに書き込めません"));
     if (!stepAllowed(AtomicWriteStep::TempWritten, path))
         return fail(QStringLiteral("書き込みを中断しました"));
-    if (::fsync(fd) != 0)
+    if (sync == AtomicSync::Durable && ::fsync(fd) != 0)
         return fail(QStringLiteral("ファイルを保存できません"));
     if (!stepAllowed(AtomicWriteStep::TempSynced, path))
         return fail(QStringLiteral("書き込みを中断しました"));
@@ -113,6 +113,8 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
     }
     // The rename is done; make it durable too. A failure here cannot undo the write.
     stepAllowed(AtomicWriteStep::Renamed, path);
+    if (sync != AtomicSync::Durable)
+        return true;
     const int dfd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
     if (dfd >= 0) {
         ::fsync(dfd);

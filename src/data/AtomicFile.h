@@ -6,9 +6,15 @@
 
 namespace qm {
 
+// How far a write is made safe. Durable: also against power loss (fsync of the file and
+// the folder). RenameOnly: against a crash of the program only; for small files rewritten
+// once per message, where losing the latest version to a power cut costs a repeat at most.
+enum class AtomicSync { Durable, RenameOnly };
+
 // The one whole-file write: a temp file in the same folder, flushed and fsync'ed,
 // then renamed over the target. A crash at any point leaves the old or the new file.
-bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+                     AtomicSync sync = AtomicSync::Durable);
 
 // Points in writeFileAtomic where tests may inject a failure or a crash.
 enum class AtomicWriteStep {

@@ -42,6 +42,13 @@ bool appendLine(const QString &path, const QString &line)
     return ok && file.error() == QFileDevice::NoError;
 }
 
+// The counter is rewritten for every message; a program crash never leaves it torn.
+bool writeCounter(const QString &path, const QString &number)
+{
+    const auto bytes = encodeLines({joinQuoted({number, QString()})});
+    return bytes && writeFileAtomic(path, *bytes, nullptr, AtomicSync::RenameOnly);
+}
+
 void removeFilesIn(const QString &folder)
 {
     QDir dir(folder);
@@ -87,7 +94,7 @@ QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files)
     try {
         if (!QFile::exists(files.receiveCounter)) {
             const QString first = QStringLiteral("00001");
-            if (!writeTextLines(files.receiveCounter, {joinQuoted({first, QString()})}))
+            if (!writeCounter(files.receiveCounter, first))
                 return QStringLiteral("0");
             return first;
         }
@@ -106,7 +113,7 @@ QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files)
             return QStringLiteral("0");
         }
         const QString next = QStringLiteral("%1").arg(last + 1, 5, 10, QLatin1Char('0'));
-        if (!writeTextLines(files.receiveCounter, {joinQuoted({next, QString()})}))
+        if (!writeCounter(files.receiveCounter, next))
             return QStringLiteral("0");
         return next;
     } catch (...) {
