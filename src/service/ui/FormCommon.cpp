@@ -225,7 +225,7 @@ void FormCommon::applyPasswordState()
 
 void FormCommon::showEncryptionState()
 {
-    m_encryptionOn = encryptionOn();
+    m_encryptionOn = qm::encryptionOn();
     if (m_encryptionOn) {
         cmdEncrypt->setEnabled(false);
         Label1->setText(QStringLiteral("暗号化の設定は済んでいます。"));

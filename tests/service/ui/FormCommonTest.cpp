@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 #include "service/ui/FormCommon.h"
@@ -183,9 +184,10 @@ TEST_F(FormCommonTest, FocusSelectsWholeText)
 {
     FormCommon d;
     d.show();
-    d.activateWindow();
     d.txtHour->setText(QStringLiteral("123"));
-    d.txtHour->setFocus();
+    d.txtHour->deselect();
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(d.txtHour, &focusIn);
     settle();
     EXPECT_EQ(d.txtHour->selectedText(), QStringLiteral("123"));
 }
@@ -201,6 +203,31 @@ TEST_F(FormCommonTest, SaveFailureIsShownAndDialogStays)
     ASSERT_EQ(MessageBox::shown().size(), 1);
     EXPECT_EQ(MessageBox::shown().first().icon, QMessageBox::Critical);
     EXPECT_TRUE(d.isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FormCommonTest, EncryptSwitchesOnAtOnceEvenWhenCancelled)
+{
+    writeSettings(R"("5","24",1,0,"",0,0,0,0)");
+    {
+        FormCommon d;
+        EXPECT_TRUE(d.cmdEncrypt->isEnabled());
+        MessageBox::clearShown();
+        d.cmdEncrypt->click();
+        ASSERT_EQ(MessageBox::shown().size(), 1);
+        EXPECT_EQ(MessageBox::shown().first().text, QStringLiteral("暗号化の設定が完了しました。"));
+        EXPECT_EQ(MessageBox::shown().first().icon, QMessageBox::Information);
+        EXPECT_FALSE(d.cmdEncrypt->isEnabled());
+        EXPECT_TRUE(d.encryptionOn());
+        d.cmdCancel->click();
+    }
+    EXPECT_TRUE(qm::encryptionOn());
+    FormCommon again;
+    EXPECT_FALSE(again.cmdEncrypt->isEnabled());
+    EXPECT_EQ(again.Label1->text(), QStringLiteral("暗号化の設定は済んでいます。"));
 }
 
 } // namespace

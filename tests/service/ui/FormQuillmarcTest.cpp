@@ -1,8 +1,10 @@
 #include "UiTestSupport.h"
 
+#include "data/IniFile.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 #include "service/ui/FormQuillmarc.h"
+#include "service/ui/ServiceAddresses.h"
 #include "service/ui/WindowUtil.h"
 
 #include <QAction>
@@ -241,6 +243,51 @@ TEST_F(WindowTest, RightClickMenusByControl)
     rightRelease(w.ListView->viewport());
     EXPECT_TRUE(w.menuFile->isVisible());
     w.menuFile->hide();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WindowTest, MinimizeGoesToTrayOnlyWhenThereIsOne)
+{
+    auto w = started();
+    w->show();
+    w->showMinimized();
+    settle(50);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        EXPECT_FALSE(w->isVisible());
+        EXPECT_TRUE(w->trayIcon()->isVisible());
+    } else {
+        // Nothing to restore it from: the window must not vanish.
+        EXPECT_TRUE(w->isVisible());
+    }
+    w->restoreFromTray();
+    settle(50);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isMinimized());
+    EXPECT_FALSE(w->trayIcon()->isVisible());
+}
+
+TEST_F(WindowTest, WindowPlacementSurvivesARestart)
+{
+    {
+        auto w = started();
+        w->setGeometry(30, 40, 700, 350);
+        w->ExitService();
+    }
+    ASSERT_TRUE(QFile::exists(qm::GetIniPath()));
+    EXPECT_EQ(qm::ReadIniValue(qm::GetIniPath(), "WinPos", "Left", "?"), QStringLiteral("30"));
+    EXPECT_EQ(qm::ReadIniValue(qm::GetIniPath(), "WinPos", "Right", "?"), QStringLiteral("730"));
+    auto again = started();
+    EXPECT_EQ(again->geometry(), QRect(30, 40, 700, 350));
+}
+
+TEST(SupportMailTest, MailtoIsAddedOnlyWhenMissing)
+{
+    EXPECT_EQ(addresses::mailtoUrl("a@b.example"), QStringLiteral("mailto:a@b.example"));
+    EXPECT_EQ(addresses::mailtoUrl("MailTo:a@b.example"), QStringLiteral("MailTo:a@b.example"));
+    EXPECT_TRUE(addresses::supportMail().contains('@'));
 }
 
 } // namespace
