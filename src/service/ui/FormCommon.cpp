@@ -354,7 +354,8 @@ bool FormCommon::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
         if (auto* box = qobject_cast<QLineEdit*>(watched)) {
-            // Queued, so a mouse click that gave the focus does not undo the selection.
+            // Again once queued, so a mouse click that gave the focus does not undo it.
+            box->selectAll();
             QTimer::singleShot(0, box, [box] { box->selectAll(); });
         }
     }

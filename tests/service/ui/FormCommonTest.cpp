@@ -188,7 +188,6 @@ TEST_F(FormCommonTest, FocusSelectsWholeText)
     d.txtHour->deselect();
     QFocusEvent focusIn(QEvent::FocusIn, Qt::MouseFocusReason);
     QApplication::sendEvent(d.txtHour, &focusIn);
-    settle();
     EXPECT_EQ(d.txtHour->selectedText(), QStringLiteral("123"));
 }
 
