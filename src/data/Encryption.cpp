@@ -134,6 +134,37 @@ std::optional<QByteArray> runCipher(bool encrypt, const QByteArray &key, const Q
     return out;
 }
 
+// Inside the envelope the text is deflated when that makes it smaller: log and account lines
+// repeat a lot, and triple DES is slow per byte, so this keeps rewriting a long log cheap.
+// First byte: 0 = stored as is, 1 = zlib (qCompress layout).
+constexpr char kStored = 0;
+constexpr char kDeflated = 1;
+
+QByteArray pack(const QByteArray &plain)
+{
+    if (plain.size() >= 256) {
+        const QByteArray deflated = qCompress(plain, 1);
+        if (!deflated.isEmpty() && deflated.size() < plain.size())
+            return kDeflated + deflated;
+    }
+    return kStored + plain;
+}
+
+std::optional<QByteArray> unpack(const QByteArray &packed)
+{
+    if (packed.isEmpty())
+        return std::nullopt;
+    if (packed.at(0) == kStored)
+        return packed.mid(1);
+    if (packed.at(0) != kDeflated)
+        return std::nullopt;
+    QByteArray plain = qUncompress(packed.mid(1));
+    // qUncompress gives an empty array on failure; an empty text is never deflated.
+    if (plain.isEmpty())
+        return std::nullopt;
+    return plain;
+}
+
 QByteArray stripWhitespace(const QByteArray &in)
 {
     QByteArray out;
@@ -161,7 +192,8 @@ std::optional<QByteArray> encryptBytes(const QByteArray &plain, QString *error)
         setError(error, QStringLiteral("暗号鍵を用意できません"));
         return std::nullopt;
     }
-    const auto body = runCipher(true, keys->cipher, iv, plain.constData(), plain.size());
+    const QByteArray packed = pack(plain);
+    const auto body = runCipher(true, keys->cipher, iv, packed.constData(), packed.size());
     if (!body) {
         setError(error, QStringLiteral("暗号化できません"));
         return std::nullopt;
@@ -218,7 +250,8 @@ std::optional<QByteArray> decryptBytes(const QByteArray &stored, QString *error)
         setError(error, notOurs);
         return std::nullopt;
     }
-    auto plain = runCipher(false, keys->cipher, iv, env.constData() + headLen, bodyLen);
+    const auto packed = runCipher(false, keys->cipher, iv, env.constData() + headLen, bodyLen);
+    auto plain = packed ? unpack(*packed) : std::nullopt;
     if (!plain) {
         setError(error, notOurs);
         return std::nullopt;
@@ -289,6 +322,17 @@ bool writeStoredFile(const QString &path, const QByteArray &plain, QString *erro
         // Falls through: an unencrypted file beats no file.
     }
     return writeFileAtomic(path, plain, error);
+}
+
+bool writeStoredFile(const QString &path, const QByteArray &plain, const std::optional<QByteArray> &envelope,
+                     QString *error)
+{
+    if (!envelope)
+        return writeFileAtomic(path, plain, error);
+    if (!writeFileAtomic(path, *envelope, error))
+        return false;
+    remember(path, *envelope, plain);
+    return true;
 }
 
 bool SetUpEncryption(QString *error)

@@ -45,4 +45,9 @@ std::optional<StoredRead> readStoredFile(const QString &path, QString *error = n
 // fails), atomically. False + error when the file cannot be written.
 bool writeStoredFile(const QString &path, const QByteArray &plain, QString *error = nullptr);
 
+// The same with the envelope made beforehand (by encryptBytes of `plain`, e.g. on another
+// thread while other files were written); nullopt envelope stores the file plain.
+bool writeStoredFile(const QString &path, const QByteArray &plain, const std::optional<QByteArray> &envelope,
+                     QString *error = nullptr);
+
 } // namespace qm

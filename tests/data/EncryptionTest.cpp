@@ -4,9 +4,19 @@
 #include "data/Encryption.h"
 #include "data/ForwardLog.h"
 
+#include <QRandomGenerator>
+
 using namespace qm;
 
 namespace {
+
+QByteArray randomBytes(int n)
+{
+    QByteArray out(n, Qt::Uninitialized);
+    for (char &c : out)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return out;
+}
 
 void switchOn()
 {
@@ -24,6 +34,8 @@ TEST_F(DataTest, EncryptionGivesBackExactlyTheBytes)
         sjis(QStringLiteral("\"01\",\"アカウント01\"\r\n\"02\",\"x\"\r\n")),
         sjis(QStringLiteral("no final line end")),
         QByteArray("\x00\xff\x81", 3),
+        sjis(QStringLiteral("\"2026/12/07,09:00,本社,a@example.jp,送信完了\"\r\n").repeated(500)),
+        randomBytes(4096),
     };
     for (const QByteArray &plain : samples) {
         const auto enc = encryptBytes(plain);
