@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <memory>
 
 namespace qm::service {
 
@@ -21,15 +20,19 @@ namespace {
 // the documents of a cycle and ended after a minute without work.
 constexpr int kOfficeIdleMs = 60000;
 
-std::unique_ptr<OfficeSession> g_office;
+// Ended by the application's clean-up; never in static destruction, where waiting for a
+// process is unsafe (a program that dies takes the office with it anyway).
+OfficeSession *g_office = nullptr;
 QTimer *g_idle = nullptr;
 
 OfficeSession &office()
 {
     if (!g_office) {
-        g_office = std::make_unique<OfficeSession>();
-        // Ended before the application goes, while processes can still be waited for.
-        qAddPostRoutine([] { g_office.reset(); });
+        g_office = new OfficeSession();
+        qAddPostRoutine([] {
+            delete g_office;
+            g_office = nullptr;
+        });
     }
     return *g_office;
 }

@@ -22,6 +22,7 @@ S=$D/spool
 # The spool skeleton (owned by uucp) plus the configuration the daemons expect in etc/.
 cp -a /var/spool/hylafax "$S"
 find "$S/sendq" "$S/doneq" "$S/docq" "$S/log" "$S/status" "$S/info" -mindepth 1 -delete 2>/dev/null || true
+rm -f "$S"/FIFO*
 cp -a /etc/hylafax/. "$S/etc/"
 # No mail for failed or removed jobs: there is no mail system to take it here.
 printf 'NotifyCmd:\t/bin/true\n' >> "$S/etc/config"
