@@ -167,7 +167,8 @@ void FormCommon::buildControls()
     eg->addWidget(cmdEncrypt);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(LabelMsg, 1);
+    buttons->addWidget(LabelMsg);
+    buttons->addStretch(1); // keeps the buttons their size when the prompt is hidden
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
 
