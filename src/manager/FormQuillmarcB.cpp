@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -51,6 +52,7 @@ FormQuillmarcB::FormQuillmarcB(QWidget* parent) : QWidget(parent)
     ListView->header()->setStretchLastSection(true);
     connect(ListView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { listRowClick(item); });
+    ListView->installEventFilter(this);
 
     cmdAppend = new QPushButton(QStringLiteral("アカウントの追加"));
     cmdAppend->setObjectName(QStringLiteral("cmdAppend"));
@@ -92,6 +94,19 @@ void FormQuillmarcB::showEvent(QShowEvent* event)
         m_centred = true;
         raiseAndCentre(this);
     }
+}
+
+bool FormQuillmarcB::eventFilter(QObject* watched, QEvent* event)
+{
+    // Enter on the chosen row opens it too, so the list works without a mouse.
+    if (watched == ListView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ListView->currentItem()) {
+            listRowClick(ListView->currentItem());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void FormQuillmarcB::readMode()

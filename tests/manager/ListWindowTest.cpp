@@ -226,6 +226,12 @@ TEST_F(ManagerTest, RowClickHandsOverThatRecordOrATemplateWhenItVanished)
     EXPECT_EQ(shownName, QStringLiteral("アカウント03"));
     // Refreshed after the editor closed.
     EXPECT_EQ(list.ListView->topLevelItemCount(), 1);
+
+    // Enter on the chosen row opens it as well.
+    handedOver.clear();
+    list.ListView->setCurrentItem(list.ListView->topLevelItem(0));
+    QTest::keyClick(list.ListView, Qt::Key_Return);
+    EXPECT_EQ(handedOver, QStringList{workingLine("01", "本社", "1")});
 }
 
 TEST_F(ManagerTest, ClosingRemovesModeFileAndHandOverRecord)
