@@ -9,7 +9,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # Dovecot needs every parent of its state folder to be traversable by its mail user.
-export QM_SERVERS_DIR=${QM_SERVERS_DIR:-$(mktemp -d /tmp/qm-servers.XXXXXX)}
+own_dir=0
+if [ -z "${QM_SERVERS_DIR:-}" ]; then
+  QM_SERVERS_DIR=$(mktemp -d /tmp/qm-servers.XXXXXX)
+  own_dir=1
+fi
+export QM_SERVERS_DIR
 chmod 755 "$QM_SERVERS_DIR"
 : > "$QM_SERVERS_DIR/pids"
 
@@ -26,6 +31,8 @@ stop_all() {
   for stop in "$here"/stop-*.sh; do
     [ -e "$stop" ] && "$stop" || true
   done
+  [ "$own_dir" = 1 ] && [ -z "${QM_KEEP_SERVERS_DIR:-}" ] && rm -rf "$QM_SERVERS_DIR"
+  return 0
 }
 trap stop_all EXIT
 
