@@ -309,6 +309,8 @@ void FormQuillmarc::setCycleRunning(bool running)
         a->setEnabled(!running);
     cmdRun->setEnabled(!running);
     cmdQuit->setEnabled(!running);
+    if (!running && m_stopRequested)
+        QTimer::singleShot(0, this, &FormQuillmarc::stopBySystem);
 }
 
 void FormQuillmarc::reportError(const QString& description)

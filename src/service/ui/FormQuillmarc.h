@@ -73,6 +73,9 @@ public:
     void showVersion();
     void ExitService();
     void restoreFromTray();
+    // The system asks the service to end (SIGTERM at shut-down or log-out): no password,
+    // the stop is logged, and a running cycle is let finish first.
+    void stopBySystem();
 
     // Starts the account manager with a mode word; false (after telling the user) when the
     // mode file cannot be written or the program does not start. pid receives its process id.
@@ -149,6 +152,7 @@ private:
     bool m_exiting = false;
     bool m_ended = false;
     bool m_started = false;
+    bool m_stopRequested = false;
     int m_showCmd = 1;
 };
 

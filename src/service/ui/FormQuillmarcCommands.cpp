@@ -179,4 +179,16 @@ void FormQuillmarc::ExitService()
     unload();
 }
 
+void FormQuillmarc::stopBySystem()
+{
+    if (m_ended)
+        return;
+    if (m_timer->isCycleRunning()) {
+        m_stopRequested = true; // taken up when the cycle has finished
+        return;
+    }
+    WriteLog(QStringLiteral("quillmarc Stopped"), QString(), QString());
+    unload();
+}
+
 } // namespace qm::ui

@@ -291,3 +291,27 @@ TEST(SupportMailTest, MailtoIsAddedOnlyWhenMissing)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(WindowTest, SystemStopWaitsForTheRunningCycle)
+{
+    FormQuillmarc* self = nullptr;
+    bool endedInsideCycle = false;
+    hooks.runCycle = [&] {
+        self->stopBySystem();
+        settle(10);
+        endedInsideCycle = self->hasEnded();
+    };
+    auto w = started();
+    self = w.get();
+    w->forwardNow();
+    EXPECT_FALSE(endedInsideCycle);
+    settle(20);
+    EXPECT_TRUE(w->hasEnded());
+    QFile log(dataFile("quillmarc.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("quillmarc Stopped"));
+}
+
+} // namespace
