@@ -76,7 +76,7 @@ public:
     explicit FileSnapshot(const QStringList& paths)
     {
         for (const QString& path : paths)
-            m_files.append({path, readFileBytes(path)});
+            m_files.append({path, QFileInfo::exists(path), readFileBytes(path)});
     }
 
     void restore() const
@@ -84,8 +84,9 @@ public:
         for (const Entry& e : m_files) {
             if (e.bytes)
                 writeFileAtomic(e.path, *e.bytes);
-            else
+            else if (!e.existed)
                 removeIfExists(e.path);
+            // A file that existed but could not be read was not changed by this save either.
         }
     }
 
@@ -93,6 +94,7 @@ private:
     struct Entry
     {
         QString path;
+        bool existed;
         std::optional<QByteArray> bytes;
     };
     QList<Entry> m_files;
@@ -218,18 +220,10 @@ bool FormQuillmarcBAccount::validateFieldCharacters()
     return true;
 }
 
-bool FormQuillmarcBAccount::saveAccount(QString* error)
+AccountRecord FormQuillmarcBAccount::recordFromWindow()
 {
-    const FilePaths& paths = filePaths();
-    DataLock lock;
-    if (!lock.isLocked()) {
-        *error = lock.error();
-        return false;
-    }
-    const QString n = txtID->text();
-
     AccountRecord rec;
-    rec.AccountNo = n;
+    rec.AccountNo = txtID->text();
     rec.AccountName = txtAccount->text();
     const bool deleteOnServer = OptionDel[1]->isChecked();
     if (chkForward->isChecked())
@@ -268,16 +262,33 @@ bool FormQuillmarcBAccount::saveAccount(QString* error)
     rec.DropTabs = checkValue(CheckTab);
     rec.DropLineBreaks = checkValue(CheckCRLF);
     rec.DropSymbols = checkValue(CheckSymbol);
-    rec = normalizeEditedRecord(rec);
+    return normalizeEditedRecord(rec);
+}
 
+FontDataRow FormQuillmarcBAccount::fontRowFromWindow() const
+{
     FontDataRow font;
-    font.AccountNo = n;
+    font.AccountNo = txtID->text();
     font.printOn = checkValue(chkPrint);
     font.printAll = OptionPrint[0]->isChecked() ? QStringLiteral("0") : QStringLiteral("1");
     font.printFontName = cmbFontPrn->currentText();
     font.printFontSize = cmbFontSizePrn->currentText();
     font.faxFontName = cmbFontFAX->currentText();
     font.faxFontSize = cmbFontSizeFAX->currentText();
+    return font;
+}
+
+bool FormQuillmarcBAccount::saveAccount(QString* error)
+{
+    const FilePaths& paths = filePaths();
+    DataLock lock;
+    if (!lock.isLocked()) {
+        *error = lock.error();
+        return false;
+    }
+    const QString n = txtID->text();
+    const AccountRecord rec = recordFromWindow();
+    const FontDataRow font = fontRowFromWindow();
     const QString faxOption =
         OptionFAX[0]->isChecked() ? QStringLiteral("mail") : QStringLiteral("attach");
     const QString delText = txtDelString->toPlainText();

@@ -15,6 +15,11 @@ class QRadioButton;
 class QTabWidget;
 class QWidget;
 
+namespace qm {
+struct AccountRecord;
+struct FontDataRow;
+} // namespace qm
+
 namespace qm::manager {
 
 // The account editor: shows the record handed over in Data/account.txt, saves it into the
@@ -68,6 +73,8 @@ private:
     bool validateFieldCharacters();
     bool validateSplitValues();
     bool saveAccount(QString* error);
+    AccountRecord recordFromWindow();
+    FontDataRow fontRowFromWindow() const;
     // False + error: nothing changed. True + notice: deleted, but some work files stayed.
     bool deleteAccount(QString* error, QString* notice);
     void warn(const QString& text, QWidget* focus);
