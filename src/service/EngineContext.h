@@ -36,6 +36,11 @@ struct EngineContext {
     // Message boxes shown for run-time errors in this context (the run-once exit status).
     int errorsReported = 0;
 
+    // Set when the service is asked to end: the cycle stops before the next message, which
+    // stays unhandled for the next run.
+    std::function<bool()> stopRequested;
+    bool shouldStop() const { return stopRequested && stopRequested(); }
+
     // The error description in an OK message box; counted in errorsReported.
     void reportError(const QString &description);
     // One forwarding-log line (never fails loudly), and the refresh of the log view.

@@ -72,6 +72,8 @@ void RunForwardingCycle(EngineContext &ctx)
     if (!lines)
         return;
     for (const QString &line : *lines) {
+        if (ctx.shouldStop())
+            return;
         if (line.trimmed().isEmpty())
             continue;
         const QStringList fields = splitSettingsLine(line);

@@ -24,15 +24,18 @@ namespace qm::service {
 namespace {
 
 int g_signalFds[2] = {-1, -1};
+volatile std::sig_atomic_t g_stopRequested = 0;
 
 void onStopSignal(int)
 {
+    g_stopRequested = 1;
     const char byte = 1;
     [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
 }
 
 // SIGTERM and SIGINT end the event loop through a socket pair, so the stop runs as an
-// ordinary event (after a running cycle has returned), never inside the signal handler.
+// ordinary event, never inside the signal handler; a running cycle sees the flag and stops
+// before its next message.
 class StopSignals {
 public:
     StopSignals()
@@ -98,8 +101,10 @@ int RunHeadless(HeadlessMode mode)
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
     ctx.faxPlatform = DetectFaxPlatform();
+    ctx.stopRequested = [] { return g_stopRequested != 0; };
 
     if (mode == HeadlessMode::RunOnce) {
+        StopSignals stopSignals;
         RunForwardingCycle(ctx);
         removeIfExists(ctx.paths.accountReadCopy);
         removeIfExists(ctx.paths.logWriteCopy);

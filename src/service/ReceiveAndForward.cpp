@@ -186,6 +186,8 @@ bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo)
             ReceivedList received(files.receivedList);
             MessageRun run(ctx, accountNo, files, received);
             for (const QString &messageFile : box.items) {
+                if (ctx.shouldStop())
+                    break;
                 ++position;
                 run.process(messageFile, position);
             }

@@ -81,3 +81,33 @@ TEST(Headless, RunsAsOneInstanceAndStopsCleanlyOnSigterm)
     EXPECT_EQ(program.logCount("quillmarc Started ▲", ""), 1);
     EXPECT_FALSE(QFile::exists(filePaths().logWriteCopy));
 }
+
+TEST(Headless, SigtermDuringACycleStopsBeforeTheNextMessageAndLosesNothing)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0);
+    const QString to = QStringLiteral("stop50@dest.test");
+    AccountRecord a = testAccount(servers, "01", 50, to);
+    a.ForwardState = QStringLiteral("2"); // the pause before each deletion keeps the cycle busy
+    program.writeAccounts({a});
+    for (int i = 1; i <= 5; ++i)
+        deliver(50, QStringLiteral("a@sender.test"), QStringLiteral("件%1").arg(i), QStringLiteral("本文\n"));
+
+    QProcess cycle;
+    cycle.start(program.exe(), {QStringLiteral("--run-once")});
+    ASSERT_TRUE(waitFor([&] { return !receivedMails(to).isEmpty(); }, 30000));
+    ::kill(pid_t(cycle.processId()), SIGTERM);
+    ASSERT_TRUE(cycle.waitForFinished(20000));
+    EXPECT_EQ(cycle.exitStatus(), QProcess::NormalExit);
+    const qsizetype first = receivedMails(to).size();
+    EXPECT_LT(first, 5);
+
+    ASSERT_EQ(program.runOnce().exitCode, 0);
+    QStringList subjects;
+    for (const ReceivedMail &m : receivedMails(to))
+        subjects << parseMail(m.raw).subject;
+    subjects.sort();
+    EXPECT_EQ(subjects, QStringList({"件1", "件2", "件3", "件4", "件5"}));
+    EXPECT_EQ(mailboxCount(userName(50)), 0);
+}
