@@ -87,15 +87,17 @@ bool FormQuillmarc::startUp()
     }
 
     // 6. Encryption is decided afresh by every read and write of the data layer.
-    // 7.-8.
+    // 7.
     LoadTimerSettings();
-    m_timer->start(m_timings.tickMs);
 
-    // 9.
+    // 9. before 8: the minute timer keeps running under a modal dialog, and no mail may be
+    // touched before the start-up password has been given.
     if (m_settings.passwordOn == 1 && m_settings.checkAtStart == 1 && !m_passwordGate->ask()) {
         unload();
         return false;
     }
+    // 8.
+    m_timer->start(m_timings.tickMs);
 
     // 10.
     WriteLog(QStringLiteral("quillmarc Started ▲"), QString(), QString());

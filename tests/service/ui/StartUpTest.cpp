@@ -4,6 +4,7 @@
 #include "data/TimerSettings.h"
 #include "service/ForwardingTimer.h"
 #include "service/ui/FormCommon.h"
+#include "service/ui/FormLogin.h"
 #include "service/ui/FormQuillmarc.h"
 
 #include <QCoreApplication>
@@ -19,7 +20,7 @@ namespace {
 class StartUpTest : public ProgramDirTest
 {
 protected:
-    std::unique_ptr<FormQuillmarc> window()
+    std::unique_ptr<FormQuillmarc> window(int tickMs = 3600000)
     {
         WindowHooks hooks;
         hooks.runCycle = [this] { ++cycles; };
@@ -27,7 +28,7 @@ protected:
             ++fontTables;
             return true;
         };
-        return std::make_unique<FormQuillmarc>(hooks, WindowTimings{3600000, 20});
+        return std::make_unique<FormQuillmarc>(hooks, WindowTimings{tickMs, 20});
     }
     QString readAll(const QString& path)
     {
@@ -150,12 +151,17 @@ protected:
     }
 };
 
-TEST_F(PasswordPlacesTest, StartUpRefusedEndsWithoutLogging)
+TEST_F(PasswordPlacesTest, StartUpRefusedEndsWithoutLoggingOrReceiving)
 {
-    writeSettings(R"("5","24",1,1,"pw",1,0,0,0)");
-    auto w = window();
-    cancelPassword();
+    // Interval 1 and a 5 ms minute: any armed timer would run cycles while the dialog waits.
+    writeSettings(R"("1","24",1,1,"pw",1,0,0,0)");
+    auto w = window(5);
+    onNextModal([](QWidget* d) {
+        settle(100);
+        qobject_cast<FormLogin*>(d)->cmdCancel->click();
+    });
     EXPECT_FALSE(w->startUp());
+    EXPECT_EQ(cycles, 0);
     EXPECT_TRUE(w->hasEnded());
     EXPECT_FALSE(QFile::exists(dataFile("quillmarc.log")));
 
