@@ -11,7 +11,9 @@
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -183,6 +185,14 @@ void FormQuillmarc::stopBySystem()
 {
     if (m_ended)
         return;
+    if (!m_started) {
+        // Still starting: nothing was logged yet. Unload, and let the dialog or wait that
+        // start-up is in return so start-up can see it has ended.
+        unload();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->done(QDialog::Rejected);
+        return;
+    }
     if (m_timer->isCycleRunning()) {
         m_stopRequested = true; // taken up when the cycle has finished
         return;

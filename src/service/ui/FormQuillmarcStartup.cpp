@@ -79,9 +79,11 @@ bool FormQuillmarc::startUp()
         dialog.exec();
     }
     QCoreApplication::processEvents();
+    if (m_ended)
+        return false;
 
     // 5. First account, through the account manager.
-    if (!waitForFirstAccount()) {
+    if (!waitForFirstAccount() || m_ended) {
         unload();
         return false;
     }
@@ -92,7 +94,8 @@ bool FormQuillmarc::startUp()
 
     // 9. before 8: the minute timer keeps running under a modal dialog, and no mail may be
     // touched before the start-up password has been given.
-    if (m_settings.passwordOn == 1 && m_settings.checkAtStart == 1 && !m_passwordGate->ask()) {
+    if (m_settings.passwordOn == 1 && m_settings.checkAtStart == 1 &&
+        (!m_passwordGate->ask() || m_ended)) {
         unload();
         return false;
     }
@@ -129,6 +132,8 @@ bool FormQuillmarc::waitForFirstAccount()
     qint64 pid = 0;
     bool running = StartAccountManager(QStringLiteral("Append"), &pid);
     while (!QFile::exists(accountFile)) {
+        if (m_ended)
+            return false;
         if (!running || !processAlive(pid)) {
             if (QFile::exists(accountFile))
                 break;
@@ -139,7 +144,7 @@ bool FormQuillmarc::waitForFirstAccount()
                     QStringLiteral("アカウントを追加しますか？") + QStringLiteral("\r\n") +
                     QStringLiteral("「いいえ」を選ぶと quillmarc を終了します。"),
                 QMessageBox::Yes | QMessageBox::No);
-            if (answer != QMessageBox::Yes)
+            if (answer != QMessageBox::Yes || m_ended)
                 return false;
             running = StartAccountManager(QStringLiteral("Append"), &pid);
             continue;

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace qm::ui;
@@ -217,6 +218,30 @@ TEST_F(PasswordPlacesTest, AccountMenusAndExitAskWhenTicked)
     QFile log(dataFile("quillmarc.log"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("quillmarc Stopped"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StartUpTest, SystemStopWhileWaitingForTheFirstAccountEndsStartUp)
+{
+    writeSettings(R"("5","24",1,0,"",0,0,0,0)");
+    installAccountManager("sleep 5");
+    auto w = window();
+    QTimer::singleShot(100, w.get(), [&w] { w->stopBySystem(); });
+    EXPECT_FALSE(w->startUp());
+    EXPECT_TRUE(w->hasEnded());
+    EXPECT_FALSE(QFile::exists(dataFile("quillmarc.log")));
+}
+
+TEST_F(StartUpTest, SystemStopDuringFirstRunDialogEndsStartUp)
+{
+    auto w = window();
+    QTimer::singleShot(100, w.get(), [&w] { w->stopBySystem(); });
+    EXPECT_FALSE(w->startUp());
+    EXPECT_TRUE(w->hasEnded());
+    EXPECT_FALSE(QFile::exists(dataFile("TimerSet.txt")));
 }
 
 } // namespace
