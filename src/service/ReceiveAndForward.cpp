@@ -120,8 +120,8 @@ bool MessageRun::handle(const QString &messageFile, int &position)
     if (!a.remoteAddress.isEmpty() && !message.sender.isEmpty() &&
         message.sender.contains(a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
         if (HandleRemoteMail(ctx, message.subject, message.body, accountNo)) {
-            DeleteServerMessage(ctx, position);
-            --position;
+            if (DeleteServerMessage(ctx, position))
+                --position;
             return false;
         }
     }
@@ -144,8 +144,9 @@ bool MessageRun::handle(const QString &messageFile, int &position)
             FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress,
                        attachments.list());
         // Only a message that went out leaves the server; a failed send is tried again.
-        if (a.forwardState == u"2" && sent.ok) {
-            DeleteServerMessage(ctx, position);
+        // A message the server would not delete is recorded as handled, so it is not sent
+        // again every cycle, and the positions after it stay where they are.
+        if (a.forwardState == u"2" && sent.ok && DeleteServerMessage(ctx, position)) {
             --position;
             deleted = true;
         }
@@ -159,14 +160,19 @@ bool MessageRun::handle(const QString &messageFile, int &position)
 
 } // namespace
 
-void DeleteServerMessage(EngineContext &ctx, int position)
+bool DeleteServerMessage(EngineContext &ctx, int position)
 {
     ctx.sleep(2000);
     const CurrentAccount &a = ctx.account;
     const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
-    mailLibrary(ctx).RcvMail(a.popServerArg, a.popUserId, a.popPasswordArg,
-                             QStringLiteral("DELE ") + QString::number(position),
-                             files.workFolder + u'>');
+    const mail::MailResult result = mailLibrary(ctx).RcvMail(
+        a.popServerArg, a.popUserId, a.popPasswordArg,
+        QStringLiteral("DELE ") + QString::number(position), files.workFolder + u'>');
+    if (!result.isError())
+        return true;
+    ctx.writeLog(a.accountName, result.text, QString());
+    ctx.showLog();
+    return false;
 }
 
 bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo)

@@ -11,6 +11,7 @@ struct EngineContext;
 bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo);
 
 // Deletes the message at a 1-based position from the server (after the 2,000 ms pause).
-void DeleteServerMessage(EngineContext &ctx, int position);
+// False (with a log line) when the server kept it: later positions then have not moved up.
+bool DeleteServerMessage(EngineContext &ctx, int position);
 
 } // namespace qm::service
