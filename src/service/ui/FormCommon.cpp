@@ -19,7 +19,6 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <cfenv>
 #include <cmath>
 
@@ -219,8 +218,8 @@ void FormCommon::applyPasswordState()
                                                       CheckEnd, CheckAccount})
         w->setEnabled(on);
     QPalette pal = txtPassword->palette();
-    pal.setColor(QPalette::Base, on ? palette().color(QPalette::Base)
-                                    : palette().color(QPalette::Button));
+    pal.setColor(QPalette::Base,
+                 on ? palette().color(QPalette::Base) : palette().color(QPalette::Button));
     txtPassword->setPalette(pal);
 }
 
@@ -280,7 +279,8 @@ bool FormCommon::validate()
     // The settings line has no escaping: these two characters would shift every field after.
     const QString pw = txtPassword->text();
     if (pw.contains(QLatin1Char(',')) || pw.contains(QLatin1Char('"'))) {
-        warn(this, QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。"));
+        warn(this,
+             QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。"));
         if (txtPassword->isEnabled())
             txtPassword->setFocus();
         return false;

@@ -26,10 +26,10 @@ namespace qm::ui {
 namespace {
 // The window's geometry, in twips as the layout rule states it.
 constexpr int kMargin = 45;
-constexpr int kRightPanel = 1670;   // inner width not given to the log view
-constexpr int kBottomSpace = 90;    // inner height not given to the log view
-constexpr int kFrameOffset = 125;   // frames start this far right of the log view's width
-constexpr int kButtonOffset = 215;  // buttons start this far right of the log view's width
+constexpr int kRightPanel = 1670;  // inner width not given to the log view
+constexpr int kBottomSpace = 90;   // inner height not given to the log view
+constexpr int kFrameOffset = 125;  // frames start this far right of the log view's width
+constexpr int kButtonOffset = 215; // buttons start this far right of the log view's width
 constexpr int kFrameWidth = 1530;
 constexpr int kButtonWidth = 1320;
 constexpr int kFrame1Top = 0;
@@ -111,7 +111,8 @@ void FormQuillmarc::buildControls()
         ListView->setColumnWidth(i, twipsToPixels(widths[i], this));
     // The selection disappears while the view has no focus.
     QPalette pal = ListView->palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Inactive, QPalette::Base));
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(QPalette::Inactive, QPalette::Base));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                  pal.color(QPalette::Inactive, QPalette::Text));
     ListView->setPalette(pal);
@@ -137,9 +138,9 @@ void FormQuillmarc::buildControls()
     connect(cmdRun, &QPushButton::clicked, this, &FormQuillmarc::forwardNow);
     connect(cmdQuit, &QPushButton::clicked, this, &FormQuillmarc::ExitService);
 
-    for (QWidget* w : std::initializer_list<QWidget*>{m_central, ListView->viewport(),
-                                                      ListView->header(), Frame1, cmdRun,
-                                                      cmdQuit, Frame2, LabelTimer, LabelRemote})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_central, ListView->viewport(), ListView->header(),
+                                         Frame1, cmdRun, cmdQuit, Frame2, LabelTimer, LabelRemote})
         w->installEventFilter(this);
 }
 
@@ -162,12 +163,13 @@ void FormQuillmarc::buildMenus()
 
     menuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     menuFile->setObjectName(QStringLiteral("menuFile"));
-    menuRun = item(menuFile, "menuRun", QStringLiteral("今すぐ転送(&N)"), &FormQuillmarc::forwardNow);
+    menuRun =
+        item(menuFile, "menuRun", QStringLiteral("今すぐ転送(&N)"), &FormQuillmarc::forwardNow);
     menuFile->addSeparator();
     menuSuspend = item(menuFile, "menuSuspend", QStringLiteral("転送の一時停止(&S)"),
                        &FormQuillmarc::suspend);
-    menuRestart = item(menuFile, "menuRestart", QStringLiteral("転送の再開(&R)"),
-                       &FormQuillmarc::restart);
+    menuRestart =
+        item(menuFile, "menuRestart", QStringLiteral("転送の再開(&R)"), &FormQuillmarc::restart);
     menuFile->addSeparator();
     menuDeleteLog = item(menuFile, "menuDeleteLog", QStringLiteral("転送ログの削除(&D)"),
                          &FormQuillmarc::deleteLog);
@@ -190,9 +192,9 @@ void FormQuillmarc::buildMenus()
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
     menuWebHelp = lambdaItem(menuHelp, "menuWebHelp", QStringLiteral("オンライン ヘルプ(&O)"),
                              [this] { openHelpPage(addresses::onlineHelp()); });
-    menuQuillmarcHP = lambdaItem(menuHelp, "menuQuillmarcHP",
-                                 QStringLiteral("quillmarcホームページ(&F)"),
-                                 [this] { openHelpPage(addresses::productHome()); });
+    menuQuillmarcHP =
+        lambdaItem(menuHelp, "menuQuillmarcHP", QStringLiteral("quillmarcホームページ(&F)"),
+                   [this] { openHelpPage(addresses::productHome()); });
     menuMail = item(menuHelp, "menuMail", QStringLiteral("お問合せメール(&M)"),
                     &FormQuillmarc::openSupportMail);
     menuHelp->addSeparator();
@@ -260,8 +262,8 @@ void FormQuillmarc::layoutControls()
     Frame2->setGeometry(px(w + kFrameOffset), px(kFrame2Top), px(kFrameWidth), px(kFrame2Height));
     LabelTimer->setGeometry(px(kLabelLeft), px(kLabelTimerTop), px(kFrameWidth - 2 * kLabelLeft),
                             px(kLabelHeight));
-    LabelRemote->setGeometry(px(kLabelLeft), px(kLabelRemoteTop),
-                             px(kFrameWidth - 2 * kLabelLeft), px(kLabelHeight));
+    LabelRemote->setGeometry(px(kLabelLeft), px(kLabelRemoteTop), px(kFrameWidth - 2 * kLabelLeft),
+                             px(kLabelHeight));
 }
 
 void FormQuillmarc::resizeEvent(QResizeEvent* event)
@@ -292,8 +294,8 @@ bool FormQuillmarc::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (me->button() == Qt::RightButton) {
-            const bool setupArea = watched == Frame2 || watched == LabelTimer ||
-                                   watched == LabelRemote;
+            const bool setupArea =
+                watched == Frame2 || watched == LabelTimer || watched == LabelRemote;
             QMenu* menu = setupArea ? menuSetup : menuFile;
             menu->popup(me->globalPosition().toPoint());
             return true;

@@ -4,7 +4,6 @@
 
 #include <QMainWindow>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -37,8 +36,8 @@ struct WindowHooks
 // Timings the tests shorten.
 struct WindowTimings
 {
-    int tickMs = 60000;        // the minute tick
-    int accountPollMs = 1000;  // waiting for the first account
+    int tickMs = 60000;       // the minute tick
+    int accountPollMs = 1000; // waiting for the first account
 };
 
 // The service's main window: log view, forward-now and quit buttons, interval and remote

@@ -34,8 +34,9 @@ void FormQuillmarc::LoadTimerSettings()
     QString warning;
     m_settings = qm::LoadTimerSettings(&warning);
     LabelTimer->setText(QString::number(m_settings.intervalMinutes) + QStringLiteral("分間隔"));
-    LabelRemote->setText(m_settings.remoteSettingsAllowed == 1 ? QStringLiteral("リモート設定オン")
-                                                               : QStringLiteral("リモート設定オフ"));
+    LabelRemote->setText(m_settings.remoteSettingsAllowed == 1
+                             ? QStringLiteral("リモート設定オン")
+                             : QStringLiteral("リモート設定オフ"));
     if (m_hooks.settingsLoaded)
         m_hooks.settingsLoaded(m_settings);
 }
@@ -55,8 +56,8 @@ void FormQuillmarc::ShowLog()
     QList<QTreeWidgetItem*> items;
     items.reserve(rows->size());
     for (const LogRow& r : *rows)
-        items.append(new QTreeWidgetItem(
-            QStringList{r.date, r.time, r.account, r.sender, r.destination}));
+        items.append(
+            new QTreeWidgetItem(QStringList{r.date, r.time, r.account, r.sender, r.destination}));
     ListView->addTopLevelItems(items);
     ListView->setUpdatesEnabled(true);
 }
@@ -161,7 +162,8 @@ void FormQuillmarc::openSupportMail()
 {
     const QString url = addresses::mailtoUrl(addresses::supportMail());
     if (!QDesktopServices::openUrl(QUrl(url)))
-        reportError(QStringLiteral("メールソフトを起動できません。") + QStringLiteral("\r\n") + url);
+        reportError(QStringLiteral("メールソフトを起動できません。") + QStringLiteral("\r\n") +
+                    url);
 }
 
 void FormQuillmarc::showVersion()

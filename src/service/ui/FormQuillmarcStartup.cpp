@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
-
 #include <cerrno>
 #include <signal.h>
 
@@ -60,8 +59,8 @@ bool FormQuillmarc::startUp()
         unload();
         return false;
     }
-    m_instanceLock = std::make_unique<InstanceLock>(filePaths().dataDir +
-                                                    QStringLiteral("/quillmarc.instance"));
+    m_instanceLock =
+        std::make_unique<InstanceLock>(filePaths().dataDir + QStringLiteral("/quillmarc.instance"));
     if (!m_instanceLock->tryLock()) {
         if (!m_instanceLock->heldElsewhere())
             reportError(m_instanceLock->error());

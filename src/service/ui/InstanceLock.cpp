@@ -1,7 +1,6 @@
 #include "InstanceLock.h"
 
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

@@ -12,8 +12,8 @@ class QtScreen : public service::Screen
 public:
     explicit QtScreen(FormQuillmarc* window) : m_window(window) {}
 
-    service::BoxAnswer messageBox(const QString& text, const QString& title,
-                                  service::BoxIcon icon, service::BoxButtons buttons) override;
+    service::BoxAnswer messageBox(const QString& text, const QString& title, service::BoxIcon icon,
+                                  service::BoxButtons buttons) override;
     void showLog() override;
     void processEvents() override;
 

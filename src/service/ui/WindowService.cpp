@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -9,8 +9,8 @@ namespace qm::ui {
 namespace {
 qreal dpiOf(const QWidget* window)
 {
-    const QScreen* screen = window && window->screen() ? window->screen()
-                                                        : QGuiApplication::primaryScreen();
+    const QScreen* screen =
+        window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     const qreal dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
     return dpi > 0 ? dpi : 96.0;
 }

@@ -1,9 +1,9 @@
-#include "UiTestSupport.h"
+#include "service/ui/FormCommon.h"
 
+#include "UiTestSupport.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
-#include "service/ui/FormCommon.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -76,7 +76,8 @@ TEST_F(FormCommonTest, IntervalMessagesAndFocus)
     const QString range = QStringLiteral("\r\n\r\n1分 ～ 1440分（24時間）");
     EXPECT_EQ(okWith(d, "", "24"), QStringLiteral("メール受信の間隔を入力してください。1") + range);
     EXPECT_EQ(d.focusWidget(), d.txtMinute);
-    EXPECT_EQ(okWith(d, "abc", "24"), QStringLiteral("メール受信の間隔を入力してください。2") + range);
+    EXPECT_EQ(okWith(d, "abc", "24"),
+              QStringLiteral("メール受信の間隔を入力してください。2") + range);
     const QString three = QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。3") + range;
     for (const char* bad : {"0", "1441", "-5", "99999", "32768"})
         EXPECT_EQ(okWith(d, bad, "24"), three) << bad;
@@ -95,11 +96,11 @@ TEST_F(FormCommonTest, RetentionMessagesAndFocus)
     EXPECT_EQ(okWith(d, "5", ""),
               QStringLiteral("ログ保存期間を入力してください。1") + pre + "1時間 ～ 168時間" + end);
     EXPECT_EQ(d.focusWidget(), d.txtHour);
-    EXPECT_EQ(okWith(d, "5", "abc"),
-              QStringLiteral("ログ保存期間を入力してください。2") + pre + "1時間 ～ 168時間(7日)" + end);
+    EXPECT_EQ(okWith(d, "5", "abc"), QStringLiteral("ログ保存期間を入力してください。2") + pre +
+                                         "1時間 ～ 168時間(7日)" + end);
     for (const char* bad : {"0", "169", "70000"})
-        EXPECT_EQ(okWith(d, "5", bad),
-                  QStringLiteral("ログ保存期間を入力してください。3") + pre + "1時間 ～ 168時間" + end)
+        EXPECT_EQ(okWith(d, "5", bad), QStringLiteral("ログ保存期間を入力してください。3") + pre +
+                                           "1時間 ～ 168時間" + end)
             << bad;
     EXPECT_EQ(d.focusWidget(), d.txtHour);
     EXPECT_FALSE(QFile::exists(qm::filePaths().settingsFile));
@@ -129,7 +130,8 @@ TEST_F(FormCommonTest, PasswordWithCommaOrQuoteIsRefused)
     EXPECT_FALSE(QFile::exists(qm::filePaths().settingsFile));
     d.txtPassword->setText(QStringLiteral("Secret1"));
     EXPECT_EQ(okWith(d, "5", "24"), QString());
-    EXPECT_EQ(qm::readTimerSettings(qm::filePaths().settingsFile).password, QStringLiteral("Secret1"));
+    EXPECT_EQ(qm::readTimerSettings(qm::filePaths().settingsFile).password,
+              QStringLiteral("Secret1"));
 }
 
 TEST_F(FormCommonTest, PasswordSwitchDisablesWithoutClearing)

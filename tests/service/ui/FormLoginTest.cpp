@@ -1,7 +1,7 @@
-#include "UiTestSupport.h"
-
-#include "data/Paths.h"
 #include "service/ui/FormLogin.h"
+
+#include "UiTestSupport.h"
+#include "data/Paths.h"
 #include "service/ui/FormVersion.h"
 
 #include <QLabel>
@@ -41,7 +41,8 @@ TEST_F(FormLoginTest, WrongEntryIsSelectedForRetypingThenRightOneOpens)
         ASSERT_EQ(MessageBox::shown().size(), 1);
         const auto& box = MessageBox::shown().first();
         EXPECT_EQ(box.title, QStringLiteral("ログオン"));
-        EXPECT_EQ(box.text, QStringLiteral("パスワードが正しくありません。もう一度入力してください !"));
+        EXPECT_EQ(box.text,
+                  QStringLiteral("パスワードが正しくありません。もう一度入力してください !"));
         EXPECT_EQ(box.icon, QMessageBox::NoIcon);
         EXPECT_TRUE(login->isVisible());
         EXPECT_EQ(login->txtPassword->selectedText(), QStringLiteral("wrong"));

@@ -1,22 +1,22 @@
-#include "UiTestSupport.h"
+#include "service/ui/FormQuillmarc.h"
 
+#include "UiTestSupport.h"
 #include "data/IniFile.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
-#include "service/ui/FormQuillmarc.h"
 #include "service/ui/ServiceAddresses.h"
 #include "service/ui/WindowUtil.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QMouseEvent>
-#include <QSystemTrayIcon>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTreeWidget>
 
 using namespace qm::ui;
@@ -81,13 +81,12 @@ TEST_F(WindowTest, ControlsMenusAndCaptions)
     EXPECT_EQ(captions(w.menuFile),
               (QStringList{"今すぐ転送(&N)", "-", "転送の一時停止(&S)", "転送の再開(&R)", "-",
                            "転送ログの削除(&D)", "-", "終了(&X)"}));
-    EXPECT_EQ(captions(w.menuSetup),
-              (QStringList{"共通設定(&P)", "-", "アカウントの追加(&A)", "アカウントの編集(&E)",
-                           "アカウントの削除(&D)"}));
-    EXPECT_EQ(captions(w.menuHelp),
-              (QStringList{"オンライン ヘルプ(&O)", "quillmarcホームページ(&F)",
-                           "お問合せメール(&M)", "-", "Ostrelホームページ(&A)", "-",
-                           "バージョン情報(&V)"}));
+    EXPECT_EQ(captions(w.menuSetup), (QStringList{"共通設定(&P)", "-", "アカウントの追加(&A)",
+                                                  "アカウントの編集(&E)", "アカウントの削除(&D)"}));
+    EXPECT_EQ(
+        captions(w.menuHelp),
+        (QStringList{"オンライン ヘルプ(&O)", "quillmarcホームページ(&F)", "お問合せメール(&M)",
+                     "-", "Ostrelホームページ(&A)", "-", "バージョン情報(&V)"}));
     EXPECT_EQ(captions(w.menuTray),
               (QStringList{"元のサイズに戻す(&R)", "-", "quillmarcの終了(&X)"}));
     EXPECT_EQ(w.trayIcon()->toolTip(), QStringLiteral("quillmarc"));
@@ -155,8 +154,7 @@ TEST_F(WindowTest, TimerCountsToIntervalAndSuspendHoldsIt)
     timer->tick();
     timer->tick();
     EXPECT_EQ(cycles, 2);
-    EXPECT_EQ(firstColumn(*w).mid(0, 2),
-              (QStringList{"quillmarc Restart", "quillmarc Suspended"}));
+    EXPECT_EQ(firstColumn(*w).mid(0, 2), (QStringList{"quillmarc Restart", "quillmarc Suspended"}));
 }
 
 TEST_F(WindowTest, ForwardNowRunsOnceAndRemovesModeFile)
@@ -166,8 +164,8 @@ TEST_F(WindowTest, ForwardNowRunsOnceAndRemovesModeFile)
     w->suspend();
     w->timer()->tick(); // counted minute is discarded by forward now
     QObject::connect(w->timer(), &qm::service::ForwardingTimer::cycleStarted, w.get(), [&] {
-        buttonsOffDuringCycle = !w->cmdRun->isEnabled() && !w->cmdQuit->isEnabled() &&
-                                !w->menuRun->isEnabled();
+        buttonsOffDuringCycle =
+            !w->cmdRun->isEnabled() && !w->cmdQuit->isEnabled() && !w->menuRun->isEnabled();
     });
     w->cmdRun->click();
     EXPECT_EQ(cycles, 1);

@@ -13,12 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <cstdio>
 
 using namespace qm::ui;

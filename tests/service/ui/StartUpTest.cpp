@@ -1,5 +1,4 @@
 #include "UiTestSupport.h"
-
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 #include "service/ForwardingTimer.h"
