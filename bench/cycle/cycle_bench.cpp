@@ -135,7 +135,7 @@ int main(int argc, char **argv)
         fail(QStringLiteral("mail servers missing (%1); run through tests/servers/run.sh").arg(s.missing));
 
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
-    QList<double> oursFirst, oursSecond, fmFirst, fmSecond;
+    QList<double> oursFirst, oursSecond, fmFirst, fmSecond, oursStart;
     qsizetype oursSent = 0, fmSent = 0;
     for (int round = 0; round < rounds; ++round) {
         qm::test::clearReceivedMails(kOursTo);
@@ -149,6 +149,11 @@ int main(int argc, char **argv)
         for (int i = 0; i < 5; ++i)
             oursSecond << timeOurs(program.path());
         oursSent = qm::test::receivedMails(kOursTo).size();
+        // The same program with no accounts: what starting the process costs by itself.
+        if (!qm::writeTextLines(qm::filePaths().accountFile, {}))
+            fail(QStringLiteral("cannot empty the account file"));
+        for (int i = 0; i < 5; ++i)
+            oursStart << timeOurs(program.path());
 
         // fetchmail: the same mailbox again, with no UIDL history.
         fillMailbox(messages);
@@ -174,6 +179,8 @@ int main(int argc, char **argv)
                 median(oursSecond), (long long)oursSent);
     std::printf("  %-40s %10.1f %12.1f %8lld\n", "fetchmail -k --uidl --smtphost", median(fmFirst),
                 median(fmSecond), (long long)fmSent);
+    std::printf("  %-40s %10s %12.1f\n", "quillmarc --run-once, no accounts", "",
+                median(oursStart));
     const double r1 = median(oursFirst) / median(fmFirst);
     const double r2 = median(oursSecond) / median(fmSecond);
     std::printf("Ratios ours/fetchmail: first cycle %.2f, nothing new %.2f\n", r1, r2);
