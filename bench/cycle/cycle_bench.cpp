@@ -19,7 +19,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -37,7 +36,7 @@ double median(QList<double> v)
     return v.isEmpty() ? 0 : v.at(v.size() / 2);
 }
 
-[[noreturn]] void fail(const QString &why)
+[[noreturn]] void fail(const QString& why)
 {
     std::fprintf(stderr, "cycle_bench: %s\n", qPrintable(why));
     std::exit(2);
@@ -62,7 +61,7 @@ void fillMailbox(int messages)
 }
 
 // A program folder with one account that forwards everything and keeps it on the server.
-void setUpProgram(const QString &dir, const qm::test::MailServers &s)
+void setUpProgram(const QString& dir, const qm::test::MailServers& s)
 {
     const QString exe = dir + QStringLiteral("/quillmarc");
     if (!QFile::copy(QStringLiteral(QM_QUILLMARC), exe))
@@ -87,7 +86,7 @@ void setUpProgram(const QString &dir, const qm::test::MailServers &s)
         fail(QStringLiteral("cannot write the account file"));
 }
 
-double timeOurs(const QString &dir)
+double timeOurs(const QString& dir)
 {
     QProcess p;
     QElapsedTimer t;
@@ -99,7 +98,7 @@ double timeOurs(const QString &dir)
     return double(t.nsecsElapsed()) / 1e6;
 }
 
-double timeFetchmail(const QString &home, const qm::test::MailServers &s)
+double timeFetchmail(const QString& home, const qm::test::MailServers& s)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -126,13 +125,14 @@ double timeFetchmail(const QString &home, const qm::test::MailServers &s)
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const int messages = argc > 1 ? std::atoi(argv[1]) : 1000;
     const qm::test::MailServers s = qm::test::mailServers();
     if (!s.available())
-        fail(QStringLiteral("mail servers missing (%1); run through tests/servers/run.sh").arg(s.missing));
+        fail(QStringLiteral("mail servers missing (%1); run through tests/servers/run.sh")
+                 .arg(s.missing));
 
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     QList<double> oursFirst, oursSecond, fmFirst, fmSecond, oursStart;
@@ -184,7 +184,8 @@ int main(int argc, char **argv)
     const double r1 = median(oursFirst) / median(fmFirst);
     const double r2 = median(oursSecond) / median(fmSecond);
     std::printf("Ratios ours/fetchmail: first cycle %.2f, nothing new %.2f\n", r1, r2);
-    std::printf("Target (each ratio at most 1.00): %s\n", r1 <= 1.0 && r2 <= 1.0 ? "met" : "NOT met");
+    std::printf("Target (each ratio at most 1.00): %s\n",
+                r1 <= 1.0 && r2 <= 1.0 ? "met" : "NOT met");
     if (oursSent != messages || fmSent != messages)
         std::printf("Warning: expected %d forwarded mails from each\n", messages);
 

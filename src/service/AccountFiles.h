@@ -7,7 +7,8 @@ namespace qm::service {
 struct EngineContext;
 
 // The per-account work folder and the three small files reception keeps for it.
-struct AccountFiles {
+struct AccountFiles
+{
     QString workFolder;      // <program dir>/MlTmp<NN>: message files of the mail library
     QString attachFolder;    // workFolder/Attach
     QString dataFolder;      // workFolder/Data
@@ -15,7 +16,7 @@ struct AccountFiles {
     QString receiveCounter;  // dataFolder/RecvNo.txt
     QString attachmentIndex; // dataFolder/AttachNo.txt
 
-    static AccountFiles forAccount(const EngineContext &ctx, const QString &accountNo);
+    static AccountFiles forAccount(const EngineContext& ctx, const QString& accountNo);
 };
 
 } // namespace qm::service

@@ -8,27 +8,27 @@ namespace {
 
 const QString kTab = QStringLiteral("\t");
 
-QStringList conditionList(const QString &field)
+QStringList conditionList(const QString& field)
 {
     return field.split(u'\t');
 }
 
 } // namespace
 
-QString DropTrailingTab(const QString &field)
+QString DropTrailingTab(const QString& field)
 {
     return field.endsWith(u'\t') ? field.left(field.size() - 1) : field;
 }
 
-CurrentAccount LoadCurrentAccount(const AccountRecord &r)
+CurrentAccount LoadCurrentAccount(const AccountRecord& r)
 {
     CurrentAccount a;
     a.accountNo = r.AccountNo;
     a.accountName = r.AccountName;
     // Off states ("-1", "-2") and anything the writers never produce count as "0", so a
     // stray value never forwards and never borrows the state of the line before.
-    a.forwardState = (r.ForwardState == u"1" || r.ForwardState == u"2") ? r.ForwardState
-                                                                         : QStringLiteral("0");
+    a.forwardState =
+        (r.ForwardState == u"1" || r.ForwardState == u"2") ? r.ForwardState : QStringLiteral("0");
     a.remoteAddress = r.RemoteAddress;
     a.sourceAddress = r.SourceAddress;
     a.popUserId = r.PopUserId;

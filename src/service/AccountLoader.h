@@ -7,9 +7,9 @@ namespace qm::service {
 
 // Loads one account line into the current account with the derived values.
 // Throws RuntimeError when SplitChars or SplitMaxMails is neither empty nor a 16-bit number.
-CurrentAccount LoadCurrentAccount(const AccountRecord &record);
+CurrentAccount LoadCurrentAccount(const AccountRecord& record);
 
 // Removes exactly one trailing TAB.
-QString DropTrailingTab(const QString &field);
+QString DropTrailingTab(const QString& field);
 
 } // namespace qm::service

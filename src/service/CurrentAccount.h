@@ -7,7 +7,8 @@ namespace qm::service {
 
 // The one account a cycle works on: the columns of its line as loaded, plus what the
 // loader derives from them. Overwritten by every account line.
-struct CurrentAccount {
+struct CurrentAccount
+{
     QString accountNo;
     QString accountName;
     QString forwardState; // "0", "1" or "2" after loading
@@ -49,7 +50,7 @@ struct CurrentAccount {
     QString authMethod;     // "0" when authentication is off
     QString authUser;
     QString authPassword;
-    QString recipientList;  // To, then TAB "cc" TAB ..., TAB "bcc" TAB ...
+    QString recipientList; // To, then TAB "cc" TAB ..., TAB "bcc" TAB ...
     bool conditionFrom = false;
     bool conditionSubject = false;
     bool conditionBody = false;

@@ -9,7 +9,7 @@
 
 namespace qm::service {
 
-AccountFiles AccountFiles::forAccount(const EngineContext &ctx, const QString &accountNo)
+AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& accountNo)
 {
     AccountFiles f;
     f.workFolder = ctx.paths.programDir + QStringLiteral("/MlTmp") + accountNo;
@@ -21,7 +21,7 @@ AccountFiles AccountFiles::forAccount(const EngineContext &ctx, const QString &a
     return f;
 }
 
-void EngineContext::reportError(const QString &description)
+void EngineContext::reportError(const QString& description)
 {
     ++errorsReported;
     if (screen)
@@ -29,7 +29,7 @@ void EngineContext::reportError(const QString &description)
                            BoxButtons::Ok);
 }
 
-void EngineContext::writeLog(const QString &first, const QString &second, const QString &third)
+void EngineContext::writeLog(const QString& first, const QString& second, const QString& third)
 {
     WriteLog(first, second, third);
 }
@@ -48,7 +48,7 @@ void EngineContext::sleep(int milliseconds)
         QThread::msleep(ulong(milliseconds));
 }
 
-mail::MailLibrary &EngineContext::mailLibrary()
+mail::MailLibrary& EngineContext::mailLibrary()
 {
     static mail::SystemMailLibrary system;
     return mail ? *mail : system;

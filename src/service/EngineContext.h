@@ -7,7 +7,6 @@
 #include "service/Screen.h"
 
 #include <QString>
-
 #include <functional>
 
 namespace qm::mail {
@@ -18,12 +17,13 @@ namespace qm::service {
 
 // Everything a forwarding cycle needs, passed to every engine step. The window service and
 // the headless service each own one; tests build their own with a fast wait and a set clock.
-struct EngineContext {
-    FilePaths paths;               // Data/ files and the program folder
-    TimerSettings settings;        // reloaded by LoadTimerSettings
-    bool faxPlatform = false;      // fax sending (and the mail-to-fax paths) only when true
-    Screen *screen = nullptr;
-    mail::MailLibrary *mail = nullptr;
+struct EngineContext
+{
+    FilePaths paths;          // Data/ files and the program folder
+    TimerSettings settings;   // reloaded by LoadTimerSettings
+    bool faxPlatform = false; // fax sending (and the mail-to-fax paths) only when true
+    Screen* screen = nullptr;
+    mail::MailLibrary* mail = nullptr;
 
     // The waits before deletions and between mail parts are real in the programs; tests
     // shorten them. (Log times come from qm::Clock.)
@@ -42,13 +42,13 @@ struct EngineContext {
     bool shouldStop() const { return stopRequested && stopRequested(); }
 
     // The error description in an OK message box; counted in errorsReported.
-    void reportError(const QString &description);
+    void reportError(const QString& description);
     // One forwarding-log line (never fails loudly), and the refresh of the log view.
-    void writeLog(const QString &first, const QString &second, const QString &third);
+    void writeLog(const QString& first, const QString& second, const QString& third);
     void showLog();
     void sleep(int milliseconds);
     // The mail library: the one given, or the real one.
-    mail::MailLibrary &mailLibrary();
+    mail::MailLibrary& mailLibrary();
     void processEvents();
 };
 

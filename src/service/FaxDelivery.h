@@ -15,16 +15,16 @@ bool DetectFaxPlatform();
 // The text fax and/or the attachment faxes of one message. faxNumbers and attachmentList
 // are TAB-separated. senderAddress is only used in log lines. False only after a
 // run-time error.
-bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &faxNumbers,
-                const QString &faxText, const QString &senderAddress,
-                const QString &attachmentList);
+bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& faxNumbers,
+                const QString& faxText, const QString& senderAddress,
+                const QString& attachmentList);
 
 // Faxes an attachment kept from an earlier message (looked up by its number in the
 // account's attachment index) and answers the requester by mail.
-bool FaxStoredAttachment(EngineContext &ctx, const QString &requestingSender,
-                         const QString &faxNumbers, const QString &requestedNumber);
+bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
+                         const QString& faxNumbers, const QString& requestedNumber);
 
 // Prints the text on the default printer in the account's print font.
-void PrintForwardText(EngineContext &ctx, const QString &text);
+void PrintForwardText(EngineContext& ctx, const QString& text);
 
 } // namespace qm::service

@@ -13,7 +13,7 @@ namespace {
 const QString kTab = QStringLiteral("\t");
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString methodWord(const QString &method)
+QString methodWord(const QString& method)
 {
     if (method == u"1")
         return QStringLiteral("PLAIN");
@@ -26,7 +26,7 @@ QString methodWord(const QString &method)
 
 // The recipients as the log shows them: list items separated by " / ", the reply-to
 // element left out.
-QString displayRecipients(const QString &recipients)
+QString displayRecipients(const QString& recipients)
 {
     QString shown = recipients;
     shown.replace(kTab, QStringLiteral(" / "));
@@ -37,26 +37,26 @@ QString displayRecipients(const QString &recipients)
 // A refusal carries the server's three-digit reply code. A result without one means the
 // mail never reached a server's verdict (no connection, time-out, broken session): that is
 // the send failing, not the server saying no, and the message is tried again next cycle.
-bool isServerReply(const QString &result)
+bool isServerReply(const QString& result)
 {
     return result.size() >= 3 && result.at(0).isDigit() && result.at(1).isDigit() &&
            result.at(2).isDigit();
 }
 
-QString callSendMail(EngineContext &ctx, const QString &server, const QString &recipients,
-                     const QString &sender, const QString &subject, const QString &body,
-                     const QString &attachments)
+QString callSendMail(EngineContext& ctx, const QString& server, const QString& recipients,
+                     const QString& sender, const QString& subject, const QString& body,
+                     const QString& attachments)
 {
     try {
         return ctx.mailLibrary().SendMail(server, recipients, sender, subject, body, attachments);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         throw RuntimeError(QString::fromUtf8(e.what()));
     }
 }
 
 } // namespace
 
-QStringList SplitIntoParts(const QString &text, int splitChars, int splitMaxMails)
+QStringList SplitIntoParts(const QString& text, int splitChars, int splitMaxMails)
 {
     QStringList parts;
     if (splitChars <= 0 || splitMaxMails <= 0)
@@ -68,23 +68,24 @@ QStringList SplitIntoParts(const QString &text, int splitChars, int splitMaxMail
     const qsizetype count = std::min<qsizetype>(needed, splitMaxMails);
     for (qsizetype k = 0; k < count; ++k) {
         const qsizetype start = k * qsizetype(splitChars);
-        const qsizetype length = std::min<qsizetype>(splitChars, std::max<qsizetype>(0, total - start));
-        const char32_t *data = reinterpret_cast<const char32_t *>(chars.constData()) + start;
+        const qsizetype length =
+            std::min<qsizetype>(splitChars, std::max<qsizetype>(0, total - start));
+        const char32_t* data = reinterpret_cast<const char32_t*>(chars.constData()) + start;
         parts << QString::fromUcs4(data, length);
     }
     return parts;
 }
 
-bool SendForwardMail(EngineContext &ctx, const QString &server, const QString &recipients,
-                     const QString &sender, const QString &subject, const QString &body,
-                     const QString &attachments, const QString &senderAddress)
+bool SendForwardMail(EngineContext& ctx, const QString& server, const QString& recipients,
+                     const QString& sender, const QString& subject, const QString& body,
+                     const QString& attachments, const QString& senderAddress)
 {
     QString result;
     try {
         result = callSendMail(ctx, server, recipients, sender, subject, body, attachments);
         if (!result.isEmpty() && !isServerReply(result))
             throw RuntimeError(result);
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         ctx.reportError(e.description());
         return false;
     }
@@ -98,7 +99,7 @@ bool SendForwardMail(EngineContext &ctx, const QString &server, const QString &r
     return true;
 }
 
-void LogRefusalAdvice(EngineContext &ctx, const QString &result)
+void LogRefusalAdvice(EngineContext& ctx, const QString& result)
 {
     if (!result.startsWith(QStringLiteral("521")))
         return;
@@ -116,10 +117,10 @@ void LogRefusalAdvice(EngineContext &ctx, const QString &result)
                  QString());
 }
 
-ForwardResult ForwardByMail(EngineContext &ctx, const ForwardInput &input,
-                            const QString &messageFile)
+ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
+                            const QString& messageFile)
 {
-    const CurrentAccount &a = ctx.account;
+    const CurrentAccount& a = ctx.account;
     ForwardResult outcome;
 
     const bool asSender = a.forwardAsSender == u"1";
@@ -155,8 +156,8 @@ ForwardResult ForwardByMail(EngineContext &ctx, const ForwardInput &input,
 
     bool anyFailed = false;
     if (!mobile || a.splitChars <= 0) {
-        outcome.ok = SendForwardMail(ctx, a.smtpServerArg, recipients, senderString,
-                                     input.subject, body, attachments, outcome.senderAddress);
+        outcome.ok = SendForwardMail(ctx, a.smtpServerArg, recipients, senderString, input.subject,
+                                     body, attachments, outcome.senderAddress);
         anyFailed = !outcome.ok;
     } else {
         const QStringList parts = SplitIntoParts(input.body, a.splitChars, a.splitMaxMails);
@@ -179,14 +180,14 @@ ForwardResult ForwardByMail(EngineContext &ctx, const ForwardInput &input,
     return outcome;
 }
 
-void SendReplyMail(EngineContext &ctx, const QString &fromAddress, const QString &toAddress,
-                   const QString &subject, const QString &body)
+void SendReplyMail(EngineContext& ctx, const QString& fromAddress, const QString& toAddress,
+                   const QString& subject, const QString& body)
 {
     QString result;
     try {
-        result = callSendMail(ctx, ctx.account.smtpServerArg, toAddress, fromAddress, subject,
-                              body, QString());
-    } catch (const RuntimeError &e) {
+        result = callSendMail(ctx, ctx.account.smtpServerArg, toAddress, fromAddress, subject, body,
+                              QString());
+    } catch (const RuntimeError& e) {
         result = e.description();
     }
     if (result.isEmpty())

@@ -10,9 +10,9 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-bool anyOccurs(const QStringList &entries, const QString &text)
+bool anyOccurs(const QStringList& entries, const QString& text)
 {
-    for (const QString &entry : entries) {
+    for (const QString& entry : entries) {
         if (!entry.isEmpty() && text.contains(entry))
             return true;
     }
@@ -20,7 +20,7 @@ bool anyOccurs(const QStringList &entries, const QString &text)
 }
 
 // File name: the part after the last folder separator of either kind.
-QString fileNameOf(const QString &path)
+QString fileNameOf(const QString& path)
 {
     const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
     return cut < 0 ? path : path.mid(cut + 1);
@@ -28,19 +28,19 @@ QString fileNameOf(const QString &path)
 
 } // namespace
 
-QString BuildFaxText(const ParsedMessage &m)
+QString BuildFaxText(const ParsedMessage& m)
 {
     return m.date + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf + u' ' +
            kCrLf + QStringLiteral("件  名：") + m.subject + kCrLf + u' ' + kCrLf + m.body;
 }
 
-QString BuildMailToFaxText(const ParsedMessage &m)
+QString BuildMailToFaxText(const ParsedMessage& m)
 {
-    return kCrLf + m.date + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf +
-           kCrLf + m.body;
+    return kCrLf + m.date + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf + kCrLf +
+           m.body;
 }
 
-bool MatchesForwardConditions(const CurrentAccount &a, const ParsedMessage &m)
+bool MatchesForwardConditions(const CurrentAccount& a, const ParsedMessage& m)
 {
     if (!a.conditionFrom && !a.conditionSubject && !a.conditionBody)
         return true;
@@ -50,19 +50,19 @@ bool MatchesForwardConditions(const CurrentAccount &a, const ParsedMessage &m)
 
 bool Attachments::any() const
 {
-    for (const QString &p : paths) {
+    for (const QString& p : paths) {
         if (!p.isEmpty())
             return true;
     }
     return false;
 }
 
-Attachments AttachmentsOf(const ParsedMessage &m)
+Attachments AttachmentsOf(const ParsedMessage& m)
 {
     Attachments result;
     const QString prefix = QStringLiteral("File: ");
     for (qsizetype i = 6; i < m.elements.size(); ++i) {
-        const QString &e = m.elements.at(i);
+        const QString& e = m.elements.at(i);
         if (!e.startsWith(prefix))
             continue;
         const QString path = e.mid(prefix.size());
@@ -72,8 +72,8 @@ Attachments AttachmentsOf(const ParsedMessage &m)
     return result;
 }
 
-Attachments CollectAttachments(EngineContext &ctx, const ParsedMessage &m,
-                               const QString &receiveNumber, const AccountFiles &files)
+Attachments CollectAttachments(EngineContext& ctx, const ParsedMessage& m,
+                               const QString& receiveNumber, const AccountFiles& files)
 {
     Attachments result = AttachmentsOf(m);
     for (qsizetype i = 0; i < result.paths.size(); ++i)
@@ -82,24 +82,24 @@ Attachments CollectAttachments(EngineContext &ctx, const ParsedMessage &m,
     return result;
 }
 
-const QStringList &DecorationList()
+const QStringList& DecorationList()
 {
     static const QStringList list = {
         QStringLiteral("--"), QStringLiteral("=="), QStringLiteral("__"), QStringLiteral("<<"),
         QStringLiteral(">>"), QStringLiteral("(("), QStringLiteral("))"), QStringLiteral("■■"),
         QStringLiteral("◆◆"), QStringLiteral("□□"), QStringLiteral("▼▼"), QStringLiteral("▲▲"),
-        QStringLiteral("▼▽"), QStringLiteral("◆◇"), QStringLiteral("━"), QStringLiteral("┃"),
-        QStringLiteral("┏"), QStringLiteral("┓"), QStringLiteral("┗"), QStringLiteral("┛"),
-        QStringLiteral("╋"), QStringLiteral("┳"), QStringLiteral("┻"), QStringLiteral("┣"),
-        QStringLiteral("┫"), QStringLiteral("┌"), QStringLiteral("│"), QStringLiteral("┐"),
-        QStringLiteral("┘"), QStringLiteral("└"), QStringLiteral("├"), QStringLiteral("┬"),
-        QStringLiteral("┤"), QStringLiteral("┴"), QStringLiteral("┼")};
+        QStringLiteral("▼▽"), QStringLiteral("◆◇"), QStringLiteral("━"),  QStringLiteral("┃"),
+        QStringLiteral("┏"),  QStringLiteral("┓"),  QStringLiteral("┗"),  QStringLiteral("┛"),
+        QStringLiteral("╋"),  QStringLiteral("┳"),  QStringLiteral("┻"),  QStringLiteral("┣"),
+        QStringLiteral("┫"),  QStringLiteral("┌"),  QStringLiteral("│"),  QStringLiteral("┐"),
+        QStringLiteral("┘"),  QStringLiteral("└"),  QStringLiteral("├"),  QStringLiteral("┬"),
+        QStringLiteral("┤"),  QStringLiteral("┴"),  QStringLiteral("┼")};
     return list;
 }
 
-QString EditForwardText(const CurrentAccount &a, const QString &body,
-                        const QStringList &deleteStrings, const QString &receiveNumber,
-                        const Attachments &attachments)
+QString EditForwardText(const CurrentAccount& a, const QString& body,
+                        const QStringList& deleteStrings, const QString& receiveNumber,
+                        const Attachments& attachments)
 {
     QString text = body;
     // QString::replace scans left to right without overlap: three spaces leave one.
@@ -112,9 +112,9 @@ QString EditForwardText(const CurrentAccount &a, const QString &body,
     if (a.dropLineBreaks == u"1")
         text.remove(kCrLf);
     if (a.dropSymbols == u"1") {
-        for (const QString &entry : DecorationList())
+        for (const QString& entry : DecorationList())
             text.remove(entry);
-        for (const QString &s : deleteStrings) {
+        for (const QString& s : deleteStrings) {
             if (!s.isEmpty())
                 text.remove(s);
         }

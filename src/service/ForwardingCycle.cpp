@@ -13,7 +13,6 @@
 #include "service/RuntimeError.h"
 
 #include <QFile>
-
 #include <optional>
 
 namespace qm::service {
@@ -23,7 +22,7 @@ namespace {
 const QString kAccountError = QStringLiteral("アカウント設定エラー");
 
 // The account file's lines, or nullopt when there is none (or it cannot be read: reported).
-std::optional<QStringList> readAccountLines(EngineContext &ctx)
+std::optional<QStringList> readAccountLines(EngineContext& ctx)
 {
     removeIfExists(ctx.paths.accountReadCopy);
     DataLock lock;
@@ -51,7 +50,7 @@ std::optional<QStringList> readAccountLines(EngineContext &ctx)
 }
 
 // Log line for a line that cannot be served, naming its account number when it has one.
-void logBadLine(EngineContext &ctx, const QStringList &fields, const QString &reason)
+void logBadLine(EngineContext& ctx, const QStringList& fields, const QString& reason)
 {
     const QString number = fields.value(0).trimmed();
     const QString first = number.isEmpty() ? QString() : QStringLiteral("アカウント番号") + number;
@@ -61,17 +60,17 @@ void logBadLine(EngineContext &ctx, const QStringList &fields, const QString &re
 
 } // namespace
 
-void LoadFontSettings(EngineContext &ctx, const QString &accountNo)
+void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 {
     ctx.font = loadFontSettings(accountNo);
 }
 
-void RunForwardingCycle(EngineContext &ctx)
+void RunForwardingCycle(EngineContext& ctx)
 {
     const auto lines = readAccountLines(ctx);
     if (!lines)
         return;
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         if (ctx.shouldStop())
             return;
         if (line.trimmed().isEmpty())
@@ -86,7 +85,7 @@ void RunForwardingCycle(EngineContext &ctx)
             continue;
         try {
             ctx.account = LoadCurrentAccount(*record);
-        } catch (const RuntimeError &) {
+        } catch (const RuntimeError&) {
             logBadLine(ctx, fields, QStringLiteral("分割文字数または分割通数が数値ではありません"));
             continue;
         }

@@ -9,15 +9,16 @@ namespace qm::service {
 namespace {
 
 // Clears the in-cycle flag however the cycle ends.
-struct CycleFlag {
-    explicit CycleFlag(bool &flag) : m_flag(flag) { m_flag = true; }
+struct CycleFlag
+{
+    explicit CycleFlag(bool& flag) : m_flag(flag) { m_flag = true; }
     ~CycleFlag() { m_flag = false; }
-    bool &m_flag;
+    bool& m_flag;
 };
 
 } // namespace
 
-ForwardingTimer::ForwardingTimer(QString modeFilePath, TimerHooks hooks, QObject *parent)
+ForwardingTimer::ForwardingTimer(QString modeFilePath, TimerHooks hooks, QObject* parent)
     : QObject(parent), m_modeFilePath(std::move(modeFilePath)), m_hooks(std::move(hooks))
 {
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(); });
@@ -51,7 +52,7 @@ bool ForwardingTimer::tick()
             runGuarded(true);
             return true;
         }
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         if (m_hooks.reportError)
             m_hooks.reportError(e.description());
     }
@@ -75,7 +76,7 @@ bool ForwardingTimer::forwardNow()
         emit cycleFinished(false);
         if (QFile::exists(m_modeFilePath))
             QFile::remove(m_modeFilePath);
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         emit cycleFinished(false);
         if (m_hooks.reportError)
             m_hooks.reportError(e.description());
@@ -92,7 +93,7 @@ void ForwardingTimer::runGuarded(bool timed)
         emit cycleStarted(timed);
         if (m_hooks.runCycle)
             m_hooks.runCycle();
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         if (m_hooks.reportError)
             m_hooks.reportError(e.description());
     }

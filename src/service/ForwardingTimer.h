@@ -3,28 +3,29 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-
 #include <functional>
 
 namespace qm::service {
 
 // What the timer needs from the service around it. Any hook may throw RuntimeError; the
 // timer reports it through reportError and keeps polling.
-struct TimerHooks {
-    std::function<int()> loadSettings;    // LoadTimerSettings; answers intervalMinutes
-    std::function<void()> runCycle;       // RunForwardingCycle
-    std::function<void()> logForwardNow;  // the "受信チェック" log line and its refresh
-    std::function<void(const QString &)> reportError;
+struct TimerHooks
+{
+    std::function<int()> loadSettings;   // LoadTimerSettings; answers intervalMinutes
+    std::function<void()> runCycle;      // RunForwardingCycle
+    std::function<void()> logForwardNow; // the "受信チェック" log line and its refresh
+    std::function<void(const QString&)> reportError;
 };
 
 // Turns minute ticks into forwarding cycles: counts minutes while the mode hand-over file
 // is absent, runs a cycle when the count reaches the interval, and never lets two cycles
 // overlap. The guard also covers a cycle that lets pending events run (the fax step), during
 // which a tick or a forward-now request may arrive: those are dropped, not queued.
-class ForwardingTimer : public QObject {
+class ForwardingTimer : public QObject
+{
     Q_OBJECT
 public:
-    ForwardingTimer(QString modeFilePath, TimerHooks hooks, QObject *parent = nullptr);
+    ForwardingTimer(QString modeFilePath, TimerHooks hooks, QObject* parent = nullptr);
 
     // Starts ticking every tickMs milliseconds (one minute in the programs).
     void start(int tickMs = 60000);

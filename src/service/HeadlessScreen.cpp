@@ -2,18 +2,17 @@
 
 #include <QCoreApplication>
 #include <QFile>
-
 #include <cstdio>
 
 namespace qm::service {
 
-HeadlessScreen::HeadlessScreen(std::function<void(const QString &, const QString &)> logLine,
+HeadlessScreen::HeadlessScreen(std::function<void(const QString&, const QString&)> logLine,
                                QString writeCopyPath)
     : m_logLine(std::move(logLine)), m_writeCopyPath(std::move(writeCopyPath))
 {
 }
 
-BoxAnswer HeadlessScreen::messageBox(const QString &text, const QString &title, BoxIcon,
+BoxAnswer HeadlessScreen::messageBox(const QString& text, const QString& title, BoxIcon,
                                      BoxButtons buttons)
 {
     ++m_messageCount;

@@ -8,14 +8,15 @@ namespace qm::service {
 
 // Screen for machines without a desktop: every message box text goes to standard error and
 // into the forwarding log; nobody can answer, so questions take their cautious answer.
-class HeadlessScreen : public Screen {
+class HeadlessScreen : public Screen
+{
 public:
     // logLine(title, text) writes one log line; writeCopyPath is the log write copy that
     // showLog consumes (there is no list view to fill).
-    HeadlessScreen(std::function<void(const QString &, const QString &)> logLine,
+    HeadlessScreen(std::function<void(const QString&, const QString&)> logLine,
                    QString writeCopyPath);
 
-    BoxAnswer messageBox(const QString &text, const QString &title, BoxIcon icon,
+    BoxAnswer messageBox(const QString& text, const QString& title, BoxIcon icon,
                          BoxButtons buttons) override;
     void showLog() override;
     void processEvents() override;
@@ -23,7 +24,7 @@ public:
     int messageCount() const { return m_messageCount; }
 
 private:
-    std::function<void(const QString &, const QString &)> m_logLine;
+    std::function<void(const QString&, const QString&)> m_logLine;
     QString m_writeCopyPath;
     int m_messageCount = 0;
 };

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
-
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,7 +35,8 @@ void onStopSignal(int)
 // SIGTERM and SIGINT end the event loop through a socket pair, so the stop runs as an
 // ordinary event, never inside the signal handler; a running cycle sees the flag and stops
 // before its next message.
-class StopSignals {
+class StopSignals
+{
 public:
     StopSignals()
     {
@@ -60,7 +60,7 @@ public:
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);
         delete m_notifier;
-        for (int &fd : g_signalFds) {
+        for (int& fd : g_signalFds) {
             if (fd >= 0)
                 ::close(fd);
             fd = -1;
@@ -68,10 +68,10 @@ public:
     }
 
 private:
-    QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
 };
 
-void logAndShow(EngineContext &ctx, const QString &first)
+void logAndShow(EngineContext& ctx, const QString& first)
 {
     ctx.writeLog(first, QString(), QString());
     ctx.showLog();
@@ -81,12 +81,14 @@ void logAndShow(EngineContext &ctx, const QString &first)
 
 QString HeadlessStartProblem()
 {
-    const FilePaths &paths = filePaths();
+    const FilePaths& paths = filePaths();
     if (!QFile::exists(paths.settingsFile))
-        return QStringLiteral("共通設定のファイルがありません（%1）。ウィンドウ版で設定してから起動してください。")
+        return QStringLiteral("共通設定のファイルがありません（%"
+                              "1）。ウィンドウ版で設定してから起動してください。")
             .arg(paths.settingsFile);
     if (!QFile::exists(paths.accountFile))
-        return QStringLiteral("アカウントのファイルがありません（%1）。アカウントを登録してから起動してください。")
+        return QStringLiteral("アカウントのファイルがありません（%"
+                              "1）。アカウントを登録してから起動してください。")
             .arg(paths.accountFile);
     return QString();
 }
@@ -96,7 +98,7 @@ int RunHeadless(HeadlessMode mode)
     EngineContext ctx;
     ctx.paths = filePaths();
     HeadlessScreen screen(
-        [](const QString &title, const QString &text) { WriteLog(title, text, QString()); },
+        [](const QString& title, const QString& text) { WriteLog(title, text, QString()); },
         ctx.paths.logWriteCopy);
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
@@ -127,7 +129,7 @@ int RunHeadless(HeadlessMode mode)
     };
     hooks.runCycle = [&ctx] { RunForwardingCycle(ctx); };
     hooks.logForwardNow = [&ctx] { logAndShow(ctx, QStringLiteral("受信チェック")); };
-    hooks.reportError = [&ctx](const QString &text) { ctx.reportError(text); };
+    hooks.reportError = [&ctx](const QString& text) { ctx.reportError(text); };
     ForwardingTimer timer(ctx.paths.modeFile, hooks);
 
     int status = kExitOk;

@@ -15,7 +15,7 @@ bool isDigit(QChar c)
 }
 
 // Strips the number down to what strtod understands: sign, digits, point, exponent.
-std::optional<double> parseLenient(const QString &text)
+std::optional<double> parseLenient(const QString& text)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
@@ -80,12 +80,12 @@ QString OverflowText()
     return QStringLiteral("オーバーフローしました。");
 }
 
-bool IsNumeric(const QString &text)
+bool IsNumeric(const QString& text)
 {
     return parseLenient(text).has_value();
 }
 
-bool IsAllDigits(const QString &text)
+bool IsAllDigits(const QString& text)
 {
     if (text.isEmpty())
         return false;
@@ -96,7 +96,7 @@ bool IsAllDigits(const QString &text)
     return true;
 }
 
-qint16 ToInt16(const QString &text)
+qint16 ToInt16(const QString& text)
 {
     const auto value = parseLenient(text);
     if (!value)
@@ -107,12 +107,12 @@ qint16 ToInt16(const QString &text)
     return qint16(rounded);
 }
 
-qint16 ToInt16OrZero(const QString &text)
+qint16 ToInt16OrZero(const QString& text)
 {
     return text.isEmpty() ? qint16(0) : ToInt16(text);
 }
 
-QString FormatTwoDigits(const QString &text)
+QString FormatTwoDigits(const QString& text)
 {
     const auto value = parseLenient(text);
     if (!value)

@@ -4,21 +4,21 @@ namespace qm::service {
 
 namespace {
 
-QString element(const QStringList &elements, int i)
+QString element(const QStringList& elements, int i)
 {
     return i < elements.size() ? elements.at(i) : QString();
 }
 
 // The library's prefixes are removed wherever they stand, so a body quoting "Body: "
 // loses those characters too; readers of earlier logs rely on that shape.
-QString withoutPrefix(QString text, const QString &prefix)
+QString withoutPrefix(QString text, const QString& prefix)
 {
     return text.remove(prefix);
 }
 
 } // namespace
 
-QString ParseSender(const QStringList &elements)
+QString ParseSender(const QStringList& elements)
 {
     QString sender = withoutPrefix(element(elements, 1), QStringLiteral("From: "));
     sender.remove(u',');
@@ -28,7 +28,7 @@ QString ParseSender(const QStringList &elements)
     return sender;
 }
 
-ParsedMessage ParseMessage(const QStringList &elements)
+ParsedMessage ParseMessage(const QStringList& elements)
 {
     ParsedMessage m;
     m.elements = elements;

@@ -6,18 +6,19 @@
 namespace qm::service {
 
 // A message as ReadMail gave it, with the fields the cycle uses.
-struct ParsedMessage {
+struct ParsedMessage
+{
     QStringList elements; // ReadMail's list: Date, From, To, cc, Subject, Body, File...
     QString date;
-    QString sender;       // display name and address; commas and line breaks removed
-    QString subject;      // empty when the message has none
-    QString body;         // CR LF line ends
+    QString sender;  // display name and address; commas and line breaks removed
+    QString subject; // empty when the message has none
+    QString body;    // CR LF line ends
 };
 
 // The sender alone (the DAEMON test runs before anything else is taken).
-QString ParseSender(const QStringList &elements);
+QString ParseSender(const QStringList& elements);
 
 // All fields; missing elements count as empty.
-ParsedMessage ParseMessage(const QStringList &elements);
+ParsedMessage ParseMessage(const QStringList& elements);
 
 } // namespace qm::service

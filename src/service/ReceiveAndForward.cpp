@@ -21,17 +21,17 @@ namespace {
 
 const QString kFieldList = QStringLiteral("date:from:to:cc:subject:body:");
 
-mail::MailLibrary &mailLibrary(EngineContext &ctx)
+mail::MailLibrary& mailLibrary(EngineContext& ctx)
 {
     return ctx.mailLibrary();
 }
 
-bool detailLog(const EngineContext &ctx)
+bool detailLog(const EngineContext& ctx)
 {
     return ctx.settings.detailLog == 1;
 }
 
-void detailLine(EngineContext &ctx, const QString &second, const QString &third)
+void detailLine(EngineContext& ctx, const QString& second, const QString& third)
 {
     if (!detailLog(ctx))
         return;
@@ -40,7 +40,7 @@ void detailLine(EngineContext &ctx, const QString &second, const QString &third)
 }
 
 // The requested attachment number: the whole run of digits the body starts with.
-QString leadingDigits(const QString &body)
+QString leadingDigits(const QString& body)
 {
     qsizetype n = 0;
     while (n < body.size() && body.at(n) >= u'0' && body.at(n) <= u'9')
@@ -48,28 +48,29 @@ QString leadingDigits(const QString &body)
     return body.left(n);
 }
 
-class MessageRun {
+class MessageRun
+{
 public:
-    MessageRun(EngineContext &ctx, const QString &accountNo, const AccountFiles &files,
-               ReceivedList &received)
+    MessageRun(EngineContext& ctx, const QString& accountNo, const AccountFiles& files,
+               ReceivedList& received)
         : ctx(ctx), accountNo(accountNo), files(files), received(received)
     {
     }
 
     // Processes one stored message; position is its place in the mailbox and moves up
     // by one for every deletion.
-    void process(const QString &messageFile, int &position);
+    void process(const QString& messageFile, int& position);
 
 private:
-    bool handle(const QString &messageFile, int &position);
+    bool handle(const QString& messageFile, int& position);
 
-    EngineContext &ctx;
-    const QString &accountNo;
-    const AccountFiles &files;
-    ReceivedList &received;
+    EngineContext& ctx;
+    const QString& accountNo;
+    const AccountFiles& files;
+    ReceivedList& received;
 };
 
-void MessageRun::process(const QString &messageFile, int &position)
+void MessageRun::process(const QString& messageFile, int& position)
 {
     if (received.IsAlreadyReceived(messageFile)) {
         if (ctx.account.forwardState != u"0")
@@ -82,10 +83,11 @@ void MessageRun::process(const QString &messageFile, int &position)
 }
 
 // Answers true when the message was deleted from the server as a forwarded message.
-bool MessageRun::handle(const QString &messageFile, int &position)
+bool MessageRun::handle(const QString& messageFile, int& position)
 {
-    const CurrentAccount &a = ctx.account;
-    const mail::MailResult read = mailLibrary(ctx).ReadMail(messageFile, kFieldList, files.attachFolder);
+    const CurrentAccount& a = ctx.account;
+    const mail::MailResult read =
+        mailLibrary(ctx).ReadMail(messageFile, kFieldList, files.attachFolder);
     if (!read.isList) {
         ctx.writeLog(a.accountName, read.text, QString());
         ctx.showLog();
@@ -107,10 +109,9 @@ bool MessageRun::handle(const QString &messageFile, int &position)
         if (message.body.size() >= 4 && IsAllDigits(message.body.left(4))) {
             FaxStoredAttachment(ctx, message.sender, subjectNumber, leadingDigits(message.body));
         } else {
-            const Attachments attachments =
-                CollectAttachments(ctx, message, receiveNumber, files);
-            FaxMessage(ctx, accountNo, subjectNumber, BuildMailToFaxText(message),
-                       message.sender, attachments.list());
+            const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
+            FaxMessage(ctx, accountNo, subjectNumber, BuildMailToFaxText(message), message.sender,
+                       attachments.list());
         }
         return false;
     }
@@ -160,10 +161,10 @@ bool MessageRun::handle(const QString &messageFile, int &position)
 
 } // namespace
 
-bool DeleteServerMessage(EngineContext &ctx, int position)
+bool DeleteServerMessage(EngineContext& ctx, int position)
 {
     ctx.sleep(2000);
-    const CurrentAccount &a = ctx.account;
+    const CurrentAccount& a = ctx.account;
     const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
     const mail::MailResult result = mailLibrary(ctx).RcvMail(
         a.popServerArg, a.popUserId, a.popPasswordArg,
@@ -175,23 +176,23 @@ bool DeleteServerMessage(EngineContext &ctx, int position)
     return false;
 }
 
-bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo)
+bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
 {
     try {
-        const CurrentAccount &a = ctx.account;
+        const CurrentAccount& a = ctx.account;
         const AccountFiles files = AccountFiles::forAccount(ctx, accountNo);
         PrepareAccountDataFolder(files);
 
         int position = 0;
-        const mail::MailResult box = mailLibrary(ctx).RcvMail(
-            a.popServerArg, a.popUserId, a.popPasswordArg, QStringLiteral("SAVEALL"),
-            files.workFolder + u'>');
+        const mail::MailResult box =
+            mailLibrary(ctx).RcvMail(a.popServerArg, a.popUserId, a.popPasswordArg,
+                                     QStringLiteral("SAVEALL"), files.workFolder + u'>');
         const QString offText = a.forwardState == u"0" ? QStringLiteral("転送オフ") : QString();
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);
             ReceivedList received(files.receivedList);
             MessageRun run(ctx, accountNo, files, received);
-            for (const QString &messageFile : box.items) {
+            for (const QString& messageFile : box.items) {
                 if (ctx.shouldStop())
                     break;
                 ++position;
@@ -205,9 +206,9 @@ bool ReceiveAndForward(EngineContext &ctx, const QString &accountNo)
             ctx.showLog();
         }
         return true;
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         ctx.reportError(e.description());
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         ctx.reportError(QString::fromUtf8(e.what()));
     }
     return false;

@@ -15,7 +15,7 @@ namespace qm::service {
 
 namespace {
 
-QStringList readLines(const QString &path)
+QStringList readLines(const QString& path)
 {
     return readTextLines(path, DecodeMode::Lenient).value_or(QStringList());
 }
@@ -23,7 +23,7 @@ QStringList readLines(const QString &path)
 // Adds one line at the end. The bookkeeping lists only ever grow by a line per message, so
 // an append (no rewrite, no sync) keeps a busy cycle fast; a line torn by a crash is closed
 // off before the next one, so it spoils at most itself.
-bool appendLine(const QString &path, const QString &line)
+bool appendLine(const QString& path, const QString& line)
 {
     const auto bytes = encodeCp932(line + QStringLiteral("\r\n"));
     if (!bytes)
@@ -43,25 +43,25 @@ bool appendLine(const QString &path, const QString &line)
 }
 
 // The counter is rewritten for every message; a program crash never leaves it torn.
-bool writeCounter(const QString &path, const QString &number)
+bool writeCounter(const QString& path, const QString& number)
 {
     const auto bytes = encodeLines({joinQuoted({number, QString()})});
     return bytes && writeFileAtomic(path, *bytes, nullptr, AtomicSync::RenameOnly);
 }
 
-void removeFilesIn(const QString &folder)
+void removeFilesIn(const QString& folder)
 {
     QDir dir(folder);
     if (!dir.exists())
         return;
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names)
+    for (const QString& name : names)
         QFile::remove(dir.filePath(name));
 }
 
 } // namespace
 
-void PrepareAccountDataFolder(const AccountFiles &files)
+void PrepareAccountDataFolder(const AccountFiles& files)
 {
     // The account editor makes the attachment folder; an account written by other means
     // must not lose its attachments for want of it.
@@ -72,7 +72,7 @@ void PrepareAccountDataFolder(const AccountFiles &files)
         throw RuntimeError(QStringLiteral("フォルダを作成できません: ") + files.dataFolder);
     const QStringList oldNames = {QStringLiteral("MailRcv.log"), QStringLiteral("RecvNo.txt"),
                                   QStringLiteral("AttachNo.txt")};
-    for (const QString &name : oldNames) {
+    for (const QString& name : oldNames) {
         const QString oldPath = files.workFolder + u'/' + name;
         if (!QFile::exists(oldPath))
             continue;
@@ -82,14 +82,14 @@ void PrepareAccountDataFolder(const AccountFiles &files)
     }
 }
 
-void ClearAccountFiles(const AccountFiles &files)
+void ClearAccountFiles(const AccountFiles& files)
 {
     removeFilesIn(files.workFolder);
     removeFilesIn(files.attachFolder);
     removeFilesIn(files.dataFolder);
 }
 
-QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files)
+QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files)
 {
     try {
         if (!QFile::exists(files.receiveCounter)) {
@@ -121,14 +121,13 @@ QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files)
     }
 }
 
-QString AttachmentKey(const QString &receiveNumber, int position)
+QString AttachmentKey(const QString& receiveNumber, int position)
 {
     return receiveNumber + QString::number(position);
 }
 
-void AddAttachmentRecord(EngineContext &, const AccountFiles &files,
-                         const QString &receiveNumber, int position, const QString &path,
-                         const QString &fileName)
+void AddAttachmentRecord(EngineContext&, const AccountFiles& files, const QString& receiveNumber,
+                         int position, const QString& path, const QString& fileName)
 {
     if (path.isEmpty() || receiveNumber == u"0")
         return;
@@ -141,14 +140,14 @@ void AddAttachmentRecord(EngineContext &, const AccountFiles &files,
 ReceivedList::ReceivedList(QString path) : m_path(std::move(path))
 {
     const QStringList lines = readLines(m_path);
-    for (const QString &line : lines) {
+    for (const QString& line : lines) {
         QString name = line;
         name.remove(u'"');
         m_names.insert(name);
     }
 }
 
-bool ReceivedList::IsAlreadyReceived(const QString &messageFile) const
+bool ReceivedList::IsAlreadyReceived(const QString& messageFile) const
 {
     const QFileInfo info(messageFile);
     if (!info.exists())
@@ -157,7 +156,7 @@ bool ReceivedList::IsAlreadyReceived(const QString &messageFile) const
     return !name.isEmpty() && m_names.contains(name);
 }
 
-bool ReceivedList::MarkReceived(const QString &messageFile)
+bool ReceivedList::MarkReceived(const QString& messageFile)
 {
     const QFileInfo info(messageFile);
     if (!info.exists())

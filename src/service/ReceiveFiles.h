@@ -11,35 +11,36 @@ struct EngineContext;
 
 // Creates the account data folder; files an older installation kept directly in the work
 // folder are moved into it. Throws RuntimeError when the folder cannot be made.
-void PrepareAccountDataFolder(const AccountFiles &files);
+void PrepareAccountDataFolder(const AccountFiles& files);
 
 // The mailbox was empty: every file of the work, attachment and data folders goes, so the
 // received list, the receive numbers and the attachment keys start afresh.
-void ClearAccountFiles(const AccountFiles &files);
+void ClearAccountFiles(const AccountFiles& files);
 
 // The next receive number ("00001".."32767"), or "0" when there is none to give: the
 // counter is at its end (it then stays there until the mailbox empties) or cannot be kept.
-QString NextReceiveNumber(EngineContext &ctx, const AccountFiles &files);
+QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files);
 
 // Receive number followed by the 1-based position: ("00007", 1) gives "000071".
-QString AttachmentKey(const QString &receiveNumber, int position);
+QString AttachmentKey(const QString& receiveNumber, int position);
 
 // Appends one line to the attachment index. Nothing is recorded for an empty path, for a
 // message without a receive number ("0"), or for a path the line format cannot carry.
-void AddAttachmentRecord(EngineContext &ctx, const AccountFiles &files,
-                         const QString &receiveNumber, int position, const QString &path,
-                         const QString &fileName);
+void AddAttachmentRecord(EngineContext& ctx, const AccountFiles& files,
+                         const QString& receiveNumber, int position, const QString& path,
+                         const QString& fileName);
 
 // The received list of one account, read once per account and kept in step with the file.
-class ReceivedList {
+class ReceivedList
+{
 public:
     explicit ReceivedList(QString path);
 
     // True when the message file exists and its name is on the list.
-    bool IsAlreadyReceived(const QString &messageFile) const;
+    bool IsAlreadyReceived(const QString& messageFile) const;
     // Appends the message file's name when the file exists; false when it does not (or
     // the list cannot be written).
-    bool MarkReceived(const QString &messageFile);
+    bool MarkReceived(const QString& messageFile);
 
 private:
     QString m_path;

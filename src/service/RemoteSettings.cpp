@@ -12,20 +12,20 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kRemoteError = QStringLiteral("リモート設定エラー");
 
-void reply(EngineContext &ctx, const QString &subject, const QString &body)
+void reply(EngineContext& ctx, const QString& subject, const QString& body)
 {
     const QString address = ctx.account.remoteAddress;
     SendReplyMail(ctx, address, address, subject, body);
 }
 
-void refuse(EngineContext &ctx, const QString &logText, const QString &replyBody)
+void refuse(EngineContext& ctx, const QString& logText, const QString& replyBody)
 {
     ctx.writeLog(ctx.account.accountName, kRemoteError, logText);
     ctx.showLog();
     reply(ctx, kRemoteError, replyBody);
 }
 
-QString commandFor(const QString &subject)
+QString commandFor(const QString& subject)
 {
     if (subject == u"転送開始")
         return QStringLiteral("Start");
@@ -38,7 +38,7 @@ QString commandFor(const QString &subject)
     return QString();
 }
 
-bool isValidValue(const QString &command, const QString &line)
+bool isValidValue(const QString& command, const QString& line)
 {
     if (command == u"FAX")
         return IsNumeric(QString(line).remove(u'-'));
@@ -47,8 +47,8 @@ bool isValidValue(const QString &command, const QString &line)
 
 } // namespace
 
-bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString &body,
-                      const QString &accountNo)
+bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
+                      const QString& accountNo)
 {
     const QString command = commandFor(subject);
     if (command.isEmpty())
@@ -72,7 +72,7 @@ bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString 
     if (command == u"FAX" || command == u"Mail") {
         bool allValid = true;
         for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QString &line = lines.at(i);
+            const QString& line = lines.at(i);
             if (line.isEmpty())
                 continue;
             if (isValidValue(command, line))
@@ -82,7 +82,8 @@ bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString 
         }
         if (!allValid) {
             const QString problem = subject + QStringLiteral("の設定データが正しくありません。");
-            refuse(ctx, problem, problem + kCrLf + QStringLiteral("----------------") + kCrLf + body);
+            refuse(ctx, problem,
+                   problem + kCrLf + QStringLiteral("----------------") + kCrLf + body);
             return true;
         }
     }
@@ -90,26 +91,26 @@ bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString 
     return true;
 }
 
-bool ApplyRemoteCommand(EngineContext &ctx, const QString &command, const QString &accountNo,
-                        const QString &valueList)
+bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
+                        const QString& valueList)
 {
     QString storedList = valueList;
     storedList.replace(u',', u'\t');
     QString name;
-    const RewriteResult result =
-        rewriteAccountFile(accountNo,
-                           [&](AccountRecord &record) {
-                               if (command == u"Start")
-                                   record.ForwardState = QStringLiteral("1");
-                               else if (command == u"Stop")
-                                   record.ForwardState = QStringLiteral("0");
-                               else if (command == u"FAX")
-                                   record.FaxNumbers = storedList;
-                               else if (command == u"Mail")
-                                   record.ForwardTo = storedList;
-                               name = record.AccountName;
-                           },
-                           std::nullopt);
+    const RewriteResult result = rewriteAccountFile(
+        accountNo,
+        [&](AccountRecord& record) {
+            if (command == u"Start")
+                record.ForwardState = QStringLiteral("1");
+            else if (command == u"Stop")
+                record.ForwardState = QStringLiteral("0");
+            else if (command == u"FAX")
+                record.FaxNumbers = storedList;
+            else if (command == u"Mail")
+                record.ForwardTo = storedList;
+            name = record.AccountName;
+        },
+        std::nullopt);
     if (!result.ok) {
         ctx.reportError(result.error);
         return false;

@@ -8,13 +8,13 @@ struct EngineContext;
 
 // A mail from the account's remote-control address: when its subject is a command word,
 // the command is checked, applied and answered, and the mail counts as handled (true).
-bool HandleRemoteMail(EngineContext &ctx, const QString &subject, const QString &body,
-                      const QString &accountNo);
+bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
+                      const QString& accountNo);
 
 // Stores the change in the account file, logs it and answers the remote-control address.
 // command: "Start", "Stop", "FAX" or "Mail"; valueList: the values joined by ",".
 // False only after a failure to rewrite the account file.
-bool ApplyRemoteCommand(EngineContext &ctx, const QString &command, const QString &accountNo,
-                        const QString &valueList);
+bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
+                        const QString& valueList);
 
 } // namespace qm::service

@@ -11,12 +11,13 @@ enum class BoxAnswer { Ok, Cancel, Yes, No, Retry };
 // The engine's only way to the user. The window service shows real dialogs and a list
 // view; the headless service writes to standard error and the log. Keeping it this small
 // lets a whole forwarding cycle run in a test without a display.
-class Screen {
+class Screen
+{
 public:
     virtual ~Screen() = default;
 
     // A modal message box; returns the button the user chose.
-    virtual BoxAnswer messageBox(const QString &text, const QString &title, BoxIcon icon,
+    virtual BoxAnswer messageBox(const QString& text, const QString& title, BoxIcon icon,
                                  BoxButtons buttons) = 0;
     // Refresh the log view from the write copy the last log write left behind (and consume it).
     virtual void showLog() = 0;

@@ -1,11 +1,9 @@
 #include "ProgramFolder.h"
-
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 
 #include <QFile>
 #include <QTcpServer>
-
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -15,7 +13,6 @@ namespace {
 
 const QString kSender = QStringLiteral("山田 <yamada@sender.test>");
 const QString kAccount = QStringLiteral("試験01");
-
 
 int closedPort()
 {
@@ -46,10 +43,11 @@ TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEm
     }
     const QList<ReceivedMail> sent = receivedMails(to);
     ASSERT_EQ(sent.size(), 2) << program.logDump().toStdString();
-    for (const ReceivedMail &m : sent) {
+    for (const ReceivedMail& m : sent) {
         const ParsedMail p = parseMail(m.raw);
         EXPECT_EQ(m.mailFrom, QStringLiteral("u41@quillmarc.test"));
-        EXPECT_TRUE(p.replyTo.contains(QStringLiteral("yamada@sender.test"))) << p.replyTo.toStdString();
+        EXPECT_TRUE(p.replyTo.contains(QStringLiteral("yamada@sender.test")))
+            << p.replyTo.toStdString();
         EXPECT_EQ(p.subject, QStringLiteral("見積"));
         EXPECT_TRUE(p.body.startsWith(QStringLiteral("山田 <yamada@sender.test>")))
             << p.body.toStdString();
@@ -62,7 +60,7 @@ TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEm
     EXPECT_EQ(program.logCount(kAccount, "u41@quillmarc.test", "once41@dest.test / "), 2);
     // Cycles 2 and 3 saw all three as handled.
     int handled = 0;
-    for (const LogRow &r : program.log())
+    for (const LogRow& r : program.log())
         handled += r.destination == u"受信済み" ? 1 : 0;
     EXPECT_EQ(handled, 6);
 
@@ -94,7 +92,7 @@ TEST(ForwardCycle, DeleteModeRemovesEveryForwardedMessageAsPositionsMoveUp)
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     QStringList subjects;
-    for (const ReceivedMail &m : receivedMails(to)) {
+    for (const ReceivedMail& m : receivedMails(to)) {
         subjects << parseMail(m.raw).subject;
         EXPECT_EQ(m.mailFrom, QStringLiteral("yamada@sender.test")) << "sent as the sender";
     }
@@ -119,18 +117,19 @@ TEST(ForwardCycle, MobileEditingSplitsIntoNumberedPartsWithoutFiles)
     a.NumberSubjects = QStringLiteral("1");
     a.DropSpaces = a.DropLineBreaks = a.DropSymbols = QStringLiteral("1");
     program.writeAccounts({a});
-    deliver(43, kSender, QStringLiteral("会議"),
-            QStringLiteral("━━お知らせ━━\n明日の  会議は10時から3階です。\n"),
-            {{QStringLiteral("report.doc"), QByteArray("DOC"), QStringLiteral("application/msword")}});
+    deliver(
+        43, kSender, QStringLiteral("会議"),
+        QStringLiteral("━━お知らせ━━\n明日の  会議は10時から3階です。\n"),
+        {{QStringLiteral("report.doc"), QByteArray("DOC"), QStringLiteral("application/msword")}});
 
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     QList<ParsedMail> parts;
-    for (const ReceivedMail &m : receivedMails(to))
+    for (const ReceivedMail& m : receivedMails(to))
         parts << parseMail(m.raw);
     ASSERT_EQ(parts.size(), 3) << program.logDump().toStdString();
     std::sort(parts.begin(), parts.end(),
-              [](const ParsedMail &x, const ParsedMail &y) { return x.subject < y.subject; });
+              [](const ParsedMail& x, const ParsedMail& y) { return x.subject < y.subject; });
     const QStringList expected = {QStringLiteral("お知らせ明日の会議は"),
                                   QStringLiteral("10時から3階です。"),
                                   QStringLiteral("<添付ファイル>")};
@@ -178,8 +177,9 @@ TEST(ForwardCycle, A521RefusalIsLoggedWithAdviceAndNotRetried)
     EXPECT_EQ(log[at].sender, a.SourceAddress);
     // Newest first: the four advice lines stand above the refusal, in order.
     ASSERT_GE(at, 4);
-    EXPECT_EQ(log[at - 1].sender, QStringLiteral("プロバイダは、他のドメインでのメール送信を許可していません。")
-                                      .remove(u','));
+    EXPECT_EQ(log[at - 1].sender,
+              QStringLiteral("プロバイダは、他のドメインでのメール送信を許可していません。")
+                  .remove(u','));
     EXPECT_EQ(log[at - 1].account, kAccount);
     EXPECT_EQ(log[at - 3].sender, QStringLiteral("　　　　又は"));
     EXPECT_TRUE(log[at - 4].sender.endsWith(QStringLiteral("をオフにしてください。")));
@@ -237,6 +237,10 @@ TEST(ForwardCycle, ABadAccountLineIsLoggedAndTheOthersAreServed)
     EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     EXPECT_EQ(receivedMails(to).size(), 1) << program.logDump().toStdString();
     EXPECT_TRUE(receivedMails(stray.ForwardTo).isEmpty());
-    EXPECT_EQ(program.logCount(QStringLiteral("アカウント番号05"), QStringLiteral("アカウント設定エラー")), 1);
-    EXPECT_EQ(program.logCount(QStringLiteral("アカウント番号06"), QStringLiteral("アカウント設定エラー")), 1);
+    EXPECT_EQ(program.logCount(QStringLiteral("アカウント番号05"),
+                               QStringLiteral("アカウント設定エラー")),
+              1);
+    EXPECT_EQ(program.logCount(QStringLiteral("アカウント番号06"),
+                               QStringLiteral("アカウント設定エラー")),
+              1);
 }

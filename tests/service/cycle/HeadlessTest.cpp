@@ -1,13 +1,10 @@
 #include "ProgramFolder.h"
-
 #include "data/Paths.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
-
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 using namespace qm;
@@ -15,7 +12,7 @@ using namespace qm::test;
 
 namespace {
 
-bool waitFor(const std::function<bool()> &condition, int timeoutMs)
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer t;
     t.start();
@@ -36,13 +33,15 @@ TEST(Headless, RefusesToStartWithoutSettingsOrAccounts)
     p.start(program.exe(), {QStringLiteral("--headless")});
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("TimerSet.txt")));
+    EXPECT_TRUE(
+        QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("TimerSet.txt")));
 
     program.writeSettings();
     p.start(program.exe(), {QStringLiteral("--run-once")});
     ASSERT_TRUE(p.waitForFinished(20000));
     EXPECT_EQ(p.exitCode(), 2);
-    EXPECT_TRUE(QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("account.crp")));
+    EXPECT_TRUE(
+        QString::fromLocal8Bit(p.readAllStandardError()).contains(QStringLiteral("account.crp")));
     EXPECT_TRUE(program.log().isEmpty());
 }
 
@@ -68,7 +67,8 @@ TEST(Headless, RunsAsOneInstanceAndStopsCleanlyOnSigterm)
     second.start(program.exe(), {QStringLiteral("--run-once")});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 2);
-    EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError()).contains(QStringLiteral("すでに起動")));
+    EXPECT_TRUE(QString::fromLocal8Bit(second.readAllStandardError())
+                    .contains(QStringLiteral("すでに起動")));
     EXPECT_EQ(service.state(), QProcess::Running);
 
     ::kill(pid_t(service.processId()), SIGTERM);
@@ -92,7 +92,8 @@ TEST(Headless, SigtermDuringACycleStopsBeforeTheNextMessageAndLosesNothing)
     a.ForwardState = QStringLiteral("2"); // the pause before each deletion keeps the cycle busy
     program.writeAccounts({a});
     for (int i = 1; i <= 5; ++i)
-        deliver(50, QStringLiteral("a@sender.test"), QStringLiteral("件%1").arg(i), QStringLiteral("本文\n"));
+        deliver(50, QStringLiteral("a@sender.test"), QStringLiteral("件%1").arg(i),
+                QStringLiteral("本文\n"));
 
     QProcess cycle;
     cycle.start(program.exe(), {QStringLiteral("--run-once")});
@@ -105,7 +106,7 @@ TEST(Headless, SigtermDuringACycleStopsBeforeTheNextMessageAndLosesNothing)
 
     ASSERT_EQ(program.runOnce().exitCode, 0);
     QStringList subjects;
-    for (const ReceivedMail &m : receivedMails(to))
+    for (const ReceivedMail& m : receivedMails(to))
         subjects << parseMail(m.raw).subject;
     subjects.sort();
     EXPECT_EQ(subjects, QStringList({"件1", "件2", "件3", "件4", "件5"}));

@@ -7,7 +7,6 @@
 #include "data/TimerSettings.h"
 
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 namespace qm::test {
@@ -35,24 +34,24 @@ void ProgramFolder::writeSettings(int detailLog, int remoteSettingsAllowed)
     ASSERT_TRUE(writeTimerSettings(filePaths().settingsFile, s, &error)) << error.toStdString();
 }
 
-void ProgramFolder::writeAccountLines(const QStringList &lines)
+void ProgramFolder::writeAccountLines(const QStringList& lines)
 {
     QString error;
     ASSERT_TRUE(writeTextLines(filePaths().accountFile, lines, &error)) << error.toStdString();
 }
 
-void ProgramFolder::writeAccounts(const QList<AccountRecord> &records)
+void ProgramFolder::writeAccounts(const QList<AccountRecord>& records)
 {
     QStringList lines;
-    for (const AccountRecord &r : records)
+    for (const AccountRecord& r : records)
         lines << buildReplacedLine(r);
     writeAccountLines(lines);
 }
 
-std::optional<AccountRecord> ProgramFolder::storedAccount(const QString &accountNo) const
+std::optional<AccountRecord> ProgramFolder::storedAccount(const QString& accountNo) const
 {
     const auto lines = readTextLines(filePaths().accountFile);
-    for (const QString &line : lines.value_or(QStringList())) {
+    for (const QString& line : lines.value_or(QStringList())) {
         const auto record = AccountRecord::fromLine(line);
         if (record && record->AccountNo == accountNo)
             return record;
@@ -85,7 +84,7 @@ QList<LogRow> ProgramFolder::log() const
     if (!stored)
         return rows;
     const QString text = decodeCp932(stored->plain, DecodeMode::Lenient).value_or(QString());
-    for (const QString &line : splitLines(text)) {
+    for (const QString& line : splitLines(text)) {
         const QStringList f = splitSettingsLine(line);
         if (f.size() == 5)
             rows << LogRow{f[0], f[1], f[2], f[3], f[4]};
@@ -93,12 +92,13 @@ QList<LogRow> ProgramFolder::log() const
     return rows;
 }
 
-int ProgramFolder::logCount(const QString &account, const QString &second,
-                            const QString &third) const
+int ProgramFolder::logCount(const QString& account, const QString& second,
+                            const QString& third) const
 {
     int n = 0;
-    for (const LogRow &r : log()) {
-        if (r.account == account && r.sender == second && (third.isEmpty() || r.destination == third))
+    for (const LogRow& r : log()) {
+        if (r.account == account && r.sender == second &&
+            (third.isEmpty() || r.destination == third))
             ++n;
     }
     return n;
@@ -107,13 +107,13 @@ int ProgramFolder::logCount(const QString &account, const QString &second,
 QString ProgramFolder::logDump() const
 {
     QString out;
-    for (const LogRow &r : log())
+    for (const LogRow& r : log())
         out += r.time + u' ' + r.account + u'|' + r.sender + u'|' + r.destination + u'\n';
     return out;
 }
 
-AccountRecord testAccount(const MailServers &servers, const QString &accountNo, int user,
-                          const QString &forwardTo)
+AccountRecord testAccount(const MailServers& servers, const QString& accountNo, int user,
+                          const QString& forwardTo)
 {
     AccountRecord r = newAccountTemplate(accountNo);
     r.AccountName = QStringLiteral("試験") + accountNo;
@@ -135,8 +135,8 @@ AccountRecord testAccount(const MailServers &servers, const QString &accountNo, 
     return r;
 }
 
-void deliver(int user, const QString &from, const QString &subject, const QString &body,
-             const QList<ComposedAttachment> &attachments)
+void deliver(int user, const QString& from, const QString& subject, const QString& body,
+             const QList<ComposedAttachment>& attachments)
 {
     ComposedMail m;
     m.from = from;

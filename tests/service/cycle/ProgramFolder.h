@@ -8,13 +8,13 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <optional>
 
 namespace qm::test {
 
 // A program folder of its own: a copy of quillmarc with Data/ below it, as installed.
-class ProgramFolder {
+class ProgramFolder
+{
 public:
     ProgramFolder();
     ~ProgramFolder();
@@ -23,11 +23,12 @@ public:
     QString exe() const { return m_exe; }
 
     void writeSettings(int detailLog = 1, int remoteSettingsAllowed = 1);
-    void writeAccountLines(const QStringList &lines);
-    void writeAccounts(const QList<AccountRecord> &records);
-    std::optional<AccountRecord> storedAccount(const QString &accountNo) const;
+    void writeAccountLines(const QStringList& lines);
+    void writeAccounts(const QList<AccountRecord>& records);
+    std::optional<AccountRecord> storedAccount(const QString& accountNo) const;
 
-    struct Run {
+    struct Run
+    {
         int exitCode = -1;
         QString stdErr;
     };
@@ -36,7 +37,7 @@ public:
     // The log, newest first.
     QList<LogRow> log() const;
     // How many log rows carry these texts (an empty third text matches any).
-    int logCount(const QString &account, const QString &second, const QString &third = {}) const;
+    int logCount(const QString& account, const QString& second, const QString& third = {}) const;
     QString logDump() const;
 
 private:
@@ -45,11 +46,11 @@ private:
 };
 
 // An account on the test servers, forwarding to a recipient unique to the test.
-AccountRecord testAccount(const MailServers &servers, const QString &accountNo, int user,
-                          const QString &forwardTo);
+AccountRecord testAccount(const MailServers& servers, const QString& accountNo, int user,
+                          const QString& forwardTo);
 
 // Delivers a composed mail into the mailbox of user n.
-void deliver(int user, const QString &from, const QString &subject, const QString &body,
-             const QList<ComposedAttachment> &attachments = {});
+void deliver(int user, const QString& from, const QString& subject, const QString& body,
+             const QList<ComposedAttachment>& attachments = {});
 
 } // namespace qm::test

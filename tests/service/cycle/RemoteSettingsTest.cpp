@@ -9,10 +9,10 @@ namespace {
 
 const QString kBoss = QStringLiteral("boss@remote.test");
 
-QStringList replySubjects(const QString &to)
+QStringList replySubjects(const QString& to)
 {
     QStringList subjects;
-    for (const ReceivedMail &m : receivedMails(to))
+    for (const ReceivedMail& m : receivedMails(to))
         subjects << parseMail(m.raw).subject;
     return subjects;
 }
@@ -33,7 +33,8 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
 
     const QString from = QStringLiteral("部長 <boss@remote.test>");
     deliver(47, from, QStringLiteral("転送停止"), QStringLiteral("1\n"));
-    deliver(47, from, QStringLiteral("ファックス"), QStringLiteral("01\n03-1234-5678\n045-000-0000\n"));
+    deliver(47, from, QStringLiteral("ファックス"),
+            QStringLiteral("01\n03-1234-5678\n045-000-0000\n"));
     deliver(47, from, QStringLiteral("メール"), QStringLiteral("01\n\nnew47@dest.test\n"));
     deliver(47, from, QStringLiteral("メール"), QStringLiteral("01\nnot-an-address\n"));
     deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("02\n")); // another account's
@@ -53,11 +54,11 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
 
     QStringList subjects = replySubjects(kBoss);
     subjects.sort();
-    QStringList expected = {"転送停止OK", "FAX番号変更OK", "アドレス変更OK", "リモート設定エラー",
-                            "リモート設定エラー", "転送開始OK"};
+    QStringList expected = {"転送停止OK",         "FAX番号変更OK",      "アドレス変更OK",
+                            "リモート設定エラー", "リモート設定エラー", "転送開始OK"};
     expected.sort();
     EXPECT_EQ(subjects, expected) << program.logDump().toStdString();
-    for (const ReceivedMail &m : receivedMails(kBoss)) {
+    for (const ReceivedMail& m : receivedMails(kBoss)) {
         const ParsedMail p = parseMail(m.raw);
         EXPECT_EQ(m.mailFrom, kBoss);
         if (p.subject == u"FAX番号変更OK")
@@ -71,9 +72,13 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
     }
     const QString account = a.AccountName;
     EXPECT_EQ(program.logCount(account, "転送停止（リモート設定）"), 1);
-    EXPECT_EQ(program.logCount(account, "FAX番号変更（リモート設定）", "03-1234-5678 045-000-0000"), 1);
-    EXPECT_EQ(program.logCount(account, "メールアドレス変更（リモート設定）", "new47@dest.test"), 1);
-    EXPECT_EQ(program.logCount(account, "リモート設定エラー", "メールの設定データが正しくありません。"), 1);
+    EXPECT_EQ(program.logCount(account, "FAX番号変更（リモート設定）", "03-1234-5678 045-000-0000"),
+              1);
+    EXPECT_EQ(program.logCount(account, "メールアドレス変更（リモート設定）", "new47@dest.test"),
+              1);
+    EXPECT_EQ(
+        program.logCount(account, "リモート設定エラー", "メールの設定データが正しくありません。"),
+        1);
     EXPECT_EQ(program.logCount(account, "リモート設定エラー", "アカウント番号なし"), 1);
 
     // Seven command mails left the server; the one that was no command word is forwarded

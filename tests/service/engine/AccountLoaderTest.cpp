@@ -1,5 +1,6 @@
-#include "data/AccountRecord.h"
 #include "service/AccountLoader.h"
+
+#include "data/AccountRecord.h"
 #include "service/RuntimeError.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(AccountLoader, ServerArgumentsAndRecipientList)
 TEST(AccountLoader, StatesOutsideTheForwardingOnesCountAsOff)
 {
     AccountRecord r = record();
-    for (const char *state : {"-1", "-2", "0", "7", "", "1 "}) {
+    for (const char* state : {"-1", "-2", "0", "7", "", "1 "}) {
         r.ForwardState = QString::fromLatin1(state);
         EXPECT_EQ(LoadCurrentAccount(r).forwardState, QStringLiteral("0")) << state;
     }

@@ -9,10 +9,9 @@
 #include "service/ReceiveAndForward.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -20,13 +19,14 @@ using namespace qm::service;
 
 namespace {
 
-struct ScriptedMail : mail::MailLibrary {
+struct ScriptedMail : mail::MailLibrary
+{
     QStringList files;
     QStringList commands;
     QString refuseDele; // the DELE command to refuse
 
-    mail::MailResult RcvMail(const QString &, const QString &, const QString &,
-                             const QString &command, const QString &) override
+    mail::MailResult RcvMail(const QString&, const QString&, const QString&, const QString& command,
+                             const QString&) override
     {
         commands << command;
         if (command == u"SAVEALL")
@@ -34,14 +34,14 @@ struct ScriptedMail : mail::MailLibrary {
         return mail::MailResult::message(command == refuseDele ? QStringLiteral("削除できません")
                                                                : QString());
     }
-    mail::MailResult ReadMail(const QString &file, const QString &, const QString &) override
+    mail::MailResult ReadMail(const QString& file, const QString&, const QString&) override
     {
-        return mail::MailResult::list({"Date: d", "From: a@x.jp", "To: ", "cc: ",
-                                       "Subject: subject of " + QFileInfo(file).fileName(),
-                                       "Body: b"});
+        return mail::MailResult::list(
+            {"Date: d", "From: a@x.jp",
+             "To: ", "cc: ", "Subject: subject of " + QFileInfo(file).fileName(), "Body: b"});
     }
-    QString SendMail(const QString &, const QString &, const QString &, const QString &,
-                     const QString &, const QString &) override
+    QString SendMail(const QString&, const QString&, const QString&, const QString&, const QString&,
+                     const QString&) override
     {
         return QString();
     }
@@ -67,7 +67,7 @@ TEST(Deletion, AMessageTheServerKeepsIsRecordedAndLaterPositionsStay)
     ctx.account.forwardAsSender = QStringLiteral("0");
     const AccountFiles files = AccountFiles::forAccount(ctx, "01");
     QDir().mkpath(files.workFolder);
-    for (const char *name : {"m1", "m2", "m3"}) {
+    for (const char* name : {"m1", "m2", "m3"}) {
         QFile f(files.workFolder + "/" + name);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         mail.files << f.fileName();

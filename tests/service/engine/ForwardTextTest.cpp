@@ -1,6 +1,7 @@
+#include "service/ForwardText.h"
+
 #include "service/CurrentAccount.h"
 #include "service/ForwardMail.h"
-#include "service/ForwardText.h"
 #include "service/Numeric.h"
 #include "service/RuntimeError.h"
 
@@ -19,7 +20,7 @@ CurrentAccount mobileAccount()
     return a;
 }
 
-ParsedMessage message(const QString &sender, const QString &subject, const QString &body)
+ParsedMessage message(const QString& sender, const QString& subject, const QString& body)
 {
     ParsedMessage m;
     m.date = QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900");
@@ -34,8 +35,9 @@ ParsedMessage message(const QString &sender, const QString &subject, const QStri
 TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecoration)
 {
     const ParsedMessage m = message("a@x.jp", "会議", "━━ 本文 ━━\r\n");
-    EXPECT_EQ(BuildFaxText(m), QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900\r\n \r\n差出人：a@x.jp"
-                                              "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
+    EXPECT_EQ(BuildFaxText(m),
+              QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900\r\n \r\n差出人：a@x.jp"
+                             "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
     EXPECT_EQ(BuildMailToFaxText(m), QStringLiteral("\r\nMon, 07 Dec 2026 10:00:00 +0900\r\n\r\n"
                                                     "差出人：a@x.jp\r\n\r\n━━ 本文 ━━\r\n"));
 }
@@ -65,8 +67,7 @@ TEST(ForwardText, MobileEditingRemovesPairsLeftToRight)
     EXPECT_EQ(EditForwardText(a, "全\u3000\u3000\u3000角", {}, "00001", {}),
               QStringLiteral("全\u3000角"));
     a.dropLineBreaks = QStringLiteral("1");
-    EXPECT_EQ(EditForwardText(a, "1\r\n2\n3\r4\t5", {}, "00001", {}),
-              QStringLiteral("12\n3\r45"));
+    EXPECT_EQ(EditForwardText(a, "1\r\n2\n3\r4\t5", {}, "00001", {}), QStringLiteral("12\n3\r45"));
 }
 
 TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
@@ -89,8 +90,16 @@ TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
 TEST(ForwardText, AttachmentElementsKeepTheirPositions)
 {
     ParsedMessage m;
-    m.elements = {"Date: d", "From: f", "To: ", "cc: ", "Subject: s", "Body: b",
-                  "File: /w/Attach/a.pdf", "Other: x", "File: ", "File: C:\\old\\b.xls"};
+    m.elements = {"Date: d",
+                  "From: f",
+                  "To: ",
+                  "cc: ",
+                  "Subject: s",
+                  "Body: b",
+                  "File: /w/Attach/a.pdf",
+                  "Other: x",
+                  "File: ",
+                  "File: C:\\old\\b.xls"};
     const Attachments att = AttachmentsOf(m);
     EXPECT_EQ(att.paths, QStringList({"/w/Attach/a.pdf", "", "C:\\old\\b.xls"}));
     EXPECT_EQ(att.names, QStringList({"a.pdf", "", "b.xls"}));

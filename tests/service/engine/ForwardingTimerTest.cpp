@@ -1,22 +1,23 @@
 #include "service/ForwardingTimer.h"
+
 #include "service/RuntimeError.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace qm::service;
 
 namespace {
 
-struct TimerFixture : ::testing::Test {
+struct TimerFixture : ::testing::Test
+{
     static void SetUpTestSuite()
     {
         static int argc = 1;
         static char name[] = "qm_engine_tests";
-        static char *argv[] = {name, nullptr};
+        static char* argv[] = {name, nullptr};
         if (!QCoreApplication::instance())
             new QCoreApplication(argc, argv);
     }
@@ -39,7 +40,7 @@ struct TimerFixture : ::testing::Test {
                 duringCycle();
         };
         h.logForwardNow = [this] { ++forwardNowLines; };
-        h.reportError = [this](const QString &e) { errors << e; };
+        h.reportError = [this](const QString& e) { errors << e; };
         return h;
     }
 

@@ -1,13 +1,13 @@
+#include "service/ReceiveFiles.h"
+
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
-#include "service/ReceiveFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -15,7 +15,8 @@ using namespace qm::service;
 
 namespace {
 
-struct ReceiveFilesFixture : ::testing::Test {
+struct ReceiveFilesFixture : ::testing::Test
+{
     QTemporaryDir dir;
     EngineContext ctx;
     AccountFiles files;
@@ -30,7 +31,7 @@ struct ReceiveFilesFixture : ::testing::Test {
     }
     void TearDown() override { setProgramDir(QString()); }
 
-    static void writeFile(const QString &path, const QByteArray &bytes)
+    static void writeFile(const QString& path, const QByteArray& bytes)
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
