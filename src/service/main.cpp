@@ -22,7 +22,8 @@ int usage()
 {
     say(QStringLiteral("使い方: quillmarc [--headless | --run-once]\n"
                        "  --headless  ウィンドウなしで常駐し、SIGTERM で終了します\n"
-                       "  --run-once  転送処理を1回行って終了します（エラーがあれば終了コード1）"));
+                       "  --run-once  転送処理を1回行って終了します\n"
+                       "終了コード: 0 正常、1 転送処理中にエラー、2 起動できない"));
     return qm::service::kExitRefused;
 }
 
