@@ -175,6 +175,7 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
     }
     // A send that failed outright: the stored copy goes, so the message is not recorded
     // as handled and the next cycle takes it again.
+    outcome.allSent = !anyFailed;
     if (anyFailed && !messageFile.isEmpty() && QFile::exists(messageFile))
         QFile::remove(messageFile);
     return outcome;

@@ -19,6 +19,7 @@ struct ForwardInput
 struct ForwardResult
 {
     bool ok = true;        // false when the last send ended in a run-time error
+    bool allSent = true;   // false when any send (of any part) ended in one
     QString senderAddress; // the address the mail went out from (used by the fax log)
 };
 

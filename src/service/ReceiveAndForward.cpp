@@ -144,10 +144,10 @@ bool MessageRun::handle(const QString& messageFile, int& position)
         if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform)
             FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress,
                        attachments.list());
-        // Only a message that went out leaves the server; a failed send is tried again.
+        // Only a message that went out whole leaves the server; a failed send is tried again.
         // A message the server would not delete is recorded as handled, so it is not sent
         // again every cycle, and the positions after it stay where they are.
-        if (a.forwardState == u"2" && sent.ok && DeleteServerMessage(ctx, position)) {
+        if (a.forwardState == u"2" && sent.allSent && DeleteServerMessage(ctx, position)) {
             --position;
             deleted = true;
         }

@@ -38,45 +38,76 @@ struct ScriptedMail : mail::MailLibrary
     {
         return mail::MailResult::list(
             {"Date: d", "From: a@x.jp",
-             "To: ", "cc: ", "Subject: subject of " + QFileInfo(file).fileName(), "Body: b"});
+             "To: ", "cc: ", "Subject: subject of " + QFileInfo(file).fileName(), "Body: abcdef"});
     }
+    QStringList sendResults; // one per SendMail call, "" when it runs out
+
     QString SendMail(const QString&, const QString&, const QString&, const QString&, const QString&,
                      const QString&) override
     {
-        return QString();
+        return sendResults.isEmpty() ? QString() : sendResults.takeFirst();
     }
 };
 
 } // namespace
 
-TEST(Deletion, AMessageTheServerKeepsIsRecordedAndLaterPositionsStay)
+struct DeletionFixture : ::testing::Test
 {
     QTemporaryDir dir;
-    setProgramDir(dir.path());
-    ensureDataDir();
     EngineContext ctx;
-    ctx.paths = filePaths();
-    ctx.wait = [](int) {};
     ScriptedMail mail;
-    ctx.mail = &mail;
-    ctx.account.accountNo = QStringLiteral("01");
-    ctx.account.forwardState = QStringLiteral("2");
-    ctx.account.recipientList = QStringLiteral("to@y.jp");
-    ctx.account.smtpServerArg = QStringLiteral("smtp");
-    ctx.account.sourceAddress = QStringLiteral("me@y.jp");
-    ctx.account.forwardAsSender = QStringLiteral("0");
-    const AccountFiles files = AccountFiles::forAccount(ctx, "01");
-    QDir().mkpath(files.workFolder);
-    for (const char* name : {"m1", "m2", "m3"}) {
-        QFile f(files.workFolder + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        mail.files << f.fileName();
+    AccountFiles files;
+
+    void SetUp() override
+    {
+        setProgramDir(dir.path());
+        ensureDataDir();
+        ctx.paths = filePaths();
+        ctx.wait = [](int) {};
+        ctx.mail = &mail;
+        ctx.account.accountNo = QStringLiteral("01");
+        ctx.account.forwardState = QStringLiteral("2");
+        ctx.account.recipientList = QStringLiteral("to@y.jp");
+        ctx.account.smtpServerArg = QStringLiteral("smtp");
+        ctx.account.sourceAddress = QStringLiteral("me@y.jp");
+        ctx.account.forwardAsSender = QStringLiteral("0");
+        files = AccountFiles::forAccount(ctx, "01");
+        QDir().mkpath(files.workFolder);
     }
+    void TearDown() override { setProgramDir(QString()); }
+
+    void store(const QStringList& names)
+    {
+        for (const QString& name : names) {
+            QFile f(files.workFolder + "/" + name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            mail.files << f.fileName();
+        }
+    }
+};
+
+TEST_F(DeletionFixture, AMessageTheServerKeepsIsRecordedAndLaterPositionsStay)
+{
+    store({"m1", "m2", "m3"});
     mail.refuseDele = QStringLiteral("DELE 1");
 
     ASSERT_TRUE(ReceiveAndForward(ctx, "01"));
     // m1 stayed, so m2 is still the second message, and after it goes m3 is second.
     EXPECT_EQ(mail.commands, QStringList({"SAVEALL", "DELE 1", "DELE 2", "DELE 2"}));
     EXPECT_EQ(readTextLines(files.receivedList).value(), QStringList({"\"m1\""}));
-    setProgramDir(QString());
+}
+
+TEST_F(DeletionFixture, APartThatFailedKeepsTheMessageOnTheServerForTheNextCycle)
+{
+    store({"m1"});
+    ctx.account.phoneEditing = QStringLiteral("1");
+    ctx.account.splitChars = 2;
+    ctx.account.splitMaxMails = 3;
+    mail.sendResults = {QStringLiteral("SMTPサーバー smtp に接続できません"), QString(), QString()};
+
+    ASSERT_TRUE(ReceiveAndForward(ctx, "01"));
+    EXPECT_EQ(mail.commands, QStringList({"SAVEALL"})) << "no deletion";
+    EXPECT_EQ(ctx.errorsReported, 1);
+    EXPECT_FALSE(QFile::exists(files.workFolder + "/m1")) << "the stored copy goes";
+    EXPECT_FALSE(QFile::exists(files.receivedList));
 }
