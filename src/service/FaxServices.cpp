@@ -2,7 +2,7 @@
 
 #include "data/Paths.h"
 #include "platform/fax/FaxBackend.h"
-#include "platform/fax/FaxConfig.h"
+#include "data/FaxConfig.h"
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/OfficeSession.h"
 #include "platform/system/RegistryStore.h"

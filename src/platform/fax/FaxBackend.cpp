@@ -1,6 +1,6 @@
 #include "platform/fax/FaxBackend.h"
 
-#include "platform/fax/FaxConfig.h"
+#include "data/FaxConfig.h"
 #include "platform/fax/HylafaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
 

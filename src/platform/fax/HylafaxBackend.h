@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/fax/FaxBackend.h"
-#include "platform/fax/FaxConfig.h"
+#include "data/FaxConfig.h"
 
 namespace qm {
 

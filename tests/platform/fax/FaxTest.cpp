@@ -2,7 +2,7 @@
 
 #include "data/TextCodec.h"
 #include "platform/fax/FaxBackend.h"
-#include "platform/fax/FaxConfig.h"
+#include "data/FaxConfig.h"
 #include "platform/fax/FaxFileTypes.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/fax/HylafaxBackend.h"
@@ -94,6 +94,28 @@ TEST(FaxConfig, DefaultsFileRoundTripAndBadLines)
     EXPECT_EQ(bad.host, QStringLiteral("localhost"));
     EXPECT_EQ(bad.spoolDir, QDir(dir.path()).filePath(QStringLiteral("jobs")));
     EXPECT_EQ(warnings.size(), 4);
+}
+
+TEST(FaxConfig, InstalledCheckNeedsTheClientsAndAWritableSpool)
+{
+    QTemporaryDir dir;
+    FaxConfig spool = loadFaxConfig(dir.path());
+    QString why;
+    // A spool folder that does not exist yet counts when it can be made below Data.
+    EXPECT_TRUE(faxBackendInstalled(spool, &why)) << why.toStdString();
+
+    // A spool "folder" that is really a file can never take jobs.
+    const QString file = QDir(dir.path()).filePath(QStringLiteral("plain"));
+    ASSERT_TRUE(writeTextLines(file, {QStringLiteral("x")}));
+    spool.spoolDir = file;
+    EXPECT_FALSE(faxBackendInstalled(spool, &why));
+    EXPECT_TRUE(why.contains(file)) << why.toStdString();
+
+    FaxConfig hylafax;
+    hylafax.backend = FaxConfig::Backend::Hylafax;
+    hylafax.sendfaxPath = QDir(dir.path()).filePath(QStringLiteral("no-sendfax"));
+    EXPECT_FALSE(faxBackendInstalled(hylafax, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("no-sendfax"))) << why.toStdString();
 }
 
 TEST(SpoolFaxBackend, TextJobBecomesAFaxTiffAndAJobFile)

@@ -1,10 +1,11 @@
-#include "platform/fax/FaxConfig.h"
+#include "data/FaxConfig.h"
 
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace qm {
 
@@ -86,6 +87,35 @@ FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings)
         return parseFaxConfig({}, dataDir, warnings);
     }
     return parseFaxConfig(*lines, dataDir, warnings);
+}
+
+bool faxBackendInstalled(const FaxConfig &config, QString *why)
+{
+    auto fail = [why](const QString &text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    if (config.backend == FaxConfig::Backend::Hylafax) {
+        for (const QString &client : {config.sendfaxPath, config.faxstatPath}) {
+            const QFileInfo info(client);
+            if (!info.isFile() || !info.isExecutable())
+                return fail(QStringLiteral("%1 がありません").arg(client));
+        }
+        return true;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty())
+        return fail(QStringLiteral("Ghostscript (gs) がありません"));
+    QFileInfo folder(config.spoolDir);
+    while (!folder.exists()) {
+        const QString parent = folder.absolutePath();
+        if (parent == folder.absoluteFilePath())
+            break;
+        folder = QFileInfo(parent);
+    }
+    if (!folder.isDir() || !folder.isWritable())
+        return fail(QStringLiteral("FAX送信フォルダ %1 に書けません").arg(config.spoolDir));
+    return true;
 }
 
 QStringList faxConfigLines(const FaxConfig &config)
