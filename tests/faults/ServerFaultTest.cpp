@@ -1,0 +1,184 @@
+#include "FaultProxy.h"
+#include "ProgramFolder.h"
+#include "data/Paths.h"
+#include "data/TextCodec.h"
+
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+#include <iostream>
+
+using namespace qm;
+using namespace qm::test;
+
+namespace {
+
+const QString kSender = QStringLiteral("山田 <yamada@sender.test>");
+
+// Dead servers are given up after a few seconds instead of half a minute.
+const bool kShortTimeouts = (qputenv("QM_MAIL_CONNECT_TIMEOUT", "3"),
+                             qputenv("QM_MAIL_IDLE_TIMEOUT", "3"), true);
+
+// Account 01 reaches its servers through the proxy, account 02 directly.
+struct TwoAccounts
+{
+    TwoAccounts(const MailServers& servers, ProgramFolder& program, FaultProxy* pop,
+                FaultProxy* smtp, int user, const QString& state = QStringLiteral("1"))
+        : to1(QStringLiteral("fault%1@dest.test").arg(user)),
+          to2(QStringLiteral("fault%1@dest.test").arg(user + 1)), user1(user), user2(user + 1)
+    {
+        AccountRecord a = testAccount(servers, "01", user1, to1);
+        a.ForwardState = state;
+        if (pop) {
+            a.PopPort = QString::number(pop->port());
+        } else {
+            a.PopPort = QString::number(servers.pop3NoApopPort);
+        }
+        if (smtp)
+            a.SmtpPort = QString::number(smtp->port());
+        AccountRecord b = testAccount(servers, "02", user2, to2);
+        name1 = a.AccountName;
+        name2 = b.AccountName;
+        program.writeAccounts({a, b});
+        deliver(user1, kSender, QStringLiteral("一番"), QStringLiteral("経由の本文\n"));
+        deliver(user2, kSender, QStringLiteral("二番"), QStringLiteral("直接の本文\n"));
+    }
+    QString to1, to2, name1, name2;
+    int user1, user2;
+};
+
+int rowsOf(const ProgramFolder& program, const QString& account)
+{
+    int n = 0;
+    for (const LogRow& r : program.log())
+        n += r.account == account ? 1 : 0;
+    return n;
+}
+
+// A line for the account that names neither a received number nor a forward: the error.
+bool hasErrorLine(const ProgramFolder& program, const QString& account)
+{
+    for (const LogRow& r : program.log()) {
+        if (r.account == account && !r.sender.startsWith(u'№') && !r.sender.contains(u'@') &&
+            !r.sender.startsWith(QStringLiteral("受信メール")))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(ServerFaults, PopDroppedDuringRetrIsLoggedAndTheMessageComesNextCycle)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    FaultProxy pop(servers.pop3Host, servers.pop3NoApopPort, QStringLiteral("drop-retr"));
+    ASSERT_TRUE(pop.started());
+    ProgramFolder program;
+    program.writeSettings(1);
+    TwoAccounts t(servers, program, &pop, nullptr, 60);
+
+    program.runOnce();
+    EXPECT_TRUE(hasErrorLine(program, t.name1)) << program.logDump().toStdString();
+    EXPECT_TRUE(receivedMails(t.to1).isEmpty());
+    EXPECT_EQ(receivedMails(t.to2).size(), 1) << program.logDump().toStdString();
+
+    pop.setMode(QStringLiteral("pass"));
+    const auto run = program.runOnce();
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(receivedMails(t.to2).size(), 1);
+}
+
+TEST(ServerFaults, PopDroppedAfterDeleLeavesTheMessageToBeDeletedLaterAndForwardedOnce)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    FaultProxy pop(servers.pop3Host, servers.pop3NoApopPort, QStringLiteral("pass"));
+    ASSERT_TRUE(pop.started());
+    ProgramFolder program;
+    program.writeSettings(1);
+    TwoAccounts t(servers, program, &pop, nullptr, 62, QStringLiteral("2"));
+
+    // The collection goes through; the deletion's connection dies after DELE, so the server
+    // never commits it.
+    pop.setMode(QStringLiteral("drop-dele"));
+    // The first connection (SAVEALL) must pass: switch only once it has the mail.
+    pop.setMode(QStringLiteral("pass"));
+    program.runOnce();
+    ASSERT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(mailboxCount(userName(t.user1)), 0);
+
+    deliver(t.user1, kSender, QStringLiteral("三番"), QStringLiteral("もう一通\n"));
+    clearReceivedMails(t.to1);
+    pop.setMode(QStringLiteral("drop-dele"));
+    // SAVEALL runs through the proxy too and has no DELE, so it passes in this mode.
+    program.runOnce();
+    EXPECT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_TRUE(hasErrorLine(program, t.name1)) << program.logDump().toStdString();
+    EXPECT_EQ(mailboxCount(userName(t.user1)), 1);
+    EXPECT_EQ(mailboxCount(userName(t.user2)), 1); // account 02 forwards without deleting
+
+    pop.setMode(QStringLiteral("pass"));
+    for (int cycle = 0; cycle < 2; ++cycle)
+        program.runOnce();
+    // Forwarded once; whether a later cycle removes it from the server is checked here.
+    EXPECT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(mailboxCount(userName(t.user1)), 0) << program.logDump().toStdString();
+}
+
+TEST(ServerFaults, SmtpTemporaryRefusalAfterDataIsRetriedNextCycle)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    FaultProxy smtp(servers.smtpHost, servers.smtpPort, QStringLiteral("refuse-data"));
+    ASSERT_TRUE(smtp.started());
+    ProgramFolder program;
+    program.writeSettings(1);
+    TwoAccounts t(servers, program, nullptr, &smtp, 64);
+
+    const auto refused = program.runOnce();
+    std::cerr << "exit " << refused.exitCode << refused.stdErr.toStdString()
+              << qm::readFileBytes(qm::filePaths().logFile).value_or("").toStdString();
+    EXPECT_TRUE(receivedMails(t.to1).isEmpty());
+    EXPECT_EQ(receivedMails(t.to2).size(), 1);
+    bool refusalLogged = false;
+    for (const LogRow& r : program.log())
+        refusalLogged = refusalLogged || (r.account == t.name1 && r.destination.startsWith("451"));
+    EXPECT_TRUE(refusalLogged) << program.logDump().toStdString();
+
+    smtp.setMode(QStringLiteral("pass"));
+    const auto run = program.runOnce();
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(receivedMails(t.to2).size(), 1);
+}
+
+TEST(ServerFaults, SilentServersAreGivenUpAndTheOtherAccountIsServed)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    FaultProxy pop(servers.pop3Host, servers.pop3NoApopPort, QStringLiteral("silent"));
+    FaultProxy smtp(servers.smtpHost, servers.smtpPort, QStringLiteral("silent"));
+    ASSERT_TRUE(pop.started() && smtp.started());
+    ProgramFolder program;
+    program.writeSettings(1);
+    TwoAccounts t(servers, program, &pop, nullptr, 66);
+
+    QElapsedTimer clock;
+    clock.start();
+    program.runOnce(60000);
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_TRUE(hasErrorLine(program, t.name1)) << program.logDump().toStdString();
+    EXPECT_EQ(receivedMails(t.to2).size(), 1);
+
+    // Collection works again, but now the SMTP server is the silent one.
+    pop.setMode(QStringLiteral("pass"));
+    AccountRecord a = *program.storedAccount("01");
+    a.SmtpPort = QString::number(smtp.port());
+    AccountRecord b = *program.storedAccount("02");
+    program.writeAccounts({a, b});
+    program.runOnce(60000);
+    EXPECT_TRUE(receivedMails(t.to1).isEmpty());
+    EXPECT_GE(rowsOf(program, t.name1), 2);
+
+    smtp.setMode(QStringLiteral("pass"));
+    program.runOnce();
+    EXPECT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(receivedMails(t.to2).size(), 1);
+}
