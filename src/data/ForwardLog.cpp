@@ -107,7 +107,9 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
     const auto field = [](QString t) { return toCp932Safe(t.remove(QLatin1Char('"'))); };
     QStringList out;
     out.append(joinQuoted({now.toString(QStringLiteral("yyyy/MM/dd")), now.toString(QStringLiteral("HH:mm")),
-                           field(first), field(cleanSecondText(second)), field(third)}));
+                           field(first), field(cleanSecondText(second)),
+                           // A server's reply ("451 ..., try later") may hold commas too.
+                           field(cleanSecondText(third))}));
 
     DataLock lock;
     if (!lock.isLocked()) {

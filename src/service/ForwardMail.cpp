@@ -89,6 +89,13 @@ bool SendForwardMail(EngineContext& ctx, const QString& server, const QString& r
         ctx.reportError(e.description());
         return false;
     }
+    // A 4xx reply is the server asking to come back later: logged, and the message stays
+    // unhandled so the next cycle sends it again instead of dropping it.
+    if (result.startsWith(u'4')) {
+        ctx.writeLog(ctx.account.accountName, senderAddress, result);
+        ctx.showLog();
+        return false;
+    }
     if (result.isEmpty()) {
         ctx.writeLog(ctx.account.accountName, senderAddress, displayRecipients(recipients));
     } else {
