@@ -68,6 +68,7 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
         result.error = QStringLiteral("印刷には画面部品の初期化が必要です");
         return result;
     }
+    noteFontsInUse();
     const int size = pointSize >= 1 ? pointSize : 11;
 
     QPrinter printer(QPrinter::HighResolution);

@@ -46,6 +46,7 @@ bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QStri
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return fail(error, QStringLiteral("文字の描画には画面部品の初期化が必要です"));
+    noteFontsInUse();
 
     const int pointSize = style.pointSize >= 1 ? style.pointSize : 11;
     QPdfWriter writer(pdfPath);
