@@ -186,6 +186,15 @@ int main(int argc, char** argv)
     std::printf("Ratios ours/fetchmail: first cycle %.2f, nothing new %.2f\n", r1, r2);
     std::printf("Target (each ratio at most 1.00): %s\n",
                 r1 <= 1.0 && r2 <= 1.0 ? "met" : "NOT met");
+    // Lines for scripts/bench.sh: case, ours, fetchmail (ms); cost per message (ms).
+    std::printf("TABLE\tcycle, %d new messages forwarded by SMTP\t%.1f\t%.1f\n", messages,
+                median(oursFirst), median(fmFirst));
+    std::printf("TABLE\tcycle, nothing new\t%.1f\t%.1f\n", median(oursSecond),
+                median(fmSecond));
+    std::printf("TABLE\tprocess start, no accounts\t%.1f\t\n", median(oursStart));
+    if (messages > 0)
+        std::printf("COST\tcycle, per forwarded message\t%.2f\t%.2f\n",
+                    median(oursFirst) / messages, median(fmFirst) / messages);
     if (oursSent != messages || fmSent != messages)
         std::printf("Warning: expected %d forwarded mails from each\n", messages);
 

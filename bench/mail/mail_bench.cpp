@@ -184,6 +184,11 @@ int main(int argc, char **argv)
     std::printf("  %-44s %10.1f %10.1f\n", "fetchmail -k --uidl, plain POP3, MDA to files", median(fmFirst), median(fmSecond));
     const bool ok = median(oursFirst) <= median(fmFirst) && median(oursSecond) <= median(fmSecond);
     std::printf("Target (ours no slower than fetchmail, same transport): %s\n", ok ? "met" : "NOT met");
+    // Lines for scripts/bench.sh: case, ours, fetchmail (ms).
+    std::printf("TABLE\tPOP3 collection, %d new messages\t%.1f\t%.1f\n", messages, median(oursFirst),
+                median(fmFirst));
+    std::printf("TABLE\tPOP3 collection, nothing new\t%.1f\t%.1f\n", median(oursSecond), median(fmSecond));
+    std::printf("TABLE\tPOP3 collection over STARTTLS, %d new\t%.1f\t\n", messages, median(oursTlsFirst));
     memoryBench();
     qm::test::emptyMailbox(kUser);
     return 0;
