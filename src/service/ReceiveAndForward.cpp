@@ -120,7 +120,14 @@ bool MessageRun::handle(const QString& messageFile, int& position)
 
     if (!a.remoteAddress.isEmpty() && !message.sender.isEmpty() &&
         message.sender.contains(a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
-        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo)) {
+        bool stored = true;
+        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, &stored)) {
+            // A change the account file did not take keeps its mail on the server and
+            // unrecorded, so the next cycle applies it.
+            if (!stored) {
+                QFile::remove(messageFile);
+                return false;
+            }
             if (DeleteServerMessage(ctx, position))
                 --position;
             return false;

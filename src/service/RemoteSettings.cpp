@@ -48,8 +48,10 @@ bool isValidValue(const QString& command, const QString& line)
 } // namespace
 
 bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
-                      const QString& accountNo)
+                      const QString& accountNo, bool* stored)
 {
+    if (stored)
+        *stored = true;
     const QString command = commandFor(subject);
     if (command.isEmpty())
         return false;
@@ -87,7 +89,9 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
             return true;
         }
     }
-    ApplyRemoteCommand(ctx, command, accountNo, values.join(u','));
+    const bool applied = ApplyRemoteCommand(ctx, command, accountNo, values.join(u','));
+    if (stored)
+        *stored = applied;
     return true;
 }
 

@@ -8,8 +8,10 @@ struct EngineContext;
 
 // A mail from the account's remote-control address: when its subject is a command word,
 // the command is checked, applied and answered, and the mail counts as handled (true).
+// *stored (when given) becomes false when the change could not be written to the account
+// file; the caller then keeps the mail for the next cycle.
 bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
-                      const QString& accountNo);
+                      const QString& accountNo, bool* stored = nullptr);
 
 // Stores the change in the account file, logs it and answers the remote-control address.
 // command: "Start", "Stop", "FAX" or "Mail"; valueList: the values joined by ",".
