@@ -70,10 +70,10 @@ TEST_F(DataTest, LogRetentionCountsHourBoundaries)
 
 TEST_F(DataTest, LogDropsLinesThatNoLongerParse)
 {
-    // A third text with a comma is shown cut and dropped at the next write; so are lines
-    // with a bad date, too few fields, or bytes that are not Shift-JIS.
+    // A third text loses its commas so its line stays readable; lines with a bad date, too
+    // few fields, or bytes that are not Shift-JIS are dropped at the next write.
     ASSERT_TRUE(writeLogLine(QStringLiteral("x"), {}, QStringLiteral("550 denied, sorry"), 24, at("2026/12/07 09:00")));
-    EXPECT_EQ(takeLogRows()->first().destination, QStringLiteral("550 denied"));
+    EXPECT_EQ(takeLogRows()->first().destination, QStringLiteral("550 denied sorry"));
     QByteArray stored = bytesOf(paths().logFile);
     stored += "\"2026/13/01\",\"09:00\",\"bad month\",\"\",\"\"\r\n";
     stored += "\"2026/12/07\",\"25:00\",\"bad hour\",\"\",\"\"\r\n";
@@ -83,6 +83,7 @@ TEST_F(DataTest, LogDropsLinesThatNoLongerParse)
     putBytes(paths().logFile, stored);
     ASSERT_TRUE(writeLogLine(QStringLiteral("y"), {}, {}, 24, at("2026/12/07 09:30")));
     EXPECT_EQ(logLines(), (QStringList{QStringLiteral("\"2026/12/07\",\"09:30\",\"y\",\"\",\"\""),
+                                       QStringLiteral("\"2026/12/07,09:00,x,,550 denied sorry\""),
                                        QStringLiteral("\"2026/12/07,09:00,ok,あ,\"")}));
 }
 
