@@ -237,7 +237,10 @@ QByteArray encodeHeaderText(const QString &text)
             break;
         }
     }
-    if (ascii)
+    // A header line may not pass 998 bytes (servers refuse the mail): longer ASCII text
+    // goes as folded words like any other.
+    constexpr qsizetype kMaxPlain = 900;
+    if (ascii && text.size() <= kMaxPlain)
         return text.toLatin1();
 
     QByteArray probe;

@@ -27,7 +27,7 @@ QString jisFriendly(const QString &text);
 bool encodeIso2022Jp(const QString &text, QByteArray *out);
 
 // One header value as RFC 2047 B words in ISO-2022-JP when the text fits, else UTF-8;
-// plain ASCII text is returned as is. Words are folded with CR LF + space.
+// plain ASCII text of up to 900 characters is returned as is. Words are folded with CR LF + space.
 QByteArray encodeHeaderText(const QString &text);
 
 // Readable text from an HTML part: blocks become lines, tags go, entities are decoded.
