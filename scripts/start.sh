@@ -3,8 +3,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
-BUILD_DIR=${BUILD_DIR:-$root/build} "$root/scripts/build.sh"
-build=${BUILD_DIR:-$root/build}
+# The programs alone, in their own build folder: the tests need packages a user does not.
+build=${BUILD_DIR:-$root/build-app}
+BUILD_DIR=$build QM_TARGETS="quillmarc quillmarcB" "$root/scripts/build.sh" -DQM_TESTS=OFF -DQM_BENCH=OFF
 
 # A program folder is just the two executables; Data/ is made below it on first start.
 app=${QM_APP_DIR:-$root/run}
