@@ -1,5 +1,4 @@
 #include "ProgramFolder.h"
-
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 
@@ -27,9 +26,9 @@ public:
     explicit SmallDataDisk(const QString& dataDir) : m_dir(dataDir)
     {
         m_mounted = geteuid() == 0 &&
-                    run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                                  QStringLiteral("-o"), QStringLiteral("size=4m"),
-                                                  QStringLiteral("tmpfs"), dataDir});
+                    run(QStringLiteral("mount"),
+                        {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                         QStringLiteral("size=4m"), QStringLiteral("tmpfs"), dataDir});
     }
     ~SmallDataDisk()
     {
@@ -39,14 +38,15 @@ public:
     bool mounted() const { return m_mounted; }
     void readOnly(bool on)
     {
-        run(QStringLiteral("mount"), {QStringLiteral("-o"),
-                                      on ? QStringLiteral("remount,ro") : QStringLiteral("remount,rw"),
-                                      m_dir});
+        run(QStringLiteral("mount"),
+            {QStringLiteral("-o"), on ? QStringLiteral("remount,ro") : QStringLiteral("remount,rw"),
+             m_dir});
     }
     void fill()
     {
-        run(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                   QStringLiteral("dd if=/dev/zero of='%1/filler' bs=64k 2>/dev/null; true").arg(m_dir)});
+        run(QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("dd if=/dev/zero of='%1/filler' bs=64k 2>/dev/null; true").arg(m_dir)});
     }
     void unfill() { QFile::remove(m_dir + QStringLiteral("/filler")); }
 
@@ -106,7 +106,8 @@ TEST(DiskFaults, ReadOnlyOrFullDataLeavesEveryFileWholeAndTheCommandRunsLater)
         for (auto it = before.begin(); it != before.end(); ++it)
             EXPECT_EQ(after.value(it.key()), it.value()) << it.key().toStdString() << " changed";
         for (const QString& name : after.keys())
-            EXPECT_TRUE(before.contains(name) || !name.contains(u'.') || name.endsWith(u".instance"))
+            EXPECT_TRUE(before.contains(name) || !name.contains(u'.') ||
+                        name.endsWith(u".instance"))
                 << name.toStdString() << " left behind";
         EXPECT_EQ(program.storedAccount("01")->FaxNumbers, QStringLiteral("03-1111-2222"));
     }

@@ -8,8 +8,9 @@ FaultProxy::FaultProxy(const QString& targetHost, int targetPort, const QString&
 {
     setMode(mode);
     m_process.setProgram(QStringLiteral("python3"));
-    m_process.setArguments({QStringLiteral(QM_SOURCE_DIR "/tests/faults/fault_proxy.py"), targetHost,
-                            QString::number(targetPort), m_dir.filePath(QStringLiteral("mode"))});
+    m_process.setArguments({QStringLiteral(QM_SOURCE_DIR "/tests/faults/fault_proxy.py"),
+                            targetHost, QString::number(targetPort),
+                            m_dir.filePath(QStringLiteral("mode"))});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(5000))

@@ -11,7 +11,8 @@ namespace qm::test {
 class FaultProxy
 {
 public:
-    FaultProxy(const QString& targetHost, int targetPort, const QString& mode = QStringLiteral("pass"));
+    FaultProxy(const QString& targetHost, int targetPort,
+               const QString& mode = QStringLiteral("pass"));
     ~FaultProxy();
 
     bool started() const { return m_port > 0; }

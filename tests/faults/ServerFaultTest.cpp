@@ -12,8 +12,8 @@ namespace {
 const QString kSender = QStringLiteral("山田 <yamada@sender.test>");
 
 // Dead servers are given up after a few seconds instead of half a minute.
-const bool kShortTimeouts = (qputenv("QM_MAIL_CONNECT_TIMEOUT", "3"),
-                             qputenv("QM_MAIL_IDLE_TIMEOUT", "3"), true);
+const bool kShortTimeouts =
+    (qputenv("QM_MAIL_CONNECT_TIMEOUT", "3"), qputenv("QM_MAIL_IDLE_TIMEOUT", "3"), true);
 
 // Account 01 reaches its servers through the proxy, account 02 directly.
 struct TwoAccounts
