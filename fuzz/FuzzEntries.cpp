@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <cstdlib>
 #include <memory>
 
@@ -26,12 +25,12 @@ namespace qm::fuzz {
 
 namespace {
 
-QByteArray bytesOf(const uint8_t *data, size_t size)
+QByteArray bytesOf(const uint8_t* data, size_t size)
 {
-    return QByteArray(reinterpret_cast<const char *>(data), qsizetype(size));
+    return QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
 }
 
-void writeWhole(const QString &path, const QByteArray &bytes)
+void writeWhole(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -39,19 +38,20 @@ void writeWhole(const QString &path, const QByteArray &bytes)
 }
 
 // Replies and messages go nowhere: the parser is under test, not the servers.
-class SilentMail : public mail::MailLibrary {
+class SilentMail : public mail::MailLibrary
+{
 public:
-    mail::MailResult RcvMail(const QString &, const QString &, const QString &, const QString &,
-                             const QString &) override
+    mail::MailResult RcvMail(const QString&, const QString&, const QString&, const QString&,
+                             const QString&) override
     {
         return mail::MailResult::message(QString());
     }
-    mail::MailResult ReadMail(const QString &, const QString &, const QString &) override
+    mail::MailResult ReadMail(const QString&, const QString&, const QString&) override
     {
         return mail::MailResult::message(QStringLiteral("none"));
     }
-    QString SendMail(const QString &, const QString &, const QString &, const QString &subject,
-                     const QString &body, const QString &) override
+    QString SendMail(const QString&, const QString&, const QString&, const QString& subject,
+                     const QString& body, const QString&) override
     {
         sent += subject.size() + body.size();
         return QString();
@@ -59,9 +59,10 @@ public:
     qsizetype sent = 0;
 };
 
-class SilentScreen : public service::Screen {
+class SilentScreen : public service::Screen
+{
 public:
-    service::BoxAnswer messageBox(const QString &, const QString &, service::BoxIcon,
+    service::BoxAnswer messageBox(const QString&, const QString&, service::BoxIcon,
                                   service::BoxButtons) override
     {
         return service::BoxAnswer::Ok;
@@ -77,7 +78,8 @@ const QString kAccountNo = QStringLiteral("07");
 QString scratchProgramDir()
 {
     static std::unique_ptr<QTemporaryDir> dir = [] {
-        auto d = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/qm-fuzz-XXXXXX"));
+        auto d =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/qm-fuzz-XXXXXX"));
         setProgramDir(d->path());
         ensureDataDir();
         return d;
@@ -85,7 +87,7 @@ QString scratchProgramDir()
     return dir->path();
 }
 
-void readMail(const uint8_t *data, size_t size)
+void readMail(const uint8_t* data, size_t size)
 {
     const QString dir = scratchProgramDir();
     const QString file = dir + QStringLiteral("/message.eml");
@@ -95,7 +97,7 @@ void readMail(const uint8_t *data, size_t size)
         mail::ReadMail(file, QStringLiteral("date:from:to:cc:subject:body:"), attach);
     // Every file the reader reports must be below the folder it was given.
     if (r.isList) {
-        for (const QString &item : r.items) {
+        for (const QString& item : r.items) {
             if (item.startsWith(QLatin1String("File: ")) &&
                 !QDir::cleanPath(item.mid(6)).startsWith(attach + QLatin1Char('/')))
                 std::abort();
@@ -104,14 +106,14 @@ void readMail(const uint8_t *data, size_t size)
     QDir(attach).removeRecursively();
 }
 
-void readAccountFile(const uint8_t *data, size_t size)
+void readAccountFile(const uint8_t* data, size_t size)
 {
     scratchProgramDir();
     writeWhole(filePaths().accountFile, bytesOf(data, size));
     QString error;
     const auto table = readAccountTable(&error);
     if (table) {
-        for (const AccountRecord &r : table->records) {
+        for (const AccountRecord& r : table->records) {
             if (r.toFields().size() != AccountRecord::kColumnCount)
                 std::abort();
             (void)listItems(r.FaxNumbers);
@@ -124,12 +126,12 @@ void readAccountFile(const uint8_t *data, size_t size)
     (void)readHandOverRecord(&error);
 }
 
-void readSettingsLine(const uint8_t *data, size_t size)
+void readSettingsLine(const uint8_t* data, size_t size)
 {
     scratchProgramDir();
     const QByteArray bytes = bytesOf(data, size);
     const QString text = decodeCp932(bytes, DecodeMode::Lenient).value_or(QString());
-    for (const QString &line : splitLines(text)) {
+    for (const QString& line : splitLines(text)) {
         const QStringList fields = splitSettingsLine(line);
         if (const auto record = AccountRecord::fromLine(line)) {
             // What was read must be written back to the same fields.
@@ -142,15 +144,15 @@ void readSettingsLine(const uint8_t *data, size_t size)
     (void)LoadTimerSettings(&warning);
 }
 
-void readLog(const uint8_t *data, size_t size)
+void readLog(const uint8_t* data, size_t size)
 {
     scratchProgramDir();
     QFile::remove(filePaths().logWriteCopy);
     writeWhole(filePaths().logFile, bytesOf(data, size));
     const QDateTime now(QDate(2026, 12, 7), QTime(10, 30));
     QString error;
-    if (writeLogLine(QStringLiteral("口座"), QStringLiteral("送信"), QStringLiteral("x@example.jp"), 24, now,
-                     &error)) {
+    if (writeLogLine(QStringLiteral("口座"), QStringLiteral("送信"), QStringLiteral("x@example.jp"),
+                     24, now, &error)) {
         const auto rows = takeLogRows(&error);
         // The line just written is always the first one shown.
         if (!rows || rows->isEmpty() || rows->first().account != QStringLiteral("口座"))
@@ -158,13 +160,15 @@ void readLog(const uint8_t *data, size_t size)
     }
 }
 
-void parseRemoteCommand(const uint8_t *data, size_t size)
+void parseRemoteCommand(const uint8_t* data, size_t size)
 {
     const QString dir = scratchProgramDir();
-    static const char *const words[] = {"転送開始", "転送終了", "転送停止", "ファックス", "メール", "その他"};
+    static const char* const words[] = {"転送開始",   "転送終了", "転送停止",
+                                        "ファックス", "メール",   "その他"};
     const QString subject = QString::fromUtf8(words[size ? data[0] % 6 : 0]);
     // The body as the mail reader hands it over: every line end is CR LF.
-    const QString body = size ? mail::withCrLf(QString::fromUtf8(bytesOf(data + 1, size - 1))) : QString();
+    const QString body =
+        size ? mail::withCrLf(QString::fromUtf8(bytesOf(data + 1, size - 1))) : QString();
 
     AccountRecord record = newAccountTemplate(kAccountNo);
     record.AccountName = QStringLiteral("遠隔");
@@ -191,7 +195,7 @@ void parseRemoteCommand(const uint8_t *data, size_t size)
         std::abort();
 }
 
-void decrypt(const uint8_t *data, size_t size)
+void decrypt(const uint8_t* data, size_t size)
 {
     const QByteArray stored = bytesOf(data, size);
     (void)looksEncrypted(stored);
@@ -204,7 +208,7 @@ void decrypt(const uint8_t *data, size_t size)
     }
 }
 
-Entry entryFor(const QString &target)
+Entry entryFor(const QString& target)
 {
     if (target == u"mail")
         return readMail;
@@ -221,10 +225,10 @@ Entry entryFor(const QString &target)
     return nullptr;
 }
 
-const char *const *targetNames()
+const char* const* targetNames()
 {
-    static const char *const names[] = {"mail", "account_file", "settings_line", "log", "remote_command",
-                                        "decrypt", nullptr};
+    static const char* const names[] = {"mail",           "account_file", "settings_line", "log",
+                                        "remote_command", "decrypt",      nullptr};
     return names;
 }
 

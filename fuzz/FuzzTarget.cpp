@@ -3,7 +3,7 @@
 
 #include <QCoreApplication>
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     // The codecs and the temp folder need an application object.
     static QCoreApplication app(*argc, *argv);
@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static const qm::fuzz::Entry entry = qm::fuzz::entryFor(QStringLiteral(QM_FUZZ_TARGET));
     entry(data, size);

@@ -3,14 +3,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-
-#include <gtest/gtest.h>
-
 #include <csignal>
-#include <unistd.h>
 #include <cstdio>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -30,12 +28,14 @@ void ensureApp()
 {
     static int argc = 1;
     static char name[] = "qm_fuzz_replay_tests";
-    static char *argv[] = {name, nullptr};
+    static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     std::signal(SIGABRT, nameInputOnAbort);
 }
 
-class FuzzReplay : public testing::TestWithParam<const char *> {};
+class FuzzReplay : public testing::TestWithParam<const char*>
+{
+};
 
 TEST_P(FuzzReplay, EveryKeptInputIsReadWithoutFault)
 {
@@ -47,18 +47,20 @@ TEST_P(FuzzReplay, EveryKeptInputIsReadWithoutFault)
     const QStringList files = corpus.entryList(QDir::Files, QDir::Name);
     // A target without kept inputs would pass without testing anything.
     ASSERT_FALSE(files.isEmpty()) << corpus.path().toStdString();
-    for (const QString &name : files) {
+    for (const QString& name : files) {
         QFile f(corpus.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
         const QByteArray bytes = f.readAll();
         g_current = (target + QLatin1Char('/') + name).toStdString();
-        entry(reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size()));
+        entry(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
-                         testing::Values("mail", "account_file", "settings_line", "log", "remote_command",
-                                         "decrypt"),
-                         [](const testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
+                         testing::Values("mail", "account_file", "settings_line", "log",
+                                         "remote_command", "decrypt"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 } // namespace

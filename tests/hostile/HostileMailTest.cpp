@@ -3,7 +3,6 @@
 // handle the rest of the mailbox.
 
 #include "ProgramFolder.h"
-
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "platform/mail/MailLibrary.h"
@@ -12,7 +11,6 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
-
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -50,7 +48,8 @@ QStringList filesBelow(const QString& root)
     return out;
 }
 
-class HostileMail : public testing::Test {
+class HostileMail : public testing::Test
+{
 protected:
     void SetUp() override { QDir(m_outside).removeRecursively(); }
     // Where an escaping attachment would land: next to the program folder.
@@ -92,8 +91,8 @@ TEST_F(HostileMail, AttachmentNamesNeverChooseAFolder)
         if (f.startsWith(QLatin1String("MlTmp01/Attach/")))
             EXPECT_FALSE(f.mid(15).contains(u'/')) << f.toStdString();
         else
-            EXPECT_TRUE(f.startsWith(QLatin1String("MlTmp01/")) || f.startsWith(QLatin1String("Data/")) ||
-                        f == u"quillmarc")
+            EXPECT_TRUE(f.startsWith(QLatin1String("MlTmp01/")) ||
+                        f.startsWith(QLatin1String("Data/")) || f == u"quillmarc")
                 << f.toStdString();
     }
     const auto received = receivedMails(to);
@@ -127,11 +126,13 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     // library reads 1024 levels; what lies deeper is not read, but the mail still goes on.
     // (Boundaries of equal length: one may not begin with another.)
     const auto nestedMail = [&](const QByteArray& subject, int depth) {
-        const auto boundary = [](int i) { return "n" + QByteArray::number(i).rightJustified(5, '0') + "x"; };
+        const auto boundary = [](int i) {
+            return "n" + QByteArray::number(i).rightJustified(5, '0') + "x";
+        };
         QByteArray raw = head(to, subject, "multipart/mixed; boundary=\"" + boundary(0) + "\"");
         for (int i = 1; i <= depth; ++i)
-            raw += "--" + boundary(i - 1) + "\r\nContent-Type: multipart/mixed; boundary=\"" + boundary(i) +
-                   "\"\r\n\r\n";
+            raw += "--" + boundary(i - 1) + "\r\nContent-Type: multipart/mixed; boundary=\"" +
+                   boundary(i) + "\"\r\n\r\n";
         raw += "--" + boundary(depth) + "\r\nContent-Type: text/plain\r\n\r\nat the bottom\r\n";
         for (int i = depth; i >= 0; --i)
             raw += "--" + boundary(i) + "--\r\n";
@@ -150,12 +151,13 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     put(67, bomb);
 
     // Charsets that do not exist or lie about the bytes.
-    QByteArray charsets = head(to, "=?x-no-such-set?B?gqCCog==?= =?UTF-8?Q?=FF=FE?=",
-                               "multipart/mixed; boundary=\"C\"");
+    QByteArray charsets = head(
+        to, "=?x-no-such-set?B?gqCCog==?= =?UTF-8?Q?=FF=FE?=", "multipart/mixed; boundary=\"C\"");
     charsets += "--C\r\nContent-Type: text/plain; charset=\"../../x-unknown\"\r\n\r\n"
                 "\x82\xa0\x82\xa2 unknown\r\n"
                 "--C\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n\xff\xfe\xc3 bad utf-8\r\n"
-                "--C\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x1b$B\x7f\x7f\x1b(Q broken jis\r\n"
+                "--C\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x1b$B\x7f\x7f\x1b(Q "
+                "broken jis\r\n"
                 "--C--\r\n";
     put(67, charsets);
 
@@ -174,7 +176,8 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     for (const ReceivedMail& m : receivedMails(to)) {
         const ParsedMail p = parseMail(m.raw);
         if (p.subject == u"nested")
-            EXPECT_TRUE(p.body.contains(QStringLiteral("at the bottom"))) << p.body.left(200).toStdString();
+            EXPECT_TRUE(p.body.contains(QStringLiteral("at the bottom")))
+                << p.body.left(200).toStdString();
         if (p.subject == u"bomb")
             EXPECT_EQ(p.attachments.size(), parts);
         if (p.subject.startsWith(u"long"))
@@ -238,8 +241,9 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     deliver(69, forged, QStringLiteral("メール"), QStringLiteral("01\nthief@evil.test\n"));
     // Values that would break the account line or carry commands are refused or kept as data.
     deliver(69, lookAlike, QStringLiteral("ファックス"), QStringLiteral("01\n03-1234;reboot\n"));
-    deliver(69, forged, QStringLiteral("メール"),
-            QStringLiteral("02\nthief@evil.test\n")); // another account: not this mailbox's to change
+    deliver(
+        69, forged, QStringLiteral("メール"),
+        QStringLiteral("02\nthief@evil.test\n")); // another account: not this mailbox's to change
     deliver(69, forged, QStringLiteral("ファックス"), QStringLiteral("01\n\"03\",\"9\"\n"));
 
     const auto run = program.runOnce();
