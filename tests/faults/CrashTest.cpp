@@ -11,17 +11,20 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <QThread>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <memory>
+#include <vector>
 
 using namespace qm;
 using namespace qm::test;
 
 namespace {
 
-const QString kBoss = QStringLiteral("boss68@remote.test");
-const QString kTo = QStringLiteral("crash68@dest.test");
-const int kUser = 68;
+// Four program folders are killed side by side: a cycle spends most of its time waiting
+// before a deletion, so lanes keep 200 kills within a few minutes.
+const int kLaneUsers[] = {68, 71, 72, 73};
 
 int killCount()
 {
@@ -64,12 +67,12 @@ void expectFilesComplete(int kill)
     }
 }
 
-QMap<QString, int> forwardedSubjects()
+QMap<QString, int> forwardedSubjects(const QString& to)
 {
     // Each accepted mail is decoded once; the list grows with every kill.
     static QHash<QString, QString> subjectOfFolder;
     QMap<QString, int> count;
-    for (const ReceivedMail& m : receivedMails(kTo)) {
+    for (const ReceivedMail& m : receivedMails(to)) {
         auto it = subjectOfFolder.find(m.folder);
         if (it == subjectOfFolder.end())
             it = subjectOfFolder.insert(m.folder, parseMail(m.raw).subject);
@@ -93,6 +96,23 @@ int faxJobs()
         .size();
 }
 
+struct Lane
+{
+    int user = 0;
+    QString to, boss;
+    ProgramFolder* program = nullptr;
+    QStringList delivered;
+    int commands = 0, killed = 0, finished = 0, repeats = 0, lastDuplicates = 0;
+
+    void use() const { setProgramDir(program->path()); }
+    void deliverMail(const QString& subject)
+    {
+        deliver(user, QStringLiteral("山田 <yamada@sender.test>"), subject,
+                QStringLiteral("本文 %1\n").arg(subject));
+        delivered << subject;
+    }
+};
+
 } // namespace
 
 // kill -9 at random moments of cycles that collect, forward, fax to the spool, delete on the
@@ -100,83 +120,135 @@ int faxJobs()
 TEST(Crash, KillAtRandomMomentsLosesNothingAndRepeatsAtMostTheMessageInFlight)
 {
     QM_REQUIRE_MAIL_SERVERS(servers);
-    ProgramFolder program;
-    program.writeSettings(1, 1);
-    AccountRecord a = testAccount(servers, "01", kUser, kTo);
-    a.ForwardState = QStringLiteral("2");
-    a.RemoteAddress = kBoss;
-    a.FaxNumbers = QStringLiteral("03-1111-2222");
-    program.writeAccounts({a});
-    clearReceivedMails(kBoss);
+    std::vector<std::unique_ptr<ProgramFolder>> folders;
+    QList<Lane> lanes;
+    int cycleMs = 0;
+    for (int user : kLaneUsers) {
+        folders.push_back(std::make_unique<ProgramFolder>());
+        Lane lane;
+        lane.user = user;
+        lane.to = QStringLiteral("crash%1@dest.test").arg(user);
+        lane.boss = QStringLiteral("boss%1@remote.test").arg(user);
+        lane.program = folders.back().get();
+        lane.use();
+        lane.program->writeSettings(1, 1);
+        AccountRecord a = testAccount(servers, "01", user, lane.to);
+        a.ForwardState = QStringLiteral("2");
+        a.RemoteAddress = lane.boss;
+        a.FaxNumbers = QStringLiteral("03-1111-2222");
+        lane.program->writeAccounts({a});
+        clearReceivedMails(lane.boss);
 
-    // One whole cycle first: how long a kill may wait.
-    deliver(kUser, QStringLiteral("山田 <yamada@sender.test>"), QStringLiteral("crash-start"),
-            QStringLiteral("最初の一通\n"));
-    QElapsedTimer clock;
-    clock.start();
-    const auto first = program.runOnce();
-    ASSERT_EQ(first.exitCode, 0) << first.stdErr.toStdString();
-    const int cycleMs = int(clock.elapsed());
-    ASSERT_EQ(forwardedSubjects().value(QStringLiteral("crash-start")), 1);
-    ASSERT_EQ(faxJobs(), 1) << program.logDump().toStdString();
+        // One whole cycle first: how long a kill may wait.
+        lane.deliverMail(QStringLiteral("crash-start"));
+        QElapsedTimer clock;
+        clock.start();
+        const auto first = lane.program->runOnce();
+        ASSERT_EQ(first.exitCode, 0) << first.stdErr.toStdString();
+        cycleMs = std::max(cycleMs, int(clock.elapsed()));
+        ASSERT_EQ(forwardedSubjects(lane.to).value(QStringLiteral("crash-start")), 1);
+        ASSERT_EQ(faxJobs(), 1) << lane.program->logDump().toStdString();
+        lanes << lane;
+    }
 
     const int kills = killCount();
-    QStringList delivered{QStringLiteral("crash-start")};
-    int commands = 0, killedMidway = 0, finishedFirst = 0, repeats = 0;
-    int lastDuplicates = 0;
     QRandomGenerator random(20261207);
-    for (int i = 0; i < kills; ++i) {
-        if (i % 4 == 0) {
-            const QString subject = QStringLiteral("crash-%1").arg(i);
-            deliver(kUser, QStringLiteral("山田 <yamada@sender.test>"), subject,
-                    QStringLiteral("本文 %1\n").arg(i));
-            delivered << subject;
+    int killNo = 0;
+    for (int round = 0; killNo < kills; ++round) {
+        const int active = std::min<int>(lanes.size(), kills - killNo);
+        std::vector<std::unique_ptr<QProcess>> runs;
+        QList<int> waits;
+        for (int l = 0; l < active; ++l) {
+            Lane& lane = lanes[l];
+            if (round % 5 == 0)
+                lane.deliverMail(QStringLiteral("crash-%1").arg(round));
+            if (round % 10 == 5) {
+                deliver(lane.user, lane.boss, QStringLiteral("ファックス"),
+                        QStringLiteral("01\n03-%1-0000\n").arg(1000 + round));
+                ++lane.commands;
+            }
+            auto p = std::make_unique<QProcess>();
+            p->setProgram(lane.program->exe());
+            p->setArguments({QStringLiteral("--run-once")});
+            p->setStandardErrorFile(QProcess::nullDevice());
+            p->start();
+            ASSERT_TRUE(p->waitForStarted());
+            runs.push_back(std::move(p));
+            // Up to a little past a whole cycle, so deletions and rewrites are hit too.
+            waits << int(random.bounded(quint32(cycleMs + 300)));
         }
-        if (i % 20 == 10) {
-            deliver(kUser, kBoss, QStringLiteral("ファックス"),
-                    QStringLiteral("01\n03-%1-0000\n").arg(1000 + i));
-            ++commands;
+        QElapsedTimer clock;
+        clock.start();
+        QList<int> order;
+        for (int l = 0; l < active; ++l)
+            order << l;
+        std::sort(order.begin(), order.end(), [&](int x, int y) { return waits[x] < waits[y]; });
+        for (int l : order) {
+            QProcess& p = *runs[size_t(l)];
+            const int left = std::max(0, waits[l] - int(clock.elapsed()));
+            if (p.state() == QProcess::NotRunning || p.waitForFinished(left)) {
+                ++lanes[l].finished;
+            } else {
+                p.kill(); // SIGKILL
+                p.waitForFinished();
+                ++lanes[l].killed;
+            }
         }
-        QProcess p;
-        p.setProgram(program.exe());
-        p.setArguments({QStringLiteral("--run-once")});
-        p.setStandardErrorFile(QProcess::nullDevice());
-        p.start();
-        ASSERT_TRUE(p.waitForStarted());
-        const int wait = int(random.bounded(quint32(std::min(cycleMs, 2000))));
-        if (p.waitForFinished(wait)) {
-            ++finishedFirst;
-        } else {
-            p.kill(); // SIGKILL
-            p.waitForFinished();
-            ++killedMidway;
+        for (int l = 0; l < active; ++l, ++killNo) {
+            Lane& lane = lanes[l];
+            lane.use();
+            expectFilesComplete(killNo);
+            if (HasFatalFailure())
+                return;
+            const int now = duplicates(forwardedSubjects(lane.to));
+            EXPECT_LE(now - lane.lastDuplicates, 1)
+                << "kill " << killNo << " repeated more than one message";
+            lane.repeats += now - lane.lastDuplicates;
+            lane.lastDuplicates = now;
         }
-        expectFilesComplete(i);
-        if (HasFatalFailure())
-            return;
-        const int now = duplicates(forwardedSubjects());
-        EXPECT_LE(now - lastDuplicates, 1) << "kill " << i << " repeated more than one message";
-        repeats += now - lastDuplicates;
-        lastDuplicates = now;
     }
 
-    // Undisturbed cycles finish the work.
-    for (int cycle = 0; cycle < 10 && mailboxCount(userName(kUser)) > 0; ++cycle) {
-        const auto run = program.runOnce(600000);
-        ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    // Undisturbed cycles, side by side, finish the work.
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (const Lane& lane : lanes) {
+            if (mailboxCount(userName(lane.user)) == 0)
+                continue;
+            auto p = std::make_unique<QProcess>();
+            p->setProgram(lane.program->exe());
+            p->setArguments({QStringLiteral("--run-once")});
+            p->start();
+            runs.push_back(std::move(p));
+        }
+        if (runs.empty())
+            break;
+        for (auto& p : runs) {
+            ASSERT_TRUE(p->waitForFinished(600000));
+            ASSERT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        }
     }
-    expectFilesComplete(kills);
-    EXPECT_EQ(mailboxCount(userName(kUser)), 0);
-    const QMap<QString, int> forwarded = forwardedSubjects();
-    for (const QString& subject : delivered)
-        EXPECT_GE(forwarded.value(subject), 1) << subject.toStdString() << " lost";
-    EXPECT_EQ(forwarded.size(), delivered.size());
-    EXPECT_LE(duplicates(forwarded), killedMidway);
-    EXPECT_GE(faxJobs(), delivered.size());
-    EXPECT_LE(faxJobs(), delivered.size() + killedMidway);
-    EXPECT_GE(receivedMails(kBoss).size(), commands);
-    std::cout << "kill -9 runs: " << kills << " (killed mid-cycle " << killedMidway
-              << ", finished before the kill " << finishedFirst << "); messages "
-              << delivered.size() << ", remote commands " << commands << ", forwarded twice "
-              << repeats << ", fax jobs " << faxJobs() << "; cycle " << cycleMs << " ms\n";
+    int killed = 0, finished = 0, messages = 0, commands = 0, repeats = 0, jobs = 0;
+    for (Lane& lane : lanes) {
+        lane.use();
+        expectFilesComplete(kills);
+        EXPECT_EQ(mailboxCount(userName(lane.user)), 0);
+        const QMap<QString, int> forwarded = forwardedSubjects(lane.to);
+        for (const QString& subject : lane.delivered)
+            EXPECT_GE(forwarded.value(subject), 1) << subject.toStdString() << " lost";
+        EXPECT_EQ(forwarded.size(), lane.delivered.size());
+        EXPECT_LE(duplicates(forwarded), lane.killed);
+        EXPECT_GE(faxJobs(), lane.delivered.size());
+        EXPECT_LE(faxJobs(), lane.delivered.size() + lane.killed);
+        EXPECT_GE(receivedMails(lane.boss).size(), lane.commands);
+        killed += lane.killed;
+        finished += lane.finished;
+        messages += lane.delivered.size();
+        commands += lane.commands;
+        repeats += duplicates(forwarded);
+        jobs += faxJobs();
+    }
+    std::cout << "kill -9 runs: " << kills << " (killed mid-cycle " << killed
+              << ", finished before the kill " << finished << "); messages " << messages
+              << ", remote commands " << commands << ", forwarded twice " << repeats
+              << ", fax jobs " << jobs << "; cycle " << cycleMs << " ms\n";
 }
