@@ -25,16 +25,14 @@ def read_mode(path):
         return "pass"
 
 
-def strip_tls_capabilities(data):
-    lines = data.split(b"\r\n")
-    kept = [l for l in lines if l.upper() not in (b"STLS", b"250-STARTTLS", b"250 STARTTLS")]
-    if len(kept) != len(lines):
-        # An SMTP reply must still end with "250 " when its last line was removed.
-        reply = [i for i, l in enumerate(kept) if l.startswith(b"250")]
-        if reply and not any(kept[i].startswith(b"250 ") for i in reply):
-            last = reply[-1]
-            kept[last] = b"250 " + kept[last][4:]
-    return b"\r\n".join(kept)
+def strip_tls_line(line):
+    """None drops the line. A last "250 STARTTLS" becomes a harmless unknown keyword."""
+    upper = line.upper()
+    if upper in (b"STLS", b"250-STARTTLS"):
+        return None
+    if upper == b"250 STARTTLS":
+        return b"250 X-NOTLS"
+    return line
 
 
 class Session:
@@ -117,6 +115,7 @@ class Session:
         self.close()
 
     def downstream(self):
+        buf = b""
         try:
             while not self.closed.is_set():
                 server = self.server
@@ -125,7 +124,16 @@ class Session:
                 chunk = server.recv(65536)
                 if not chunk:
                     break
-                self.client.sendall(strip_tls_capabilities(chunk))
+                # Whole lines only: a reply split across reads must not be edited in halves.
+                buf += chunk
+                out = b""
+                while b"\r\n" in buf:
+                    line, buf = buf.split(b"\r\n", 1)
+                    line = strip_tls_line(line)
+                    if line is not None:
+                        out += line + b"\r\n"
+                if out:
+                    self.client.sendall(out)
         except OSError:
             return
         if self.server is not None:
