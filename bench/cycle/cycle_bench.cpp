@@ -44,20 +44,9 @@ double median(QList<double> v)
 
 void fillMailbox(int messages)
 {
-    qm::test::emptyMailbox(kUser);
-    QString body;
-    while (body.size() < 1500)
-        body += QStringLiteral("お世話になっております。本日の受注分をお送りします。\n");
-    for (int i = 0; i < messages; ++i) {
-        qm::test::ComposedMail m;
-        m.from = QStringLiteral("取引先 <client%1@example.jp>").arg(i);
-        m.to = {QStringLiteral("office@example.jp")};
-        m.subject = QStringLiteral("受注連絡 No.%1").arg(i);
-        m.body = body;
-        QString error;
-        if (qm::test::deliverRaw(kUser, qm::test::composeMail(m), &error).isEmpty())
-            fail(error);
-    }
+    QString error;
+    if (!qm::test::fillOfficeMailbox(kUser, messages, &error))
+        fail(error);
 }
 
 // A program folder with one account that forwards everything and keeps it on the server.

@@ -125,22 +125,10 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    // About 4 KB of Japanese text each, as a busy office mailbox holds.
-    qm::test::emptyMailbox(kUser);
-    QString body;
-    while (body.size() < 1500)
-        body += QStringLiteral("お世話になっております。本日の受注分をお送りします。\n");
-    for (int i = 0; i < messages; ++i) {
-        qm::test::ComposedMail m;
-        m.from = QStringLiteral("取引先 <client%1@example.jp>").arg(i);
-        m.to = {QStringLiteral("office@example.jp")};
-        m.subject = QStringLiteral("受注連絡 No.%1").arg(i);
-        m.body = body;
-        QString error;
-        if (qm::test::deliverRaw(kUser, qm::test::composeMail(m), &error).isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 2;
-        }
+    QString error;
+    if (!qm::test::fillOfficeMailbox(kUser, messages, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
     }
     // Let the server index the new mail once, so no contestant pays for it.
     {

@@ -219,6 +219,24 @@ QString deliverRaw(const QString &user, const QByteArray &raw, QString *error)
     return name;
 }
 
+bool fillOfficeMailbox(const QString &user, int messages, QString *error)
+{
+    emptyMailbox(user);
+    QString body;
+    while (body.size() < 1500)
+        body += QStringLiteral("お世話になっております。本日の受注分をお送りします。\n");
+    for (int i = 0; i < messages; ++i) {
+        ComposedMail m;
+        m.from = QStringLiteral("取引先 <client%1@example.jp>").arg(i);
+        m.to = {QStringLiteral("office@example.jp")};
+        m.subject = QStringLiteral("受注連絡 No.%1").arg(i);
+        m.body = body;
+        if (deliverRaw(user, composeMail(m), error).isEmpty())
+            return false;
+    }
+    return true;
+}
+
 void emptyMailbox(const QString &user)
 {
     for (const char *sub : {"/new", "/cur", "/tmp"}) {

@@ -76,6 +76,10 @@ QString deliverRaw(const QString &user, const QByteArray &raw, QString *error = 
 
 // Removes every message of the mailbox (new/ and cur/).
 void emptyMailbox(const QString &user);
+
+// Empties the mailbox, then fills it with `messages` Japanese order mails of about 4 KB each,
+// as a busy office mailbox holds (the benchmarks' standard load). false and *error on failure.
+bool fillOfficeMailbox(const QString &user, int messages, QString *error = nullptr);
 int mailboxCount(const QString &user);
 
 // A Japanese mail composed independently of the library under test.
