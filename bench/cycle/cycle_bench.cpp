@@ -5,6 +5,7 @@
 // Usage: tests/servers/run.sh build/bin/cycle_bench [messages] [rounds]
 // Each round times one first cycle per contestant; the cycle with nothing new is timed five
 // times per round. Medians are printed (the machine may be busy with other work).
+// With QM_BENCH_KEEP=1 only our side runs once and its program folder is kept for profiling.
 
 #include "data/AccountRecord.h"
 #include "data/Paths.h"
@@ -138,6 +139,12 @@ int main(int argc, char** argv)
         for (int i = 0; i < 5; ++i)
             oursSecond << timeOurs(program.path());
         oursSent = qm::test::receivedMails(kOursTo).size();
+        if (qEnvironmentVariableIntValue("QM_BENCH_KEEP") == 1) {
+            program.setAutoRemove(false);
+            std::printf("kept %s, first %.1f ms, nothing new %.1f ms\n", qPrintable(program.path()),
+                        oursFirst.last(), median(oursSecond));
+            return 0;
+        }
         // The same program with no accounts: what starting the process costs by itself.
         if (!qm::writeTextLines(qm::filePaths().accountFile, {}))
             fail(QStringLiteral("cannot empty the account file"));

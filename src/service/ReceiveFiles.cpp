@@ -149,11 +149,8 @@ ReceivedList::ReceivedList(QString path) : m_path(std::move(path))
 
 bool ReceivedList::IsAlreadyReceived(const QString& messageFile) const
 {
-    const QFileInfo info(messageFile);
-    if (!info.exists())
-        return false;
-    const QString name = info.fileName();
-    return !name.isEmpty() && m_names.contains(name);
+    const QString name = messageFile.mid(messageFile.lastIndexOf(u'/') + 1);
+    return !name.isEmpty() && m_names.contains(name) && QFile::exists(messageFile);
 }
 
 bool ReceivedList::MarkReceived(const QString& messageFile)

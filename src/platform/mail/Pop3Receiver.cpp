@@ -6,10 +6,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace qm::mail {
 
@@ -156,11 +156,24 @@ QString folderFromArgument(const QString &folder)
     return dir;
 }
 
-void pruneGoneMessages(const QString &dir, const QSet<QString> &keep)
+// The names in the folder, read once: a mailbox of thousands would otherwise cost a
+// file-system call per message in every cycle.
+QSet<QString> folderEntries(const QString &dir)
+{
+    QSet<QString> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(QFile::encodeName(dir).toStdString(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->is_regular_file(ec))
+            names.insert(QFile::decodeName(it->path().filename().c_str()));
+    }
+    return names;
+}
+
+void pruneGoneMessages(const QString &dir, const QSet<QString> &present, const QSet<QString> &keep)
 {
     QDir d(dir);
-    const QStringList files = d.entryList(QDir::Files | QDir::Hidden);
-    for (const QString &name : files) {
+    for (const QString &name : present) {
         const bool leftoverPart = name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(".part"));
         if (leftoverPart || (isMessageFileName(name) && !keep.contains(name)))
             d.remove(name);
@@ -184,13 +197,15 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
     QStringList uidls;
     QSet<QString> names;
     const QDir d(dir);
+    const QString base = d.absolutePath() + QLatin1Char('/');
+    const QSet<QString> present = folderEntries(dir);
     for (const UidlEntry &e : entries) {
         const QString name = messageFileName(e.uidl);
-        const QString path = d.absoluteFilePath(name);
+        const QString path = base + name;
         uidls << e.uidl;
         names.insert(name);
         paths << path;
-        if (QFileInfo::exists(path))
+        if (present.contains(name))
             continue; // kept from an earlier collection: the same message, not fetched again
         const QString part = d.filePath(QLatin1Char('.') + name + QStringLiteral(".part"));
         std::FILE *out = std::fopen(QFile::encodeName(part).constData(), "wb");
@@ -204,9 +219,10 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
             return MailResult::message(ok ? QStringLiteral("受信したメールを %1 に保存できません").arg(dir) : error);
         }
     }
-    if (!writeUidlList(dir, uidls, &error))
+    bool haveList = false;
+    if ((readUidlList(dir, &haveList) != uidls || !haveList) && !writeUidlList(dir, uidls, &error))
         return MailResult::message(QStringLiteral("受信一覧を保存できません: %1").arg(error));
-    pruneGoneMessages(dir, names);
+    pruneGoneMessages(dir, present, names);
     if (paths.isEmpty())
         return MailResult::message(QString());
     return MailResult::list(paths);

@@ -1,4 +1,5 @@
 #include "MailTestUtil.h"
+#include "platform/mail/MailboxFiles.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -6,6 +7,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace qm::mail;
@@ -97,6 +99,23 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
     ASSERT_TRUE(third.isList) << third.text.toStdString();
     EXPECT_EQ(third.items, second.items.mid(1));
     EXPECT_FALSE(QFileInfo::exists(first.items.at(0)));
+
+    // Nothing new: the stored list is not rewritten (a cycle costs no disk sync then), and
+    // what an interrupted fetch left behind still goes.
+    const auto inodeOf = [](const QString &path) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    const QString list = uidlListPath(folderPath());
+    const ino_t before = inodeOf(list);
+    ASSERT_NE(before, ino_t(0));
+    const QString leftover = QDir(folderPath()).filePath(QStringLiteral(".x.eml.part"));
+    QFile(leftover).open(QIODevice::WriteOnly);
+    const MailResult fourth = RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    EXPECT_EQ(fourth.items, third.items);
+    EXPECT_EQ(inodeOf(list), before);
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    EXPECT_EQ(readUidlList(folderPath()).size(), 3);
 }
 
 TEST_F(Pop3Test, EmptyMailboxGivesEmptyText)
