@@ -7,10 +7,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-app}
 BUILD_DIR=$build QM_TARGETS="quillmarc quillmarcB" "$root/scripts/build.sh" -DQM_TESTS=OFF -DQM_BENCH=OFF
 
-# A program folder is just the two executables; Data/ is made below it on first start.
+# A program folder holds the two programs and the service's modules and drawing helper;
+# Data/ is made below it on first start.
 app=${QM_APP_DIR:-$root/run}
 mkdir -p "$app"
-cp -f "$build/bin/quillmarc" "$build/bin/quillmarcB" "$app/"
+cp -f "$build/bin/quillmarc" "$build/bin/quillmarcB" "$build/bin/quillmarc-window.so" \
+  "$build/bin/quillmarc-pop3.so" "$build/bin/quillmarc-mail.so" "$build/bin/quillmarc-draw" "$app/"
 echo "Program folder: $app"
 cd "$app"
 exec ./quillmarc "$@"

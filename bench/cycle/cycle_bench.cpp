@@ -3,8 +3,9 @@
 // to the same SMTP server) on an identical mailbox. Prints both times and the ratios.
 //
 // Usage: tests/servers/run.sh build/bin/cycle_bench [messages] [rounds]
-// Each round times one first cycle per contestant; the cycle with nothing new is timed five
-// times per round. Medians are printed (the machine may be busy with other work).
+// Each contestant has its own mailbox, filled alike. Each round times one first cycle per
+// contestant, then the cycles with nothing new, ours and fetchmail's taking turns so that
+// both see the same load on the machine. Medians are printed.
 // With QM_BENCH_KEEP=1 only our side runs once and its program folder is kept for profiling.
 
 #include "data/AccountRecord.h"
@@ -12,6 +13,7 @@
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
 #include "support/MailTestSupport.h"
+#include "support/ProgramInstall.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,6 +30,9 @@ namespace {
 
 const QString kUser = QStringLiteral("bench");
 const QString kPassword = QStringLiteral("benchpw");
+const QString kFetchmailUser = QStringLiteral("bench2");
+const QString kFetchmailPassword = QStringLiteral("bench2pw");
+constexpr int kNothingNewRuns = 9;
 const QString kOursTo = QStringLiteral("cycle-ours@dest.test");
 const QString kFetchmailTo = QStringLiteral("cycle-fetchmail@dest.test");
 
@@ -43,19 +48,19 @@ double median(QList<double> v)
     std::exit(2);
 }
 
-void fillMailbox(int messages)
+void fillMailbox(const QString& user, int messages)
 {
     QString error;
-    if (!qm::test::fillOfficeMailbox(kUser, messages, &error))
+    if (!qm::test::fillOfficeMailbox(user, messages, &error))
         fail(error);
 }
 
 // A program folder with one account that forwards everything and keeps it on the server.
 void setUpProgram(const QString& dir, const qm::test::MailServers& s)
 {
-    const QString exe = dir + QStringLiteral("/quillmarc");
-    if (!QFile::copy(QStringLiteral(QM_QUILLMARC), exe))
-        fail(QStringLiteral("cannot copy quillmarc"));
+    QString error;
+    if (!qm::test::installProgram(QStringLiteral(QM_QUILLMARC), dir, &error))
+        fail(error);
     qm::setProgramDir(dir);
     qm::ensureDataDir();
     qm::TimerSettings settings;
@@ -99,7 +104,7 @@ double timeFetchmail(const QString& home, const qm::test::MailServers& s)
     t.start();
     p.start(QStringLiteral("fetchmail"),
             {QStringLiteral("-p"), QStringLiteral("POP3"), QStringLiteral("-P"),
-             QString::number(s.pop3NoApopPort), QStringLiteral("-u"), kUser, QStringLiteral("-k"),
+             QString::number(s.pop3NoApopPort), QStringLiteral("-u"), kFetchmailUser, QStringLiteral("-k"),
              QStringLiteral("--uidl"), QStringLiteral("--sslproto"), QString(),
              QStringLiteral("--smtphost"), s.smtpHost + u'/' + QString::number(s.smtpPort),
              QStringLiteral("--smtpname"), kFetchmailTo, QStringLiteral("-s"), s.pop3Host});
@@ -130,42 +135,40 @@ int main(int argc, char** argv)
     for (int round = 0; round < rounds; ++round) {
         qm::test::clearReceivedMails(kOursTo);
         qm::test::clearReceivedMails(kFetchmailTo);
+        fillMailbox(kUser, messages);
+        fillMailbox(kFetchmailUser, messages);
 
-        // Ours: a fresh program folder on a mailbox of new messages.
-        fillMailbox(messages);
         QTemporaryDir program;
         setUpProgram(program.path(), s);
-        oursFirst << timeOurs(program.path());
-        for (int i = 0; i < 5; ++i)
-            oursSecond << timeOurs(program.path());
-        oursSent = qm::test::receivedMails(kOursTo).size();
-        if (qEnvironmentVariableIntValue("QM_BENCH_KEEP") == 1) {
-            program.setAutoRemove(false);
-            std::printf("kept %s, first %.1f ms, nothing new %.1f ms\n", qPrintable(program.path()),
-                        oursFirst.last(), median(oursSecond));
-            return 0;
-        }
-        // The same program with no accounts: what starting the process costs by itself.
-        if (!qm::writeTextLines(qm::filePaths().accountFile, {}))
-            fail(QStringLiteral("cannot empty the account file"));
-        for (int i = 0; i < 5; ++i)
-            oursStart << timeOurs(program.path());
-
-        // fetchmail: the same mailbox again, with no UIDL history.
-        fillMailbox(messages);
         QTemporaryDir home;
         QFile netrc(home.filePath(QStringLiteral(".netrc")));
         if (!netrc.open(QIODevice::WriteOnly))
             fail(QStringLiteral("cannot write .netrc"));
         netrc.write(QStringLiteral("machine %1 login %2 password %3\n")
-                        .arg(s.pop3Host, kUser, kPassword)
+                        .arg(s.pop3Host, kFetchmailUser, kFetchmailPassword)
                         .toUtf8());
         netrc.close();
         netrc.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+
+        oursFirst << timeOurs(program.path());
+        if (qEnvironmentVariableIntValue("QM_BENCH_KEEP") == 1) {
+            program.setAutoRemove(false);
+            std::printf("kept %s, first %.1f ms, nothing new %.1f ms\n", qPrintable(program.path()),
+                        oursFirst.last(), timeOurs(program.path()));
+            return 0;
+        }
         fmFirst << timeFetchmail(home.path(), s);
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < kNothingNewRuns; ++i) {
+            oursSecond << timeOurs(program.path());
             fmSecond << timeFetchmail(home.path(), s);
+        }
+        oursSent = qm::test::receivedMails(kOursTo).size();
         fmSent = qm::test::receivedMails(kFetchmailTo).size();
+        // The same program with no accounts: what starting the process costs by itself.
+        if (!qm::writeTextLines(qm::filePaths().accountFile, {}))
+            fail(QStringLiteral("cannot empty the account file"));
+        for (int i = 0; i < 5; ++i)
+            oursStart << timeOurs(program.path());
     }
 
     std::printf("Mailbox of %d new messages forwarded by SMTP, median of %d round(s) (ms):\n",
@@ -195,6 +198,7 @@ int main(int argc, char** argv)
         std::printf("Warning: expected %d forwarded mails from each\n", messages);
 
     qm::test::emptyMailbox(kUser);
+    qm::test::emptyMailbox(kFetchmailUser);
     qm::test::clearReceivedMails(kOursTo);
     qm::test::clearReceivedMails(kFetchmailTo);
     qm::setProgramDir(QString());

@@ -14,6 +14,13 @@ QString g_override;
 FilePaths g_paths;
 bool g_built = false;
 
+QString join(const QString &dir, const QString &name)
+{
+    return QDir::cleanPath(dir + QLatin1Char('/') + name);
+}
+
+} // namespace
+
 QString executableDir()
 {
     // applicationDirPath needs a QCoreApplication; /proc/self/exe does not.
@@ -22,13 +29,6 @@ QString executableDir()
     const QFileInfo exe(QStringLiteral("/proc/self/exe"));
     return exe.exists() ? QFileInfo(exe.symLinkTarget()).absolutePath() : QDir::currentPath();
 }
-
-QString join(const QString &dir, const QString &name)
-{
-    return QDir::cleanPath(dir + QLatin1Char('/') + name);
-}
-
-} // namespace
 
 QString programDir()
 {

@@ -36,6 +36,9 @@ struct FilePaths {
 
 // Folder of the running executable, unless overridden by setProgramDir().
 QString programDir();
+// The folder of the running executable itself, whatever programDir says; the program's
+// modules and helpers sit there.
+QString executableDir();
 
 // Points every path at another program folder (tests, or a relocated install).
 // Rebuilds the table returned by filePaths(). An empty dir returns to the executable's folder.

@@ -50,8 +50,7 @@ void EngineContext::sleep(int milliseconds)
 
 mail::MailLibrary& EngineContext::mailLibrary()
 {
-    static mail::SystemMailLibrary system;
-    return mail ? *mail : system;
+    return mail ? *mail : mail::systemMailLibrary();
 }
 
 void EngineContext::processEvents()

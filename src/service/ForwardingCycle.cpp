@@ -21,32 +21,60 @@ namespace {
 
 const QString kAccountError = QStringLiteral("アカウント設定エラー");
 
-// The account file's lines, or nullopt when there is none (or it cannot be read: reported).
-std::optional<QStringList> readAccountLines(EngineContext& ctx)
+// The account file's lines, or nullopt when there is none (or it cannot be read: reported
+// when ctx is given).
+std::optional<QStringList> readAccountLines(const FilePaths& paths, EngineContext* ctx)
 {
-    removeIfExists(ctx.paths.accountReadCopy);
+    const auto report = [ctx](const QString& error) {
+        if (ctx)
+            ctx->reportError(error);
+    };
+    removeIfExists(paths.accountReadCopy);
     DataLock lock;
     if (!lock.isLocked()) {
-        ctx.reportError(lock.error());
+        report(lock.error());
         return std::nullopt;
     }
-    if (!QFile::exists(ctx.paths.accountFile))
+    if (!QFile::exists(paths.accountFile))
         return std::nullopt;
     QString error;
-    const auto stored = readStoredFile(ctx.paths.accountFile, &error);
+    const auto stored = readStoredFile(paths.accountFile, &error);
     if (!stored) {
-        ctx.reportError(error);
+        report(error);
         return std::nullopt;
     }
     if (!stored->decryptError.isEmpty())
-        ctx.reportError(stored->decryptError);
+        report(stored->decryptError);
     // One undecodable byte must not stop every account: it only spoils its own field.
     const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, &error);
     if (!text) {
-        ctx.reportError(error);
+        report(error);
         return std::nullopt;
     }
     return splitLines(*text);
+}
+
+// The account a line of the account file stands for, when a cycle serves it; why not in
+// *bad when the line is not a valid account (nothing is said of lines skipped by rule).
+std::optional<CurrentAccount> servedAccount(const QStringList& fields, QString* bad)
+{
+    const auto record = AccountRecord::fromFields(fields);
+    if (!record) {
+        *bad = QStringLiteral("列の数が正しくありません");
+        return std::nullopt;
+    }
+    if (record->PopServer.isEmpty())
+        return std::nullopt;
+    CurrentAccount account;
+    try {
+        account = LoadCurrentAccount(*record);
+    } catch (const RuntimeError&) {
+        *bad = QStringLiteral("分割文字数または分割通数が数値ではありません");
+        return std::nullopt;
+    }
+    if (account.faxNumbers.isEmpty() && account.recipientList.isEmpty())
+        return std::nullopt;
+    return account;
 }
 
 // Log line for a line that cannot be served, naming its account number when it has one.
@@ -67,7 +95,7 @@ void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 
 void RunForwardingCycle(EngineContext& ctx)
 {
-    const auto lines = readAccountLines(ctx);
+    const auto lines = readAccountLines(ctx.paths, &ctx);
     if (!lines)
         return;
     for (const QString& line : *lines) {
@@ -76,24 +104,31 @@ void RunForwardingCycle(EngineContext& ctx)
         if (line.trimmed().isEmpty())
             continue;
         const QStringList fields = splitSettingsLine(line);
-        const auto record = AccountRecord::fromFields(fields);
-        if (!record) {
-            logBadLine(ctx, fields, QStringLiteral("列の数が正しくありません"));
+        QString bad;
+        auto account = servedAccount(fields, &bad);
+        if (!account) {
+            if (!bad.isEmpty())
+                logBadLine(ctx, fields, bad);
             continue;
         }
-        if (record->PopServer.isEmpty())
-            continue;
-        try {
-            ctx.account = LoadCurrentAccount(*record);
-        } catch (const RuntimeError&) {
-            logBadLine(ctx, fields, QStringLiteral("分割文字数または分割通数が数値ではありません"));
-            continue;
-        }
-        LoadFontSettings(ctx, record->AccountNo);
-        if (ctx.account.faxNumbers.isEmpty() && ctx.account.recipientList.isEmpty())
-            continue;
-        ReceiveAndForward(ctx, record->AccountNo);
+        const QString accountNo = account->accountNo;
+        ctx.account = std::move(*account);
+        LoadFontSettings(ctx, accountNo);
+        ReceiveAndForward(ctx, accountNo);
     }
+}
+
+QString FirstCollectedServer(const FilePaths& paths)
+{
+    const auto lines = readAccountLines(paths, nullptr);
+    if (!lines)
+        return {};
+    for (const QString& line : *lines) {
+        QString bad;
+        if (const auto account = servedAccount(splitSettingsLine(line), &bad))
+            return account->popServerArg;
+    }
+    return {};
 }
 
 } // namespace qm::service

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Paths.h"
+
 #include <QString>
 
 namespace qm::service {
@@ -10,6 +12,10 @@ struct EngineContext;
 // at a time, to reception. A line that is not a usable record is logged and skipped; the
 // other accounts are still served.
 void RunForwardingCycle(EngineContext& ctx);
+
+// The POP server argument of the first account the next cycle collects from, or "" when
+// it serves none. Says nothing of a file it cannot read: the cycle reports that.
+QString FirstCollectedServer(const FilePaths& paths);
 
 // The current account's font and print settings (defaults without a row).
 void LoadFontSettings(EngineContext& ctx, const QString& accountNo);

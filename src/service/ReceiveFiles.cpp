@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <filesystem>
+
 namespace qm::service {
 
 namespace {
@@ -147,10 +149,24 @@ ReceivedList::ReceivedList(QString path) : m_path(std::move(path))
     }
 }
 
-bool ReceivedList::IsAlreadyReceived(const QString& messageFile) const
+bool ReceivedList::IsAlreadyReceived(const QString& messageFile)
 {
-    const QString name = messageFile.mid(messageFile.lastIndexOf(u'/') + 1);
-    return !name.isEmpty() && m_names.contains(name) && QFile::exists(messageFile);
+    const qsizetype slash = messageFile.lastIndexOf(u'/');
+    const QString name = messageFile.mid(slash + 1);
+    if (name.isEmpty() || !m_names.contains(name))
+        return false;
+    const QString folder = slash < 0 ? QStringLiteral(".") : messageFile.left(slash);
+    if (folder != m_listedFolder) {
+        m_listedFolder = folder;
+        m_listedFiles.clear();
+        std::error_code ec;
+        for (std::filesystem::directory_iterator it(QFile::encodeName(folder).toStdString(), ec), end;
+             !ec && it != end; it.increment(ec)) {
+            if (!it->is_directory(ec))
+                m_listedFiles.insert(QFile::decodeName(it->path().filename().c_str()));
+        }
+    }
+    return m_listedFiles.contains(name);
 }
 
 bool ReceivedList::MarkReceived(const QString& messageFile)

@@ -36,8 +36,10 @@ class ReceivedList
 public:
     explicit ReceivedList(QString path);
 
-    // True when the message file exists and its name is on the list.
-    bool IsAlreadyReceived(const QString& messageFile) const;
+    // True when the message file exists and its name is on the list. Whether it exists is
+    // read from one listing of its folder, taken at the first question about that folder:
+    // a mailbox of thousands would otherwise cost a file-system call per message.
+    bool IsAlreadyReceived(const QString& messageFile);
     // Appends the message file's name when the file exists; false when it does not (or
     // the list cannot be written).
     bool MarkReceived(const QString& messageFile);
@@ -45,6 +47,8 @@ public:
 private:
     QString m_path;
     QSet<QString> m_names;
+    QString m_listedFolder;
+    QSet<QString> m_listedFiles;
 };
 
 } // namespace qm::service

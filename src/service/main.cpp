@@ -1,16 +1,17 @@
 #include "data/Paths.h"
-#include "platform/render/FontMap.h"
+#include "platform/deferred/DeferredMail.h"
+#include "platform/deferred/ModuleLoader.h"
+#include "platform/deferred/ProgramFiles.h"
+#include "service/ForwardingCycle.h"
 #include "service/HeadlessService.h"
-#include "service/ui/InstanceLock.h"
-#include "service/ui/WindowService.h"
+#include "service/InstanceLock.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QString>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fontconfig/fontconfig.h>
 
 namespace {
 
@@ -29,29 +30,25 @@ int usage()
     return qm::service::kExitRefused;
 }
 
-} // namespace
+// The window and everything it shows live in a module beside the executable, so that
+// the runs without a window start with the core libraries only.
+int runWindowService(int argc, char **argv)
+{
+    QString error;
+    using Entry = int (*)(int, char **);
+    const auto entry = reinterpret_cast<Entry>(
+        qm::loadModuleEntry(QLatin1String(qm::kWindowModuleFile), "qm_window_service_v1", &error));
+    if (!entry) {
+        say(QStringLiteral("quillmarc: ") + error);
+        return qm::service::kExitRefused;
+    }
+    return entry(argc, argv);
+}
 
-int main(int argc, char **argv)
+// The service without a window, once the application object exists.
+int serve(qm::service::HeadlessMode mode)
 {
     using namespace qm::service;
-    // No options: the resident window service (it takes the single-instance lock itself).
-    if (argc == 1)
-        return qm::ui::runWindowService(argc, argv);
-    if (argc != 2)
-        return usage();
-    HeadlessMode mode;
-    if (std::strcmp(argv[1], "--headless") == 0)
-        mode = HeadlessMode::Resident;
-    else if (std::strcmp(argv[1], "--run-once") == 0)
-        mode = HeadlessMode::RunOnce;
-    else
-        return usage();
-
-    // Text faxes and printing draw with fonts, which need a GUI application; headless
-    // runs use the offscreen platform, so no display is needed.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillmarc"));
 
     QString error;
@@ -65,18 +62,48 @@ int main(int argc, char **argv)
         return kExitRefused;
     }
     // The same lock as the window service: one service (or one-off cycle) per program folder.
-    qm::ui::InstanceLock instance(qm::filePaths().dataDir + QStringLiteral("/quillmarc.instance"));
+    InstanceLock instance(qm::filePaths().dataDir + QStringLiteral("/quillmarc.instance"));
     if (!instance.tryLock()) {
         say(QStringLiteral("quillmarc: ") +
             (instance.heldElsewhere() ? QStringLiteral("すでに起動しています。")
                                       : instance.error()));
         return kExitRefused;
     }
-    const int code = RunHeadless(mode);
-    // Tearing down the font database loads the system's font configuration when nothing
-    // has loaded it yet: some 100 files and 10 ms of a cycle that drew nothing. An empty
-    // configuration stands in for it then.
-    if (!qm::fontsInUse())
-        FcConfigSetCurrent(FcConfigCreate());
+    // The first cycle's first collection: its module loads and its server answers while the
+    // cycle gets ready. A resident service waits for its first cycle, so it only loads.
+    const QString firstServer = mode == HeadlessMode::RunOnce ? FirstCollectedServer(qm::filePaths()) : QString();
+    qm::mail::prepareFirstCollection(firstServer);
+    return RunHeadless(mode);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    using namespace qm::service;
+    // No options: the resident window service (it takes the single-instance lock itself).
+    if (argc == 1)
+        return runWindowService(argc, argv);
+    if (argc != 2)
+        return usage();
+    HeadlessMode mode;
+    if (std::strcmp(argv[1], "--headless") == 0)
+        mode = HeadlessMode::Resident;
+    else if (std::strcmp(argv[1], "--run-once") == 0)
+        mode = HeadlessMode::RunOnce;
+    else
+        return usage();
+
+    int code;
+    {
+        QCoreApplication app(argc, argv);
+        code = serve(mode);
+    } // the application's clean-up ends what the cycle started (the fax office)
+    if (mode == HeadlessMode::RunOnce) {
+        // Everything is on disk by now (every rewrite is synced); unloading the libraries
+        // one by one would only keep the caller waiting.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
     return code;
 }

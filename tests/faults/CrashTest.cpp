@@ -235,7 +235,9 @@ TEST(Crash, KillAtRandomMomentsLosesNothingAndRepeatsAtMostTheMessageInFlight)
         const QMap<QString, int> forwarded = forwardedSubjects(lane.to);
         for (const QString& subject : lane.delivered)
             EXPECT_GE(forwarded.value(subject), 1) << subject.toStdString() << " lost";
-        EXPECT_EQ(forwarded.size(), lane.delivered.size());
+        EXPECT_EQ(forwarded.size(), lane.delivered.size())
+            << "forwarded: " << QStringList(forwarded.keys()).join(u',').toStdString()
+            << "; delivered: " << lane.delivered.join(u',').toStdString();
         EXPECT_LE(duplicates(forwarded), lane.killed);
         EXPECT_GE(faxJobs(), lane.delivered.size());
         EXPECT_LE(faxJobs(), lane.delivered.size() + lane.killed);

@@ -34,3 +34,17 @@ void FaultProxy::setMode(const QString& mode)
 }
 
 } // namespace qm::test
+
+namespace qm::test {
+
+int FaultProxy::accepted(int waitMs)
+{
+    m_process.waitForReadyRead(waitMs);
+    while (m_process.canReadLine()) {
+        if (m_process.readLine().trimmed() == "accepted")
+            ++m_accepted;
+    }
+    return m_accepted;
+}
+
+} // namespace qm::test

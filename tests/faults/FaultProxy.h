@@ -18,11 +18,14 @@ public:
     bool started() const { return m_port > 0; }
     int port() const { return m_port; }
     void setMode(const QString& mode);
+    // Connections taken so far (those announced within waitMs when none are pending).
+    int accepted(int waitMs = 200);
 
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port = 0;
+    int m_accepted = 0;
 };
 
 } // namespace qm::test

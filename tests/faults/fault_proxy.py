@@ -3,8 +3,8 @@
 
     fault_proxy.py TARGET_HOST TARGET_PORT MODE_FILE
 
-Listens on a free port of 127.0.0.1 and prints it on the first line of stdout. Each new
-connection reads MODE_FILE (one word) and keeps that mode until it ends:
+Listens on a free port of 127.0.0.1 and prints it on the first line of stdout, then a line
+"accepted" for every connection it takes. Each new connection reads MODE_FILE (one word) and keeps that mode until it ends:
   pass         relay both ways
   drop-retr    close both sides when the client sends RETR
   drop-dele    relay a DELE to the server, then close both sides before its answer
@@ -149,6 +149,7 @@ def main():
     print(listener.getsockname()[1], flush=True)
     while True:
         client, _ = listener.accept()
+        print("accepted", flush=True)
         try:
             session = Session(client, (host, port), read_mode(mode_file))
         except OSError:

@@ -3,6 +3,7 @@
 // handle the rest of the mailbox.
 
 #include "ProgramFolder.h"
+#include "platform/deferred/ProgramFiles.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "platform/mail/MailLibrary.h"
@@ -61,8 +62,8 @@ TEST_F(HostileMail, AttachmentNamesNeverChooseAFolder)
     QM_REQUIRE_MAIL_SERVERS(servers);
     ProgramFolder program;
     program.writeSettings(1, 0);
-    const QString to = QStringLiteral("hostile66@dest.test");
-    program.writeAccounts({testAccount(servers, "01", 66, to)});
+    const QString to = QStringLiteral("hostile51@dest.test");
+    program.writeAccounts({testAccount(servers, "01", 51, to)});
 
     const QByteArray up = "../../../../../../../../../../.." + QDir::tempPath().toUtf8();
     const QByteArray names[] = {
@@ -81,18 +82,21 @@ TEST_F(HostileMail, AttachmentNamesNeverChooseAFolder)
     for (const QByteArray& n : names)
         raw += attachmentPart("B", n);
     raw += "--B--\r\n";
-    put(66, raw);
+    put(51, raw);
 
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_outside)) << filesBelow(m_outside).join(u' ').toStdString();
     // Inside the program folder every stored attachment is in the account's work folder.
+    QStringList programFiles{QStringLiteral("quillmarc")};
+    for (const char* name : kProgramCompanions)
+        programFiles << QLatin1String(name);
     for (const QString& f : filesBelow(program.path())) {
         if (f.startsWith(QLatin1String("MlTmp01/Attach/")))
             EXPECT_FALSE(f.mid(15).contains(u'/')) << f.toStdString();
         else
             EXPECT_TRUE(f.startsWith(QLatin1String("MlTmp01/")) ||
-                        f.startsWith(QLatin1String("Data/")) || f == u"quillmarc")
+                        f.startsWith(QLatin1String("Data/")) || programFiles.contains(f))
                 << f.toStdString();
     }
     const auto received = receivedMails(to);
@@ -111,8 +115,8 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     QM_REQUIRE_MAIL_SERVERS(servers);
     ProgramFolder program;
     program.writeSettings(1, 0);
-    const QString to = QStringLiteral("hostile67@dest.test");
-    program.writeAccounts({testAccount(servers, "01", 67, to)});
+    const QString to = QStringLiteral("hostile52@dest.test");
+    program.writeAccounts({testAccount(servers, "01", 52, to)});
 
     // A subject of one megabyte on one line, and a header of 20000 folded lines.
     QByteArray longHeaders = head(to, "long " + QByteArray(1 << 20, 'S'), "text/plain");
@@ -120,7 +124,7 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     for (int i = 0; i < 20000; ++i)
         longHeaders += "\r\n\tfold" + QByteArray::number(i);
     longHeaders += "\r\n\r\nlong headers body\r\n";
-    put(67, longHeaders);
+    put(52, longHeaders);
 
     // Multiparts nested far deeper than any mailer writes, text at the bottom. The MIME
     // library reads 1024 levels; what lies deeper is not read, but the mail still goes on.
@@ -138,8 +142,8 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
             raw += "--" + boundary(i) + "--\r\n";
         return raw;
     };
-    put(67, nestedMail("nested", 1000));
-    put(67, nestedMail("too deep", 20000));
+    put(52, nestedMail("nested", 1000));
+    put(52, nestedMail("too deep", 20000));
 
     // A bomb of many small named parts.
     const int parts = 3000;
@@ -148,7 +152,7 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
     for (int i = 0; i < parts; ++i)
         bomb += attachmentPart("M", "\"p.txt\"");
     bomb += "--M--\r\n";
-    put(67, bomb);
+    put(52, bomb);
 
     // Charsets that do not exist or lie about the bytes.
     QByteArray charsets = head(
@@ -159,7 +163,7 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
                 "--C\r\nContent-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x1b$B\x7f\x7f\x1b(Q "
                 "broken jis\r\n"
                 "--C--\r\n";
-    put(67, charsets);
+    put(52, charsets);
 
     QElapsedTimer timer;
     timer.start();
@@ -183,7 +187,7 @@ TEST_F(HostileMail, OversizedAndMalformedStructureIsForwardedInBoundedTime)
         if (p.subject.startsWith(u"long"))
             EXPECT_TRUE(p.body.contains(QStringLiteral("long headers body")));
     }
-    EXPECT_EQ(mailboxCount(userName(67)), 5); // forwarded, not deleted: nothing lost
+    EXPECT_EQ(mailboxCount(userName(52)), 5); // forwarded, not deleted: nothing lost
     std::printf("hostile structure cycle: %lld s\n", static_cast<long long>(seconds));
 }
 
@@ -192,8 +196,8 @@ TEST_F(HostileMail, AFaxNumberSubjectWithShellCharactersRunsNothing)
     QM_REQUIRE_MAIL_SERVERS(servers);
     ProgramFolder program;
     program.writeSettings(1, 0);
-    const QString to = QStringLiteral("hostile68@dest.test");
-    AccountRecord a = testAccount(servers, "01", 68, to);
+    const QString to = QStringLiteral("hostile53@dest.test");
+    AccountRecord a = testAccount(servers, "01", 53, to);
     a.FaxNumbers = QStringLiteral("0312345678\t");
     program.writeAccounts({a});
 
@@ -205,7 +209,7 @@ TEST_F(HostileMail, AFaxNumberSubjectWithShellCharactersRunsNothing)
         QStringLiteral("-0312345678 --help"),
     };
     for (const QString& s : subjects)
-        deliver(68, QStringLiteral("sender@hostile.test"), s, QStringLiteral("fax me\n"));
+        deliver(53, QStringLiteral("sender@hostile.test"), s, QStringLiteral("fax me\n"));
 
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
@@ -226,11 +230,11 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     ProgramFolder program;
     program.writeSettings(1, 1);
     const QString boss = QStringLiteral("boss68@remote.test");
-    const QString to = QStringLiteral("hostile69@dest.test");
-    AccountRecord a = testAccount(servers, "01", 69, to);
+    const QString to = QStringLiteral("hostile54@dest.test");
+    AccountRecord a = testAccount(servers, "01", 54, to);
     a.RemoteAddress = boss;
     a.FaxNumbers = QStringLiteral("0311112222\t");
-    AccountRecord other = testAccount(servers, "02", 70, QStringLiteral("other70@dest.test"));
+    AccountRecord other = testAccount(servers, "02", 55, QStringLiteral("other55@dest.test"));
     program.writeAccounts({a, other});
     clearReceivedMails(boss);
     clearReceivedMails(QStringLiteral("thief@evil.test"));
@@ -238,13 +242,13 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     // Anyone can write the boss's address in From: (a look-alike containing it works too).
     const QString forged = QStringLiteral("Boss <") + boss + u'>';
     const QString lookAlike = QStringLiteral("x") + boss + QStringLiteral(".evil.test");
-    deliver(69, forged, QStringLiteral("メール"), QStringLiteral("01\nthief@evil.test\n"));
+    deliver(54, forged, QStringLiteral("メール"), QStringLiteral("01\nthief@evil.test\n"));
     // Values that would break the account line or carry commands are refused or kept as data.
-    deliver(69, lookAlike, QStringLiteral("ファックス"), QStringLiteral("01\n03-1234;reboot\n"));
+    deliver(54, lookAlike, QStringLiteral("ファックス"), QStringLiteral("01\n03-1234;reboot\n"));
     deliver(
-        69, forged, QStringLiteral("メール"),
+        54, forged, QStringLiteral("メール"),
         QStringLiteral("02\nthief@evil.test\n")); // another account: not this mailbox's to change
-    deliver(69, forged, QStringLiteral("ファックス"), QStringLiteral("01\n\"03\",\"9\"\n"));
+    deliver(54, forged, QStringLiteral("ファックス"), QStringLiteral("01\n\"03\",\"9\"\n"));
 
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
@@ -254,7 +258,7 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     EXPECT_EQ(stored->ForwardTo, QStringLiteral("thief@evil.test"));
     EXPECT_EQ(stored->FaxNumbers, QStringLiteral("0311112222\t"));
     // What a forger cannot do: touch another account, break the file, or read the answers.
-    EXPECT_EQ(program.storedAccount("02")->ForwardTo, QStringLiteral("other70@dest.test"));
+    EXPECT_EQ(program.storedAccount("02")->ForwardTo, QStringLiteral("other55@dest.test"));
     const auto lines = readTextLines(filePaths().accountFile);
     ASSERT_TRUE(lines.has_value());
     EXPECT_EQ(lines->size(), 2);

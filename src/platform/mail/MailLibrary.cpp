@@ -1,33 +1,37 @@
 #include "platform/mail/MailLibrary.h"
 
-#include <QtGlobal>
-
-#include <atomic>
 
 namespace qm::mail {
 
 namespace {
-// QM_MAIL_CONNECT_TIMEOUT / QM_MAIL_IDLE_TIMEOUT (seconds) shorten the defaults for a whole
-// program run, so tests of dead servers need not wait half a minute per connection.
-int secondsFromEnvironment(const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
-std::atomic<int> g_connectSeconds{secondsFromEnvironment("QM_MAIL_CONNECT_TIMEOUT", 20)};
-std::atomic<int> g_idleSeconds{secondsFromEnvironment("QM_MAIL_IDLE_TIMEOUT", 30)};
+
+// The real library: forwards to the free functions above.
+class SystemMailLibrary final : public MailLibrary {
+public:
+    MailResult RcvMail(const QString &server, const QString &user, const QString &password,
+                       const QString &command, const QString &folder) override
+    {
+        return mail::RcvMail(server, user, password, command, folder);
+    }
+    MailResult ReadMail(const QString &messageFile, const QString &fieldList,
+                        const QString &attachmentFolder) override
+    {
+        return mail::ReadMail(messageFile, fieldList, attachmentFolder);
+    }
+    QString SendMail(const QString &server, const QString &recipients, const QString &sender,
+                     const QString &subject, const QString &body,
+                     const QString &attachments) override
+    {
+        return mail::SendMail(server, recipients, sender, subject, body, attachments);
+    }
+};
+
 } // namespace
 
-void setMailTimeouts(const MailTimeouts &timeouts)
+MailLibrary &systemMailLibrary()
 {
-    g_connectSeconds = timeouts.connectSeconds;
-    g_idleSeconds = timeouts.idleSeconds;
-}
-
-MailTimeouts mailTimeouts()
-{
-    return {g_connectSeconds.load(), g_idleSeconds.load()};
+    static SystemMailLibrary library;
+    return library;
 }
 
 } // namespace qm::mail

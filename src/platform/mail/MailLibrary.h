@@ -79,25 +79,8 @@ public:
                              const QString &attachments) = 0;
 };
 
-// The real library: forwards to the free functions above.
-class SystemMailLibrary : public MailLibrary {
-public:
-    MailResult RcvMail(const QString &server, const QString &user, const QString &password,
-                       const QString &command, const QString &folder) override
-    {
-        return mail::RcvMail(server, user, password, command, folder);
-    }
-    MailResult ReadMail(const QString &messageFile, const QString &fieldList,
-                        const QString &attachmentFolder) override
-    {
-        return mail::ReadMail(messageFile, fieldList, attachmentFolder);
-    }
-    QString SendMail(const QString &server, const QString &recipients, const QString &sender,
-                     const QString &subject, const QString &body,
-                     const QString &attachments) override
-    {
-        return mail::SendMail(server, recipients, sender, subject, body, attachments);
-    }
-};
+// The library the engine uses when it is given none. Programs that load the mail library
+// only when needed define it differently from the one in the library itself.
+MailLibrary &systemMailLibrary();
 
 } // namespace qm::mail

@@ -3,6 +3,10 @@
 #include "platform/mail/MailLibrary.h"
 
 #include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <mutex>
 
 namespace qm::mail {
@@ -22,36 +26,61 @@ QString protocolName(Protocol p)
     return p == Protocol::Pop3 ? QStringLiteral("POP3") : QStringLiteral("SMTP");
 }
 
-} // namespace
+// The adopted connection, and the socket handed to libcurl from it until libcurl has
+// asked whether it still needs connecting.
+int g_adopted = -1;
+curl_socket_t g_handedOver = CURL_SOCKET_BAD;
 
-QString ServerAddress::display() const
+bool samePeer(int fd, const sockaddr *address, socklen_t length)
 {
-    return host + QLatin1Char(':') + QString::number(port);
+    sockaddr_storage peer {};
+    socklen_t peerLength = sizeof peer;
+    if (getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0 || peer.ss_family != address->sa_family)
+        return false;
+    if (address->sa_family == AF_INET && length >= socklen_t(sizeof(sockaddr_in))) {
+        const auto *a = reinterpret_cast<const sockaddr_in *>(&peer);
+        const auto *b = reinterpret_cast<const sockaddr_in *>(address);
+        return a->sin_port == b->sin_port && a->sin_addr.s_addr == b->sin_addr.s_addr;
+    }
+    if (address->sa_family == AF_INET6 && length >= socklen_t(sizeof(sockaddr_in6))) {
+        const auto *a = reinterpret_cast<const sockaddr_in6 *>(&peer);
+        const auto *b = reinterpret_cast<const sockaddr_in6 *>(address);
+        return a->sin6_port == b->sin6_port && std::memcmp(&a->sin6_addr, &b->sin6_addr, sizeof a->sin6_addr) == 0;
+    }
+    return false;
 }
 
-bool parseServerAddress(const QString &text, int defaultPort, ServerAddress *out)
+curl_socket_t openSocket(void *, curlsocktype purpose, curl_sockaddr *address)
 {
-    const QStringList parts = text.split(QLatin1Char('\t'));
-    ServerAddress s;
-    s.host = parts.value(0).trimmed();
-    s.port = defaultPort;
-    const QString portText = parts.value(1).trimmed();
-    if (!portText.isEmpty()) {
-        bool ok = false;
-        s.port = portText.toInt(&ok);
-        if (!ok)
-            return false;
+    if (purpose == CURLSOCKTYPE_IPCXN && g_adopted >= 0 && samePeer(g_adopted, &address->addr, address->addrlen)) {
+        g_handedOver = g_adopted;
+        g_adopted = -1;
+        return g_handedOver;
     }
-    // A host with spaces, slashes or control characters would change the URL's meaning.
-    for (const QChar c : s.host) {
-        if (c.unicode() <= 0x20 || c == QLatin1Char('/') || c == QLatin1Char('@')
-            || c == QLatin1Char('?') || c == QLatin1Char('#') || c == QLatin1Char('\\'))
-            return false;
-    }
-    if (s.host.isEmpty() || s.port < 1 || s.port > 65535)
-        return false;
-    *out = s;
-    return true;
+    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
+int socketOptions(void *, curl_socket_t socket, curlsocktype)
+{
+    if (socket == CURL_SOCKET_BAD || socket != g_handedOver)
+        return CURL_SOCKOPT_OK;
+    g_handedOver = CURL_SOCKET_BAD;
+    return CURL_SOCKOPT_ALREADY_CONNECTED;
+}
+
+} // namespace
+
+void adoptConnection(int socket)
+{
+    dropAdoptedConnection();
+    g_adopted = socket;
+}
+
+void dropAdoptedConnection()
+{
+    if (g_adopted >= 0)
+        ::close(g_adopted);
+    g_adopted = -1;
 }
 
 CurlSession::CurlSession(Protocol protocol)
@@ -88,6 +117,10 @@ QByteArray CurlSession::configure(const ServerAddress &server, bool implicitTls)
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &CurlSession::debugCallback);
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    if (g_adopted >= 0) {
+        curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
+        curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, &socketOptions);
+    }
 
     QByteArray scheme = m_protocol == Protocol::Pop3 ? "pop3" : "smtp";
     if (implicitTls)

@@ -3,6 +3,8 @@
 // libcurl plumbing shared by the POP3 and SMTP sides: one configured handle per
 // session, the server's replies kept for error texts, and error texts a user can act on.
 
+#include "platform/mail/ServerAddress.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -10,16 +12,6 @@
 #include <curl/curl.h>
 
 namespace qm::mail {
-
-struct ServerAddress {
-    QString host;
-    int port = 0;
-    QString display() const; // host:port
-};
-
-// "host" or "host TAB port"; defaultPort when no port is given. False for an empty host
-// or a port that is not 1..65535.
-bool parseServerAddress(const QString &text, int defaultPort, ServerAddress *out);
 
 enum class Protocol { Pop3, Smtp };
 
@@ -65,6 +57,12 @@ private:
     QByteArray m_pending;
     QByteArray m_caFile;
 };
+
+// A TCP connection opened while this library was loading (see MailModule.h). The next
+// session whose server resolves to the address it is connected to uses it instead of
+// connecting; dropAdoptedConnection closes it when no session took it.
+void adoptConnection(int socket);
+void dropAdoptedConnection();
 
 // Writes transferred data to a stdio FILE.
 size_t writeToFile(char *data, size_t size, size_t count, void *file);

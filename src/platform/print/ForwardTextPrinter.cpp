@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -30,37 +29,6 @@ constexpr int kRowsAbove = 3;
 
 } // namespace
 
-int tableLinesPerPage(int pointSize)
-{
-    switch (pointSize) {
-    case 10: return 60;
-    case 11: return 58;
-    case 12: return 56;
-    case 14: return 54;
-    default: return 0;
-    }
-}
-
-QStringList forwardTextLines(const QString &text)
-{
-    static const QRegularExpression breaks(QStringLiteral("\r\n|\n|\r"));
-    QStringList lines = text.split(breaks);
-    // The piece after the last line break is not a line; but a last line without a
-    // line break is still printed.
-    if (lines.size() > 1 && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-QList<QStringList> paginateLines(const QStringList &lines, int linesPerPage)
-{
-    QList<QStringList> pages;
-    const int per = std::max(1, linesPerPage);
-    for (int i = 0; i < lines.size(); i += per)
-        pages.append(lines.mid(i, per));
-    return pages;
-}
-
 PrintResult printForwardText(const QString &text, const QString &fontName, int pointSize, const PrintTarget &target)
 {
     PrintResult result;
@@ -68,7 +36,6 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
         result.error = QStringLiteral("印刷には画面部品の初期化が必要です");
         return result;
     }
-    noteFontsInUse();
     const int size = pointSize >= 1 ? pointSize : 11;
 
     QPrinter printer(QPrinter::HighResolution);

@@ -18,17 +18,10 @@ QString installed(const QStringList &families, const QString &wanted)
     return {};
 }
 
-bool g_fontsInUse = false;
-
 } // namespace
-
-void noteFontsInUse() { g_fontsInUse = true; }
-
-bool fontsInUse() { return g_fontsInUse; }
 
 QString mapFontFamily(const QString &windowsName)
 {
-    noteFontsInUse();
     // Both the full-width spelling the account editor stores and the ASCII one.
     static const QHash<QString, QString> kMap = {
         {QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")},
@@ -63,7 +56,6 @@ QString mapFontFamily(const QString &windowsName)
 
 bool fontCoversText(const QString &family, const QString &text)
 {
-    noteFontsInUse();
     QFont font(family);
     font.setPixelSize(32);
     const QRawFont raw = QRawFont::fromFont(font);

@@ -13,9 +13,5 @@ QString mapFontFamily(const QString &windowsName);
 
 // True when the family draws every character of text (no missing-glyph boxes).
 bool fontCoversText(const QString &family, const QString &text);
-// Set by everything here that draws or measures text, before it touches a font. A run
-// that never did may end without loading the system's font configuration.
-void noteFontsInUse();
-bool fontsInUse();
 
 } // namespace qm

@@ -10,7 +10,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QStringConverter>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -46,7 +45,6 @@ bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QStri
 {
     if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
         return fail(error, QStringLiteral("文字の描画には画面部品の初期化が必要です"));
-    noteFontsInUse();
 
     const int pointSize = style.pointSize >= 1 ? style.pointSize : 11;
     QPdfWriter writer(pdfPath);
@@ -112,29 +110,6 @@ bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QStri
         return fail(error, QStringLiteral("%1 を書き終えられません").arg(pdfPath));
     if (pages)
         *pages = pageCount;
-    return true;
-}
-
-bool readFaxText(const QString &path, QString *text, QString *error)
-{
-    QString readError;
-    const auto bytes = readFileBytes(path, &readError);
-    if (!bytes)
-        return fail(error, readError);
-    QByteArray data = *bytes;
-    if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString asUtf8 = utf8.decode(data);
-    if (!utf8.hasError()) {
-        *text = asUtf8;
-        return true;
-    }
-    // Not UTF-8: the text files of this system are Shift-JIS; show what can be shown.
-    const auto decoded = decodeCp932(data, DecodeMode::Lenient, &readError);
-    if (!decoded)
-        return fail(error, readError);
-    *text = *decoded;
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include "FormQuillmarc.h"
 
 #include "FormLogin.h"
-#include "InstanceLock.h"
+#include "service/InstanceLock.h"
 #include "MessageBox.h"
 #include "ProgramIcon.h"
 #include "ServiceAddresses.h"

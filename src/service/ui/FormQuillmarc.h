@@ -17,12 +17,13 @@ class QTreeWidget;
 
 namespace qm::service {
 class ForwardingTimer;
+class InstanceLock;
 }
 
 namespace qm::ui {
 
-class InstanceLock;
 class PasswordGate;
+using service::InstanceLock;
 
 // What the window needs from the engine around it. Each hook may be left empty in tests.
 struct WindowHooks

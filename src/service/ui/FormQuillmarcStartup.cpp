@@ -2,7 +2,7 @@
 #include "FormCommon.h"
 #include "FormLogin.h"
 #include "FormQuillmarc.h"
-#include "InstanceLock.h"
+#include "service/InstanceLock.h"
 #include "MessageBox.h"
 #include "data/AtomicFile.h"
 #include "data/ForwardLog.h"

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -111,4 +112,34 @@ TEST(Headless, SigtermDuringACycleStopsBeforeTheNextMessageAndLosesNothing)
     subjects.sort();
     EXPECT_EQ(subjects, QStringList({"件1", "件2", "件3", "件4", "件5"}));
     EXPECT_EQ(mailboxCount(userName(50)), 0);
+}
+
+TEST(Program, TheWindowServiceComesFromItsModuleBesideTheProgram)
+{
+    ProgramFolder program;
+    program.writeSettings();
+    program.writeAccountLines({});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+
+    QProcess window;
+    window.setProcessEnvironment(env);
+    window.start(program.exe(), {});
+    ASSERT_TRUE(window.waitForStarted());
+    EXPECT_TRUE(waitFor([&] { return program.logCount("quillmarc Started ▲", "") == 1; }, 30000))
+        << program.logDump().toStdString()
+        << QString::fromLocal8Bit(window.readAllStandardError()).toStdString();
+    window.kill();
+    window.waitForFinished(10000);
+
+    // A program folder that lost the module says which file it misses, and starts nothing.
+    ASSERT_TRUE(QFile::remove(program.path() + QStringLiteral("/quillmarc-window.so")));
+    QProcess bare;
+    bare.setProcessEnvironment(env);
+    bare.start(program.exe(), {});
+    ASSERT_TRUE(bare.waitForFinished(20000));
+    EXPECT_EQ(bare.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(bare.readAllStandardError())
+                    .contains(QStringLiteral("quillmarc-window.so")));
+    EXPECT_EQ(program.logCount("quillmarc Started ▲", ""), 1);
 }

@@ -6,6 +6,8 @@
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
 
+#include "support/ProgramInstall.h"
+
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -14,8 +16,9 @@ namespace qm::test {
 ProgramFolder::ProgramFolder()
 {
     m_exe = m_dir.filePath(QStringLiteral("quillmarc"));
-    QFile::copy(QStringLiteral(QM_QUILLMARC), m_exe);
-    QFile::setPermissions(m_exe, QFile::permissions(m_exe) | QFileDevice::ExeOwner);
+    QString error;
+    EXPECT_TRUE(installProgram(QStringLiteral(QM_QUILLMARC), m_dir.path(), &error))
+        << error.toStdString();
     setProgramDir(m_dir.path());
     ensureDataDir();
 }

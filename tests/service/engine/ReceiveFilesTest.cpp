@@ -95,6 +95,9 @@ TEST_F(ReceiveFilesFixture, ReceivedListMatchesWholeNamesOfExistingFiles)
     ReceivedList again(files.receivedList);
     EXPECT_TRUE(again.IsAlreadyReceived(m1));
     EXPECT_EQ(readTextLines(files.receivedList).value(), QStringList({"\"0001.eml\""}));
+    // A name on the list whose file is gone is a message to read again.
+    QFile::remove(m1);
+    EXPECT_FALSE(ReceivedList(files.receivedList).IsAlreadyReceived(m1));
 }
 
 TEST_F(ReceiveFilesFixture, ALineTornByACrashSpoilsOnlyItself)

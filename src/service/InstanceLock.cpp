@@ -1,4 +1,4 @@
-#include "InstanceLock.h"
+#include "service/InstanceLock.h"
 
 #include <QFile>
 #include <cerrno>
@@ -7,7 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace qm::ui {
+namespace qm::service {
 
 InstanceLock::InstanceLock(QString path) : m_path(std::move(path)) {}
 
@@ -37,4 +37,4 @@ bool InstanceLock::tryLock()
     return true;
 }
 
-} // namespace qm::ui
+} // namespace qm::service

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace qm::ui {
+namespace qm::service {
 
 // Holds an exclusive lock on a file below Data/ for as long as the service runs. The kernel
 // drops it when the process ends, however it ends, so a crash never blocks the next start.
@@ -29,4 +29,4 @@ private:
     QString m_error;
 };
 
-} // namespace qm::ui
+} // namespace qm::service
