@@ -1,6 +1,7 @@
 #include "service/ReceiveFiles.h"
 
 #include "data/AtomicFile.h"
+#include "data/FolderListing.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/AccountFiles.h"
@@ -10,8 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <filesystem>
 
 namespace qm::service {
 
@@ -158,13 +157,7 @@ bool ReceivedList::IsAlreadyReceived(const QString& messageFile)
     const QString folder = slash < 0 ? QStringLiteral(".") : messageFile.left(slash);
     if (folder != m_listedFolder) {
         m_listedFolder = folder;
-        m_listedFiles.clear();
-        std::error_code ec;
-        for (std::filesystem::directory_iterator it(QFile::encodeName(folder).toStdString(), ec), end;
-             !ec && it != end; it.increment(ec)) {
-            if (!it->is_directory(ec))
-                m_listedFiles.insert(QFile::decodeName(it->path().filename().c_str()));
-        }
+        m_listedFiles = fileNamesIn(folder);
     }
     return m_listedFiles.contains(name);
 }

@@ -7,6 +7,7 @@
 #include "service/InstanceLock.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QString>
 
 #include <cstdio>
@@ -94,6 +95,9 @@ int main(int argc, char **argv)
     else
         return usage();
 
+    // A cycle with accounts to serve collects mail first: its module loads from the start.
+    if (QFileInfo(qm::filePaths().accountFile).size() > 0)
+        qm::mail::preloadMailLibrary();
     int code;
     {
         QCoreApplication app(argc, argv);

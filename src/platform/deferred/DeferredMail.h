@@ -4,9 +4,12 @@
 
 namespace qm::mail {
 
-// Starts loading the collection module on a thread of its own and, when popServer (a POP
-// server argument) is given, connecting to that server, so that both overlap the start of
-// the service. The first collection from that server uses the connection. Main thread only.
+// Starts loading the collection module on a thread of its own, so that the loading overlaps
+// the start of the service. Main thread only, as is everything here.
+void preloadMailLibrary();
+
+// Also connects to popServer (a POP server argument) now, so that its greeting overlaps the
+// start too. The first collection from that server uses the connection.
 void prepareFirstCollection(const QString& popServer);
 
 } // namespace qm::mail

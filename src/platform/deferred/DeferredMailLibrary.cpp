@@ -156,6 +156,11 @@ MailLibrary& systemMailLibrary()
     return deferred();
 }
 
+void preloadMailLibrary()
+{
+    deferred().prepare(QString());
+}
+
 void prepareFirstCollection(const QString& popServer)
 {
     deferred().prepare(popServer);

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstring>
+
 namespace qm::mail {
 
 namespace {
@@ -23,6 +25,16 @@ bool keepAsIs(char c, bool first)
 
 QString messageFileName(const QString &uidl)
 {
+    // Most servers send plain letters and digits: those names are the UIDL itself.
+    if (!uidl.isEmpty() && uidl.size() <= kMaxStem) {
+        bool plain = true;
+        for (qsizetype i = 0; plain && i < uidl.size(); ++i) {
+            const ushort u = uidl.at(i).unicode();
+            plain = u < 0x80 && keepAsIs(char(u), i == 0);
+        }
+        if (plain)
+            return uidl + kExtension;
+    }
     const QByteArray bytes = uidl.toUtf8();
     QByteArray stem;
     stem.reserve(bytes.size());
@@ -82,19 +94,39 @@ QStringList readUidlList(const QString &folder, bool *ok)
     return result;
 }
 
-bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error)
+namespace {
+QByteArray uidlListBytes(const QStringList &uidls)
 {
     QByteArray bytes;
     for (const QString &u : uidls)
         bytes += u.toUtf8() + "\r\n";
-    return writeFileAtomic(uidlListPath(folder), bytes, error);
+    return bytes;
+}
+} // namespace
+
+bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error)
+{
+    return writeFileAtomic(uidlListPath(folder), uidlListBytes(uidls), error);
+}
+
+bool uidlListIs(const QString &folder, const QStringList &uidls)
+{
+    QFile f(uidlListPath(folder));
+    return f.open(QIODevice::ReadOnly) && f.readAll() == uidlListBytes(uidls);
 }
 
 bool parseUidlListing(const QByteArray &listing, QList<UidlEntry> *out)
 {
     QList<UidlEntry> entries;
-    for (const QByteArray &raw : listing.split('\n')) {
-        const QByteArray line = raw.trimmed();
+    entries.reserve(listing.count('\n'));
+    const char *p = listing.constData();
+    const char *end = p + listing.size();
+    while (p < end) {
+        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        if (!eol)
+            eol = end;
+        const QByteArray line = QByteArray::fromRawData(p, eol - p).trimmed();
+        p = eol + 1;
         if (line.isEmpty() || line == ".")
             continue;
         const qsizetype space = line.indexOf(' ');

@@ -19,6 +19,8 @@ bool isMessageFileName(const QString &name);
 QString uidlListPath(const QString &folder);
 QStringList readUidlList(const QString &folder, bool *ok = nullptr);
 bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error = nullptr);
+// True when the stored list is exactly this one (as writeUidlList would write it).
+bool uidlListIs(const QString &folder, const QStringList &uidls);
 
 struct UidlEntry {
     int position = 0;

@@ -1,5 +1,6 @@
 // RcvMail: collects a POP3 mailbox into a work folder and deletes single messages.
 
+#include "data/FolderListing.h"
 #include "platform/mail/MailLibrary.h"
 #include "platform/mail/MailTransport.h"
 #include "platform/mail/MailboxFiles.h"
@@ -9,7 +10,6 @@
 #include <QSet>
 
 #include <cstdio>
-#include <filesystem>
 
 namespace qm::mail {
 
@@ -156,20 +156,6 @@ QString folderFromArgument(const QString &folder)
     return dir;
 }
 
-// The names in the folder, read once: a mailbox of thousands would otherwise cost a
-// file-system call per message in every cycle.
-QSet<QString> folderEntries(const QString &dir)
-{
-    QSet<QString> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(QFile::encodeName(dir).toStdString(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (it->is_regular_file(ec))
-            names.insert(QFile::decodeName(it->path().filename().c_str()));
-    }
-    return names;
-}
-
 void pruneGoneMessages(const QString &dir, const QSet<QString> &present, const QSet<QString> &keep)
 {
     QDir d(dir);
@@ -198,7 +184,7 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
     QSet<QString> names;
     const QDir d(dir);
     const QString base = d.absolutePath() + QLatin1Char('/');
-    const QSet<QString> present = folderEntries(dir);
+    const QSet<QString> present = fileNamesIn(dir);
     for (const UidlEntry &e : entries) {
         const QString name = messageFileName(e.uidl);
         const QString path = base + name;
@@ -219,8 +205,7 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
             return MailResult::message(ok ? QStringLiteral("受信したメールを %1 に保存できません").arg(dir) : error);
         }
     }
-    bool haveList = false;
-    if ((readUidlList(dir, &haveList) != uidls || !haveList) && !writeUidlList(dir, uidls, &error))
+    if (!uidlListIs(dir, uidls) && !writeUidlList(dir, uidls, &error))
         return MailResult::message(QStringLiteral("受信一覧を保存できません: %1").arg(error));
     pruneGoneMessages(dir, present, names);
     if (paths.isEmpty())
