@@ -101,6 +101,31 @@ TEST(DeferredMail, AnEarlyConnectionToAnotherServerIsNeverUsed)
     EXPECT_EQ(mailboxCount(userName(user)), 0);
 }
 
+TEST(DeferredMail, AnEarlyConnectionCarriesImplicitTlsAndStartTls)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const int user = 74;
+    emptyMailbox(userName(user));
+    deliverPlain(user, QStringLiteral("暗号化"));
+    // libcurl starts TLS on the connection it is handed: STLS on the plain port, and at once
+    // on port 995 (which needs root for the test servers).
+    QStringList servers{s.pop3Server()};
+    if (!s.stdPortsHost.isEmpty())
+        servers << s.stdPortsHost + QStringLiteral("\t995");
+    else if (runningInCi())
+        FAIL() << "QM_MAIL_STD_PORTS_HOST missing: the servers need root for port 995";
+    for (const QString& server : servers) {
+        QTemporaryDir work;
+        prepareFirstCollection(server);
+        const MailResult r =
+            systemMailLibrary().RcvMail(server, userName(user), userPassword(user),
+                                        QStringLiteral("SAVEALL"), work.path() + u'>');
+        ASSERT_TRUE(r.isList) << server.toStdString() << ": " << r.text.toStdString();
+        EXPECT_EQ(r.items.size(), 1);
+    }
+    emptyMailbox(userName(user));
+}
+
 TEST(DeferredMail, AMissingModuleIsNamedInTheError)
 {
     QString error;
