@@ -22,14 +22,13 @@ namespace {
 const QString kAccountError = QStringLiteral("アカウント設定エラー");
 
 // The account file's lines, or nullopt when there is none (or it cannot be read: reported
-// when ctx is given).
+// when ctx is given). Touches no file.
 std::optional<QStringList> readAccountLines(const FilePaths& paths, EngineContext* ctx)
 {
     const auto report = [ctx](const QString& error) {
         if (ctx)
             ctx->reportError(error);
     };
-    removeIfExists(paths.accountReadCopy);
     DataLock lock;
     if (!lock.isLocked()) {
         report(lock.error());
@@ -95,6 +94,7 @@ void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 
 void RunForwardingCycle(EngineContext& ctx)
 {
+    removeIfExists(ctx.paths.accountReadCopy);
     const auto lines = readAccountLines(ctx.paths, &ctx);
     if (!lines)
         return;
