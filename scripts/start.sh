@@ -11,8 +11,7 @@ BUILD_DIR=$build QM_TARGETS="quillmarc quillmarcB" "$root/scripts/build.sh" -DQM
 # Data/ is made below it on first start.
 app=${QM_APP_DIR:-$root/run}
 mkdir -p "$app"
-cp -f "$build/bin/quillmarc" "$build/bin/quillmarcB" "$build/bin/quillmarc-window.so" \
-  "$build/bin/quillmarc-pop3.so" "$build/bin/quillmarc-mail.so" "$build/bin/quillmarc-draw" "$app/"
+cp -f "$build/bin"/quillmarc* "$app/"
 echo "Program folder: $app"
 cd "$app"
 exec ./quillmarc "$@"

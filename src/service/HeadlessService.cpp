@@ -10,66 +10,14 @@
 #include "service/ForwardingCycle.h"
 #include "service/ForwardingTimer.h"
 #include "service/HeadlessScreen.h"
+#include "service/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace qm::service {
 
 namespace {
-
-int g_signalFds[2] = {-1, -1};
-volatile std::sig_atomic_t g_stopRequested = 0;
-
-void onStopSignal(int)
-{
-    g_stopRequested = 1;
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalFds[0], &byte, 1);
-}
-
-// SIGTERM and SIGINT end the event loop through a socket pair, so the stop runs as an
-// ordinary event, never inside the signal handler; a running cycle sees the flag and stops
-// before its next message.
-class StopSignals
-{
-public:
-    StopSignals()
-    {
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFds) != 0)
-            return;
-        m_notifier = new QSocketNotifier(g_signalFds[1], QSocketNotifier::Read);
-        QObject::connect(m_notifier, &QSocketNotifier::activated, [] {
-            char byte;
-            [[maybe_unused]] ssize_t n = ::read(g_signalFds[1], &byte, 1);
-            QCoreApplication::quit();
-        });
-        struct sigaction action = {};
-        action.sa_handler = onStopSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGTERM, &action, nullptr);
-        ::sigaction(SIGINT, &action, nullptr);
-    }
-    ~StopSignals()
-    {
-        std::signal(SIGTERM, SIG_DFL);
-        std::signal(SIGINT, SIG_DFL);
-        delete m_notifier;
-        for (int& fd : g_signalFds) {
-            if (fd >= 0)
-                ::close(fd);
-            fd = -1;
-        }
-    }
-
-private:
-    QSocketNotifier* m_notifier = nullptr;
-};
 
 void logAndShow(EngineContext& ctx, const QString& first)
 {
@@ -103,10 +51,10 @@ int RunHeadless(HeadlessMode mode)
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
     ctx.faxPlatform = DetectFaxPlatform();
-    ctx.stopRequested = [] { return g_stopRequested != 0; };
+    ctx.stopRequested = &StopSignals::stopRequested;
 
     if (mode == HeadlessMode::RunOnce) {
-        StopSignals stopSignals;
+        StopSignals stopSignals([] {});
         RunForwardingCycle(ctx);
         removeIfExists(ctx.paths.accountReadCopy);
         removeIfExists(ctx.paths.logWriteCopy);
@@ -134,7 +82,7 @@ int RunHeadless(HeadlessMode mode)
 
     int status = kExitOk;
     {
-        StopSignals stopSignals;
+        StopSignals stopSignals([] { QCoreApplication::quit(); });
         timer.start();
         status = QCoreApplication::exec();
         timer.stop();

@@ -1,6 +1,6 @@
 // What a --run-once cycle costs besides its work. A cycle that drew nothing must not load
-// the system's font configuration (the teardown of the font database would otherwise do it
-// on the way out); one that rendered a fax uses fonts and still ends cleanly.
+// the system's font configuration (the drawing libraries stay out of the program); one that
+// rendered a fax uses fonts, through its drawing helper, and still ends cleanly.
 
 #include "ProgramFolder.h"
 

@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <future>
 #include <memory>
+#include <utility>
 
 namespace qm::mail {
 
 namespace {
 
-constexpr int kPop3Port = 110;
 // An early connection slower than this is left for the module to make again.
 constexpr int kEarlyConnectionWaitMs = 3000;
 
@@ -67,32 +67,35 @@ private:
     std::future<Loaded> m_pending;
 };
 
+// A connection to a POP server argument, started now; null when the argument names none.
+std::unique_ptr<EarlyConnection> connectEarly(const QString& popServer)
+{
+    ServerAddress address;
+    if (!parseServerAddress(popServer, kPop3DefaultPort, &address))
+        return nullptr;
+    return std::make_unique<EarlyConnection>(address);
+}
+
 class DeferredMailLibrary final : public MailLibrary
 {
 public:
     void prepare(const QString& popServer)
     {
         m_pop3.preload();
-        ServerAddress address;
-        if (!popServer.isEmpty() && parseServerAddress(popServer, kPop3Port, &address)) {
-            m_early = std::make_unique<EarlyConnection>(address);
-            m_earlyServer = popServer;
-        }
+        m_early = connectEarly(popServer);
+        m_earlyServer = popServer;
     }
 
     MailResult RcvMail(const QString& server, const QString& user, const QString& password,
                        const QString& command, const QString& folder) override
     {
         // An early connection serves the first collection only, and only from its server.
-        std::unique_ptr<EarlyConnection> early;
         const bool collecting = command.trimmed() == QLatin1String("SAVEALL");
-        if (collecting && server == m_earlyServer)
-            early = std::move(m_early);
-        m_early.reset();
-        ServerAddress address;
-        if (!early && !m_pop3.loaded() && collecting &&
-            parseServerAddress(server, kPop3Port, &address))
-            early = std::make_unique<EarlyConnection>(address);
+        std::unique_ptr<EarlyConnection> early = std::exchange(m_early, nullptr);
+        if (!collecting || server != m_earlyServer)
+            early.reset();
+        if (!early && collecting && !m_pop3.loaded())
+            early = connectEarly(server);
         QString error;
         const auto entry = reinterpret_cast<Pop3ModuleEntry>(m_pop3.symbol(&error));
         Pop3Module* module = entry ? entry() : nullptr;

@@ -94,25 +94,16 @@ QStringList readUidlList(const QString &folder, bool *ok)
     return result;
 }
 
-namespace {
-QByteArray uidlListBytes(const QStringList &uidls)
+bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error)
 {
     QByteArray bytes;
     for (const QString &u : uidls)
         bytes += u.toUtf8() + "\r\n";
-    return bytes;
-}
-} // namespace
-
-bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error)
-{
-    return writeFileAtomic(uidlListPath(folder), uidlListBytes(uidls), error);
-}
-
-bool uidlListIs(const QString &folder, const QStringList &uidls)
-{
-    QFile f(uidlListPath(folder));
-    return f.open(QIODevice::ReadOnly) && f.readAll() == uidlListBytes(uidls);
+    // A cycle with nothing new finds the list as it was: no rewrite, no disk sync.
+    QFile stored(uidlListPath(folder));
+    if (stored.open(QIODevice::ReadOnly) && stored.readAll() == bytes)
+        return true;
+    return writeFileAtomic(uidlListPath(folder), bytes, error);
 }
 
 bool parseUidlListing(const QByteArray &listing, QList<UidlEntry> *out)

@@ -18,9 +18,8 @@ bool isMessageFileName(const QString &name);
 // *ok = false.
 QString uidlListPath(const QString &folder);
 QStringList readUidlList(const QString &folder, bool *ok = nullptr);
+// Leaves the stored list alone when it already holds exactly these UIDLs.
 bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error = nullptr);
-// True when the stored list is exactly this one (as writeUidlList would write it).
-bool uidlListIs(const QString &folder, const QStringList &uidls);
 
 struct UidlEntry {
     int position = 0;

@@ -15,7 +15,6 @@ namespace qm::mail {
 
 namespace {
 
-constexpr int kPop3Port = 110;
 constexpr int kPop3sPort = 995;
 
 struct Pop3Login {
@@ -205,7 +204,7 @@ MailResult saveAll(const ServerAddress &server, const Pop3Login &login, const QS
             return MailResult::message(ok ? QStringLiteral("受信したメールを %1 に保存できません").arg(dir) : error);
         }
     }
-    if (!uidlListIs(dir, uidls) && !writeUidlList(dir, uidls, &error))
+    if (!writeUidlList(dir, uidls, &error))
         return MailResult::message(QStringLiteral("受信一覧を保存できません: %1").arg(error));
     pruneGoneMessages(dir, present, names);
     if (paths.isEmpty())
@@ -254,7 +253,7 @@ MailResult RcvMail(const QString &server, const QString &user, const QString &pa
                    const QString &command, const QString &folder)
 {
     ServerAddress address;
-    if (!parseServerAddress(server, kPop3Port, &address))
+    if (!parseServerAddress(server, kPop3DefaultPort, &address))
         return MailResult::message(QStringLiteral("POP3サーバーの指定が正しくありません: %1").arg(server));
     const QString dir = folderFromArgument(folder);
     if (dir.isEmpty())

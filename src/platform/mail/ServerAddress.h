@@ -4,6 +4,9 @@
 
 namespace qm::mail {
 
+// The port of a POP3 server argument that names none.
+inline constexpr int kPop3DefaultPort = 110;
+
 struct ServerAddress
 {
     QString host;
