@@ -104,10 +104,11 @@ double timeFetchmail(const QString& home, const qm::test::MailServers& s)
     t.start();
     p.start(QStringLiteral("fetchmail"),
             {QStringLiteral("-p"), QStringLiteral("POP3"), QStringLiteral("-P"),
-             QString::number(s.pop3NoApopPort), QStringLiteral("-u"), kFetchmailUser, QStringLiteral("-k"),
-             QStringLiteral("--uidl"), QStringLiteral("--sslproto"), QString(),
-             QStringLiteral("--smtphost"), s.smtpHost + u'/' + QString::number(s.smtpPort),
-             QStringLiteral("--smtpname"), kFetchmailTo, QStringLiteral("-s"), s.pop3Host});
+             QString::number(s.pop3NoApopPort), QStringLiteral("-u"), kFetchmailUser,
+             QStringLiteral("-k"), QStringLiteral("--uidl"), QStringLiteral("--sslproto"),
+             QString(), QStringLiteral("--smtphost"),
+             s.smtpHost + u'/' + QString::number(s.smtpPort), QStringLiteral("--smtpname"),
+             kFetchmailTo, QStringLiteral("-s"), s.pop3Host});
     if (!p.waitForFinished(1800000))
         fail(QStringLiteral("fetchmail did not finish"));
     const double ms = double(t.nsecsElapsed()) / 1e6;
@@ -188,8 +189,7 @@ int main(int argc, char** argv)
     // Lines for scripts/bench.sh: case, ours, fetchmail (ms); cost per message (ms).
     std::printf("TABLE\tcycle, %d new messages forwarded by SMTP\t%.1f\t%.1f\n", messages,
                 median(oursFirst), median(fmFirst));
-    std::printf("TABLE\tcycle, nothing new\t%.1f\t%.1f\n", median(oursSecond),
-                median(fmSecond));
+    std::printf("TABLE\tcycle, nothing new\t%.1f\t%.1f\n", median(oursSecond), median(fmSecond));
     std::printf("TABLE\tprocess start, no accounts\t%.1f\t\n", median(oursStart));
     if (messages > 0)
         std::printf("COST\tcycle, per forwarded message\t%.2f\t%.2f\n",

@@ -13,18 +13,18 @@ namespace qm {
 
 namespace {
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 
-bool isAccountNo(const QString &no)
+bool isAccountNo(const QString& no)
 {
     return no.size() == 2 && no.at(0).isDigit() && no.at(1).isDigit() && no != QLatin1String("00");
 }
 
-RewriteResult failed(const QString &text)
+RewriteResult failed(const QString& text)
 {
     RewriteResult r;
     r.error = text;
@@ -33,9 +33,9 @@ RewriteResult failed(const QString &text)
 
 } // namespace
 
-std::optional<AccountTable> readAccountTable(QString *error)
+std::optional<AccountTable> readAccountTable(QString* error)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     DataLock lock;
     if (!lock.isLocked()) {
         setError(error, lock.error());
@@ -57,7 +57,7 @@ std::optional<AccountTable> readAccountTable(QString *error)
     if (!text)
         return std::nullopt;
     const QStringList lines = splitLines(*text);
-    for (const QString &line : lines) {
+    for (const QString& line : lines) {
         if (auto rec = AccountRecord::fromLine(line))
             table.records.append(*rec);
         else
@@ -66,10 +66,11 @@ std::optional<AccountTable> readAccountTable(QString *error)
     return table;
 }
 
-RewriteResult rewriteAccountFile(const QString &accountNo, const std::function<void(AccountRecord &)> &replace,
-                                 const std::optional<QString> &appendLine)
+RewriteResult rewriteAccountFile(const QString& accountNo,
+                                 const std::function<void(AccountRecord&)>& replace,
+                                 const std::optional<QString>& appendLine)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     QString error;
     if (!ensureDataDir(&error))
         return failed(error);
@@ -84,15 +85,16 @@ RewriteResult rewriteAccountFile(const QString &accountNo, const std::function<v
         if (!stored)
             return failed(error);
         if (stored->tampered)
-            return failed(QStringLiteral("アカウントファイルを復号できないため、書き換えを中止しました。(%1)")
-                              .arg(stored->decryptError));
+            return failed(
+                QStringLiteral("アカウントファイルを復号できないため、書き換えを中止しました。(%1)")
+                    .arg(stored->decryptError));
         // Strict: rewriting undecodable bytes would corrupt them, so refuse instead.
         const auto text = decodeCp932(stored->plain, DecodeMode::Strict, &error);
         if (!text)
             return failed(QStringLiteral("アカウントファイルを書き換えられません: %1").arg(error));
         const QStringList lines = splitLines(*text);
         out.reserve(lines.size() + 1);
-        for (const QString &line : lines) {
+        for (const QString& line : lines) {
             auto rec = AccountRecord::fromLine(line);
             if (!rec) {
                 // Not a record: kept as it was, so nothing the user typed is lost.
@@ -125,7 +127,7 @@ RewriteResult rewriteAccountFile(const QString &accountNo, const std::function<v
     return result;
 }
 
-RewriteResult saveAccount(const AccountRecord &record)
+RewriteResult saveAccount(const AccountRecord& record)
 {
     if (!isAccountNo(record.AccountNo))
         return failed(QStringLiteral("アカウント番号が正しくありません: %1").arg(record.AccountNo));
@@ -138,7 +140,7 @@ RewriteResult saveAccount(const AccountRecord &record)
         appended.SmtpAuthMethod = QStringLiteral("0");
     RewriteResult r = rewriteAccountFile(
         record.AccountNo,
-        [&record](AccountRecord &old) {
+        [&record](AccountRecord& old) {
             const QString previousMethod = old.SmtpAuthMethod;
             old = record;
             if (old.SmtpAuthMethod.isEmpty())
@@ -153,30 +155,32 @@ RewriteResult saveAccount(const AccountRecord &record)
     return r;
 }
 
-RewriteResult deleteAccount(const QString &accountNo)
+RewriteResult deleteAccount(const QString& accountNo)
 {
     if (!isAccountNo(accountNo))
         return failed(QStringLiteral("アカウント番号が正しくありません: %1").arg(accountNo));
     return rewriteAccountFile(
-        accountNo, [&accountNo](AccountRecord &old) { old = deletedAccountTemplate(accountNo); }, std::nullopt);
+        accountNo, [&accountNo](AccountRecord& old) { old = deletedAccountTemplate(accountNo); },
+        std::nullopt);
 }
 
-RewriteResult setAccountColumn(const QString &accountNo, int column, const QString &value)
+RewriteResult setAccountColumn(const QString& accountNo, int column, const QString& value)
 {
     if (column <= AccountRecord::ColAccountNo || column >= AccountRecord::kColumnCount)
         return failed(QStringLiteral("項目番号が正しくありません: %1").arg(column));
     if (!isStorableField(value))
         return failed(QStringLiteral("カンマ(,)や二重引用符(\")を含む値は登録できません"));
     return rewriteAccountFile(
-        accountNo, [column, &value](AccountRecord &old) { old.setColumn(column, value); }, std::nullopt);
+        accountNo, [column, &value](AccountRecord& old) { old.setColumn(column, value); },
+        std::nullopt);
 }
 
-bool writeHandOverRecord(const QString &accountNo, QString *error)
+bool writeHandOverRecord(const QString& accountNo, QString* error)
 {
     const auto table = readAccountTable(error);
     if (!table)
         return false;
-    for (const AccountRecord &r : table->records) {
+    for (const AccountRecord& r : table->records) {
         if (r.AccountNo == accountNo)
             return writeHandOverRecord(r, error);
     }
@@ -185,29 +189,31 @@ bool writeHandOverRecord(const QString &accountNo, QString *error)
     return writeTextLines(filePaths().handOverRecord, {newAccountTemplateLine(accountNo)}, error);
 }
 
-bool writeHandOverRecord(const AccountRecord &record, QString *error)
+bool writeHandOverRecord(const AccountRecord& record, QString* error)
 {
     if (!ensureDataDir(error))
         return false;
     return writeTextLines(filePaths().handOverRecord, {buildReplacedLine(record)}, error);
 }
 
-std::optional<AccountRecord> readHandOverRecord(QString *error)
+std::optional<AccountRecord> readHandOverRecord(QString* error)
 {
     const auto lines = readTextLines(filePaths().handOverRecord, DecodeMode::Strict, error);
     if (!lines)
         return std::nullopt;
     if (lines->isEmpty()) {
-        setError(error, QStringLiteral("受け渡しファイルが空です: %1").arg(filePaths().handOverRecord));
+        setError(error,
+                 QStringLiteral("受け渡しファイルが空です: %1").arg(filePaths().handOverRecord));
         return std::nullopt;
     }
     auto rec = AccountRecord::fromLine(lines->first());
     if (!rec)
-        setError(error, QStringLiteral("受け渡しファイルの形式が正しくありません: %1").arg(filePaths().handOverRecord));
+        setError(error, QStringLiteral("受け渡しファイルの形式が正しくありません: %1")
+                            .arg(filePaths().handOverRecord));
     return rec;
 }
 
-bool deleteHandOverRecord(QString *error)
+bool deleteHandOverRecord(QString* error)
 {
     return removeIfExists(filePaths().handOverRecord, error);
 }

@@ -11,26 +11,27 @@ namespace {
 using Member = QString AccountRecord::*;
 
 constexpr std::array<Member, AccountRecord::kColumnCount> kMembers = {
-    &AccountRecord::AccountNo, &AccountRecord::AccountName, &AccountRecord::ForwardState,
-    &AccountRecord::RemoteAddress, &AccountRecord::SourceAddress, &AccountRecord::PopUserId,
-    &AccountRecord::PopPassword, &AccountRecord::PopServer, &AccountRecord::PopPort,
-    &AccountRecord::UseApop, &AccountRecord::SmtpServer, &AccountRecord::SmtpPort,
-    &AccountRecord::UseSmtpAuth, &AccountRecord::SmtpAuthMethod, &AccountRecord::SmtpUser,
-    &AccountRecord::SmtpPassword, &AccountRecord::ForwardTo, &AccountRecord::ForwardCc,
-    &AccountRecord::ForwardBcc, &AccountRecord::FaxNumbers, &AccountRecord::FilterFrom,
-    &AccountRecord::FilterSubject, &AccountRecord::FilterBody, &AccountRecord::ForwardAsSender,
-    &AccountRecord::PhoneEditing, &AccountRecord::SplitChars, &AccountRecord::SplitMaxMails,
-    &AccountRecord::NumberSubjects, &AccountRecord::DropSpaces, &AccountRecord::DropWideSpaces,
-    &AccountRecord::DropTabs, &AccountRecord::DropLineBreaks, &AccountRecord::DropSymbols,
+    &AccountRecord::AccountNo,      &AccountRecord::AccountName,    &AccountRecord::ForwardState,
+    &AccountRecord::RemoteAddress,  &AccountRecord::SourceAddress,  &AccountRecord::PopUserId,
+    &AccountRecord::PopPassword,    &AccountRecord::PopServer,      &AccountRecord::PopPort,
+    &AccountRecord::UseApop,        &AccountRecord::SmtpServer,     &AccountRecord::SmtpPort,
+    &AccountRecord::UseSmtpAuth,    &AccountRecord::SmtpAuthMethod, &AccountRecord::SmtpUser,
+    &AccountRecord::SmtpPassword,   &AccountRecord::ForwardTo,      &AccountRecord::ForwardCc,
+    &AccountRecord::ForwardBcc,     &AccountRecord::FaxNumbers,     &AccountRecord::FilterFrom,
+    &AccountRecord::FilterSubject,  &AccountRecord::FilterBody,     &AccountRecord::ForwardAsSender,
+    &AccountRecord::PhoneEditing,   &AccountRecord::SplitChars,     &AccountRecord::SplitMaxMails,
+    &AccountRecord::NumberSubjects, &AccountRecord::DropSpaces,     &AccountRecord::DropWideSpaces,
+    &AccountRecord::DropTabs,       &AccountRecord::DropLineBreaks, &AccountRecord::DropSymbols,
 };
 
-constexpr std::array<const char *, AccountRecord::kColumnCount> kNames = {
-    "AccountNo", "AccountName", "ForwardState", "RemoteAddress", "SourceAddress", "PopUserId",
-    "PopPassword", "PopServer", "PopPort", "UseApop", "SmtpServer", "SmtpPort", "UseSmtpAuth",
-    "SmtpAuthMethod", "SmtpUser", "SmtpPassword", "ForwardTo", "ForwardCc", "ForwardBcc",
-    "FaxNumbers", "FilterFrom", "FilterSubject", "FilterBody", "ForwardAsSender", "PhoneEditing",
-    "SplitChars", "SplitMaxMails", "NumberSubjects", "DropSpaces", "DropWideSpaces", "DropTabs",
-    "DropLineBreaks", "DropSymbols",
+constexpr std::array<const char*, AccountRecord::kColumnCount> kNames = {
+    "AccountNo",    "AccountName",    "ForwardState",   "RemoteAddress",   "SourceAddress",
+    "PopUserId",    "PopPassword",    "PopServer",      "PopPort",         "UseApop",
+    "SmtpServer",   "SmtpPort",       "UseSmtpAuth",    "SmtpAuthMethod",  "SmtpUser",
+    "SmtpPassword", "ForwardTo",      "ForwardCc",      "ForwardBcc",      "FaxNumbers",
+    "FilterFrom",   "FilterSubject",  "FilterBody",     "ForwardAsSender", "PhoneEditing",
+    "SplitChars",   "SplitMaxMails",  "NumberSubjects", "DropSpaces",      "DropWideSpaces",
+    "DropTabs",     "DropLineBreaks", "DropSymbols",
 };
 
 // Columns an appended record writes as bare numbers: ForwardState, the check boxes and
@@ -56,7 +57,7 @@ bool isBareWhenAppended(int col)
     }
 }
 
-AccountRecord templateRecord(const QString &no, const QString &name, const QString &state)
+AccountRecord templateRecord(const QString& no, const QString& name, const QString& state)
 {
     AccountRecord r;
     r.AccountNo = no;
@@ -70,12 +71,13 @@ AccountRecord templateRecord(const QString &no, const QString &name, const QStri
     r.ForwardAsSender = QStringLiteral("1");
     r.PhoneEditing = QStringLiteral("0");
     r.NumberSubjects = QStringLiteral("0");
-    r.DropSpaces = r.DropWideSpaces = r.DropTabs = r.DropLineBreaks = r.DropSymbols = QStringLiteral("1");
+    r.DropSpaces = r.DropWideSpaces = r.DropTabs = r.DropLineBreaks = r.DropSymbols =
+        QStringLiteral("1");
     return r;
 }
 
 // Template lines: columns 0 and 1 quoted, every other value bare, empty ones as nothing.
-QString templateLine(const AccountRecord &r)
+QString templateLine(const AccountRecord& r)
 {
     QList<LineField> fields;
     const QStringList values = r.toFields();
@@ -111,7 +113,7 @@ QString AccountRecord::column(int i) const
     return this->*kMembers[static_cast<size_t>(i)];
 }
 
-void AccountRecord::setColumn(int i, const QString &value)
+void AccountRecord::setColumn(int i, const QString& value)
 {
     if (i < 0 || i >= kColumnCount)
         return;
@@ -127,7 +129,7 @@ QStringList AccountRecord::toFields() const
     return out;
 }
 
-std::optional<AccountRecord> AccountRecord::fromFields(const QStringList &fields)
+std::optional<AccountRecord> AccountRecord::fromFields(const QStringList& fields)
 {
     if (fields.size() != kColumnCount)
         return std::nullopt;
@@ -137,7 +139,7 @@ std::optional<AccountRecord> AccountRecord::fromFields(const QStringList &fields
     return r;
 }
 
-std::optional<AccountRecord> AccountRecord::fromLine(const QString &line)
+std::optional<AccountRecord> AccountRecord::fromLine(const QString& line)
 {
     return fromFields(splitSettingsLine(line));
 }
@@ -156,10 +158,10 @@ QString formatAccountNo(int number)
     return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
-int nextAccountNumber(const QList<AccountRecord> &records)
+int nextAccountNumber(const QList<AccountRecord>& records)
 {
     int largest = 0;
-    for (const AccountRecord &r : records) {
+    for (const AccountRecord& r : records) {
         bool ok = false;
         const int n = r.AccountNo.toInt(&ok);
         if (ok && n > largest)
@@ -168,40 +170,41 @@ int nextAccountNumber(const QList<AccountRecord> &records)
     return largest >= 99 ? 0 : largest + 1;
 }
 
-QStringList listItems(const QString &field)
+QStringList listItems(const QString& field)
 {
     if (field.isEmpty())
         return {};
     return field.split(QLatin1Char('\t'));
 }
 
-AccountRecord newAccountTemplate(const QString &accountNo)
+AccountRecord newAccountTemplate(const QString& accountNo)
 {
     return templateRecord(accountNo, QStringLiteral("アカウント") + accountNo, QStringLiteral("1"));
 }
 
-AccountRecord deletedAccountTemplate(const QString &accountNo)
+AccountRecord deletedAccountTemplate(const QString& accountNo)
 {
-    return templateRecord(accountNo, QStringLiteral("アカウント") + accountNo + QStringLiteral("（削除済み）"),
+    return templateRecord(accountNo,
+                          QStringLiteral("アカウント") + accountNo + QStringLiteral("（削除済み）"),
                           QStringLiteral("0"));
 }
 
-QString newAccountTemplateLine(const QString &accountNo)
+QString newAccountTemplateLine(const QString& accountNo)
 {
     return templateLine(newAccountTemplate(accountNo));
 }
 
-QString deletedAccountTemplateLine(const QString &accountNo)
+QString deletedAccountTemplateLine(const QString& accountNo)
 {
     return templateLine(deletedAccountTemplate(accountNo));
 }
 
-QString buildReplacedLine(const AccountRecord &record)
+QString buildReplacedLine(const AccountRecord& record)
 {
     return joinQuoted(record.toFields());
 }
 
-QString buildAppendedLine(const AccountRecord &record)
+QString buildAppendedLine(const AccountRecord& record)
 {
     QList<LineField> fields;
     const QStringList values = record.toFields();
@@ -212,18 +215,19 @@ QString buildAppendedLine(const AccountRecord &record)
 
 AccountRecord normalizeEditedRecord(AccountRecord r)
 {
-    for (QString *list : {&r.ForwardTo, &r.ForwardCc, &r.ForwardBcc, &r.FilterFrom, &r.FilterSubject,
-                          &r.FilterBody})
+    for (QString* list : {&r.ForwardTo, &r.ForwardCc, &r.ForwardBcc, &r.FilterFrom,
+                          &r.FilterSubject, &r.FilterBody})
         *list = dropTrailingLineBreaks(*list);
-    for (QString *addr : {&r.RemoteAddress, &r.SourceAddress, &r.ForwardTo, &r.ForwardCc, &r.ForwardBcc})
+    for (QString* addr :
+         {&r.RemoteAddress, &r.SourceAddress, &r.ForwardTo, &r.ForwardCc, &r.ForwardBcc})
         addr->replace(QLatin1Char(','), QLatin1Char('.'));
-    for (QString *list : {&r.ForwardTo, &r.ForwardCc, &r.ForwardBcc, &r.FaxNumbers, &r.FilterFrom,
+    for (QString* list : {&r.ForwardTo, &r.ForwardCc, &r.ForwardBcc, &r.FaxNumbers, &r.FilterFrom,
                           &r.FilterSubject, &r.FilterBody})
         *list = lineBreaksToTabs(*list);
     return r;
 }
 
-QStringList unstorableColumns(const AccountRecord &record)
+QStringList unstorableColumns(const AccountRecord& record)
 {
     QStringList names;
     for (int i = 0; i < AccountRecord::kColumnCount; ++i) {
@@ -233,7 +237,7 @@ QStringList unstorableColumns(const AccountRecord &record)
     return names;
 }
 
-QString forwardStateText(const QString &forwardState)
+QString forwardStateText(const QString& forwardState)
 {
     if (forwardState == QLatin1String("1"))
         return QStringLiteral("転送");

@@ -7,18 +7,45 @@
 namespace qm {
 
 // One line of the account file: 33 text columns in file order.
-struct AccountRecord {
+struct AccountRecord
+{
     static constexpr int kColumnCount = 33;
 
     // Column numbers, in file order.
     enum Column {
-        ColAccountNo = 0, ColAccountName, ColForwardState, ColRemoteAddress, ColSourceAddress,
-        ColPopUserId, ColPopPassword, ColPopServer, ColPopPort, ColUseApop, ColSmtpServer,
-        ColSmtpPort, ColUseSmtpAuth, ColSmtpAuthMethod, ColSmtpUser, ColSmtpPassword,
-        ColForwardTo, ColForwardCc, ColForwardBcc, ColFaxNumbers, ColFilterFrom,
-        ColFilterSubject, ColFilterBody, ColForwardAsSender, ColPhoneEditing, ColSplitChars,
-        ColSplitMaxMails, ColNumberSubjects, ColDropSpaces, ColDropWideSpaces, ColDropTabs,
-        ColDropLineBreaks, ColDropSymbols
+        ColAccountNo = 0,
+        ColAccountName,
+        ColForwardState,
+        ColRemoteAddress,
+        ColSourceAddress,
+        ColPopUserId,
+        ColPopPassword,
+        ColPopServer,
+        ColPopPort,
+        ColUseApop,
+        ColSmtpServer,
+        ColSmtpPort,
+        ColUseSmtpAuth,
+        ColSmtpAuthMethod,
+        ColSmtpUser,
+        ColSmtpPassword,
+        ColForwardTo,
+        ColForwardCc,
+        ColForwardBcc,
+        ColFaxNumbers,
+        ColFilterFrom,
+        ColFilterSubject,
+        ColFilterBody,
+        ColForwardAsSender,
+        ColPhoneEditing,
+        ColSplitChars,
+        ColSplitMaxMails,
+        ColNumberSubjects,
+        ColDropSpaces,
+        ColDropWideSpaces,
+        ColDropTabs,
+        ColDropLineBreaks,
+        ColDropSymbols
     };
 
     QString AccountNo;
@@ -57,14 +84,14 @@ struct AccountRecord {
 
     // Column i as text / set column i (0..32; out of range reads "" and writes nothing).
     QString column(int i) const;
-    void setColumn(int i, const QString &value);
+    void setColumn(int i, const QString& value);
 
     // The 33 values in file order.
     QStringList toFields() const;
     // From exactly 33 fields; nullopt otherwise.
-    static std::optional<AccountRecord> fromFields(const QStringList &fields);
+    static std::optional<AccountRecord> fromFields(const QStringList& fields);
     // Reading a line: drop double quotes, split at ","; nullopt unless 33 fields.
-    static std::optional<AccountRecord> fromLine(const QString &line);
+    static std::optional<AccountRecord> fromLine(const QString& line);
 
     // Vacant: PopServer empty (listed, never polled).
     bool isVacant() const { return PopServer.isEmpty(); }
@@ -72,30 +99,30 @@ struct AccountRecord {
     // Column name as written in this struct ("AccountNo" ... "DropSymbols").
     static QString columnName(int i);
 
-    bool operator==(const AccountRecord &) const = default;
+    bool operator==(const AccountRecord&) const = default;
 };
 
 // Two-digit account number ("01".."99") for 1..99; empty for anything else.
 QString formatAccountNo(int number);
 
 // Next free number: largest column 0 of all records plus one. 0 when that would exceed 99.
-int nextAccountNumber(const QList<AccountRecord> &records);
+int nextAccountNumber(const QList<AccountRecord>& records);
 
 // Items of a list field (split at TAB). An empty field gives no items.
-QStringList listItems(const QString &field);
+QStringList listItems(const QString& field);
 
 // The fixed records for number NN (see the templates of the account file).
-AccountRecord newAccountTemplate(const QString &accountNo);
-AccountRecord deletedAccountTemplate(const QString &accountNo);
+AccountRecord newAccountTemplate(const QString& accountNo);
+AccountRecord deletedAccountTemplate(const QString& accountNo);
 
 // Template lines as first written: numbers bare, empty fields as nothing. No line end.
-QString newAccountTemplateLine(const QString &accountNo);
-QString deletedAccountTemplateLine(const QString &accountNo);
+QString newAccountTemplateLine(const QString& accountNo);
+QString deletedAccountTemplateLine(const QString& accountNo);
 
 // A replaced record (and every carried-over line): all 33 values quoted. No line end.
-QString buildReplacedLine(const AccountRecord &record);
+QString buildReplacedLine(const AccountRecord& record);
 // An appended record: check boxes, ForwardState and SmtpAuthMethod bare, the rest quoted.
-QString buildAppendedLine(const AccountRecord &record);
+QString buildAppendedLine(const AccountRecord& record);
 
 // Editor values to stored form: trailing line breaks dropped from the list fields
 // (FaxNumbers keeps one, which becomes a trailing TAB), "," to "." in the five address
@@ -103,9 +130,9 @@ QString buildAppendedLine(const AccountRecord &record);
 AccountRecord normalizeEditedRecord(AccountRecord record);
 
 // Names of the columns whose value cannot be stored (contains "," or a double quote).
-QStringList unstorableColumns(const AccountRecord &record);
+QStringList unstorableColumns(const AccountRecord& record);
 
 // Text of the account list window for a ForwardState value.
-QString forwardStateText(const QString &forwardState);
+QString forwardStateText(const QString& forwardState);
 
 } // namespace qm

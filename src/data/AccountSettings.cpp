@@ -15,7 +15,7 @@ namespace {
 
 const QString kMsGothic = QStringLiteral("ＭＳ ゴシック");
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
@@ -29,12 +29,12 @@ QStringList fitFields(QStringList fields, int count)
 }
 
 // Fields of the first line whose field 0 is accountNo, padded to `count`.
-std::optional<QStringList> findAccountLine(const QString &file, const QString &accountNo, int count)
+std::optional<QStringList> findAccountLine(const QString& file, const QString& accountNo, int count)
 {
     const auto lines = readTextLines(file, DecodeMode::Lenient);
     if (!lines)
         return std::nullopt;
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         const QStringList f = splitSettingsLine(line);
         if (f.first() == accountNo)
             return fitFields(f, count);
@@ -42,17 +42,19 @@ std::optional<QStringList> findAccountLine(const QString &file, const QString &a
     return std::nullopt;
 }
 
-QString workCopyOf(const QString &file)
+QString workCopyOf(const QString& file)
 {
     const QFileInfo fi(file);
     return fi.absolutePath() + QLatin1Char('/') + fi.completeBaseName() + QStringLiteral(".tmp");
 }
 
-bool refuseUnstorable(const QStringList &values, QString *error)
+bool refuseUnstorable(const QStringList& values, QString* error)
 {
-    for (const QString &v : values) {
+    for (const QString& v : values) {
         if (!isStorableField(v)) {
-            setError(error, QStringLiteral("カンマ(,)や二重引用符(\")を含む値は登録できません: %1").arg(v));
+            setError(
+                error,
+                QStringLiteral("カンマ(,)や二重引用符(\")を含む値は登録できません: %1").arg(v));
             return true;
         }
     }
@@ -61,8 +63,8 @@ bool refuseUnstorable(const QStringList &values, QString *error)
 
 } // namespace
 
-bool ApplyAccountLine(const QString &file, const QString &accountNo, const QStringList &values, int fieldCount,
-                      QString *error)
+bool ApplyAccountLine(const QString& file, const QString& accountNo, const QStringList& values,
+                      int fieldCount, QString* error)
 {
     if (refuseUnstorable(QStringList{accountNo} + values, error))
         return false;
@@ -80,7 +82,7 @@ bool ApplyAccountLine(const QString &file, const QString &accountNo, const QStri
         const auto lines = readTextLines(file, DecodeMode::Strict, error);
         if (!lines)
             return false;
-        for (const QString &line : *lines) {
+        for (const QString& line : *lines) {
             if (line.trimmed().isEmpty())
                 continue;
             QStringList f = fitFields(splitSettingsLine(line), fieldCount);
@@ -102,7 +104,7 @@ QStringList FontDataRow::toFields() const
     return {AccountNo, printOn, printAll, printFontName, printFontSize, faxFontName, faxFontSize};
 }
 
-std::optional<FontDataRow> readFontDataRow(const QString &accountNo)
+std::optional<FontDataRow> readFontDataRow(const QString& accountNo)
 {
     const auto f = findAccountLine(filePaths().fontTable, accountNo, 7);
     if (!f)
@@ -110,7 +112,7 @@ std::optional<FontDataRow> readFontDataRow(const QString &accountNo)
     return FontDataRow{(*f)[0], (*f)[1], (*f)[2], (*f)[3], (*f)[4], (*f)[5], (*f)[6]};
 }
 
-FontSettings loadFontSettings(const QString &accountNo)
+FontSettings loadFontSettings(const QString& accountNo)
 {
     FontSettings s;
     const auto row = readFontDataRow(accountNo);
@@ -126,12 +128,12 @@ FontSettings loadFontSettings(const QString &accountNo)
     return s;
 }
 
-bool saveFontDataRow(const FontDataRow &row, QString *error)
+bool saveFontDataRow(const FontDataRow& row, QString* error)
 {
     return ApplyAccountLine(filePaths().fontTable, row.AccountNo, row.toFields().mid(1), 7, error);
 }
 
-bool resetFaxFonts(QString *error)
+bool resetFaxFonts(QString* error)
 {
     const QString file = filePaths().fontTable;
     DataLock lock;
@@ -145,7 +147,7 @@ bool resetFaxFonts(QString *error)
     if (!lines)
         return false;
     QStringList out;
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         if (line.trimmed().isEmpty())
             continue;
         QStringList f = fitFields(splitSettingsLine(line), 7);
@@ -157,9 +159,9 @@ bool resetFaxFonts(QString *error)
     return writeTextLines(file, out, error);
 }
 
-bool CreateFontDataFile(QString *error)
+bool CreateFontDataFile(QString* error)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     if (QFileInfo::exists(p.fontTable))
         return true;
     QString size = QStringLiteral("11");
@@ -176,9 +178,9 @@ bool CreateFontDataFile(QString *error)
     if (!table)
         return false;
     QStringList out;
-    for (const AccountRecord &r : table->records)
-        out.append(joinQuoted({r.AccountNo, QStringLiteral("0"), QStringLiteral("0"), kMsGothic, QStringLiteral("11"),
-                               kMsGothic, size}));
+    for (const AccountRecord& r : table->records)
+        out.append(joinQuoted({r.AccountNo, QStringLiteral("0"), QStringLiteral("0"), kMsGothic,
+                               QStringLiteral("11"), kMsGothic, size}));
     if (!writeTextLines(p.fontTable, out, error))
         return false;
     // Only now: the old size is not lost if the new table could not be written.
@@ -187,25 +189,26 @@ bool CreateFontDataFile(QString *error)
     return true;
 }
 
-QStringList readDeleteStrings(const QString &accountNo)
+QStringList readDeleteStrings(const QString& accountNo)
 {
     const auto f = findAccountLine(filePaths().delStringFile, accountNo, 2);
     if (!f)
         return {};
     QStringList items;
-    for (const QString &s : (*f)[1].split(QLatin1Char('\t'))) {
+    for (const QString& s : (*f)[1].split(QLatin1Char('\t'))) {
         if (!s.isEmpty())
             items.append(s);
     }
     return items;
 }
 
-bool saveDeleteStrings(const QString &accountNo, const QStringList &strings, QString *error)
+bool saveDeleteStrings(const QString& accountNo, const QStringList& strings, QString* error)
 {
-    return ApplyAccountLine(filePaths().delStringFile, accountNo, {strings.join(QLatin1Char('\t'))}, 2, error);
+    return ApplyAccountLine(filePaths().delStringFile, accountNo, {strings.join(QLatin1Char('\t'))},
+                            2, error);
 }
 
-QString readFaxOption(const QString &accountNo)
+QString readFaxOption(const QString& accountNo)
 {
     const auto f = findAccountLine(filePaths().faxOptFile, accountNo, 2);
     if (f && (*f)[1] == QLatin1String("attach"))
@@ -213,7 +216,7 @@ QString readFaxOption(const QString &accountNo)
     return QStringLiteral("mail");
 }
 
-bool saveFaxOption(const QString &accountNo, const QString &option, QString *error)
+bool saveFaxOption(const QString& accountNo, const QString& option, QString* error)
 {
     if (option != QLatin1String("mail") && option != QLatin1String("attach")) {
         setError(error, QStringLiteral("FAX オプションの値が正しくありません: %1").arg(option));

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -18,7 +17,7 @@ namespace {
 QMutex g_hookMutex;
 AtomicWriteHook g_hook;
 
-bool stepAllowed(AtomicWriteStep step, const QString &path)
+bool stepAllowed(AtomicWriteStep step, const QString& path)
 {
     AtomicWriteHook hook;
     {
@@ -28,17 +27,20 @@ bool stepAllowed(AtomicWriteStep step, const QString &path)
     return !hook || hook(step, path);
 }
 
-QString sysError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString sysError()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
+bool writeAll(int fd, const QByteArray& bytes)
 {
-    const char *p = bytes.constData();
+    const char* p = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
         const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
@@ -61,17 +63,19 @@ void setAtomicWriteHook(AtomicWriteHook hook)
     g_hook = std::move(hook);
 }
 
-bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error, AtomicSync sync)
+bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error, AtomicSync sync)
 {
     const QFileInfo target(path);
     const QString dir = target.absolutePath();
-    QByteArray tmpl = QFile::encodeName(dir + QLatin1Char('/') + target.fileName() + QStringLiteral(".wr-XXXXXX"));
+    QByteArray tmpl = QFile::encodeName(dir + QLatin1Char('/') + target.fileName() +
+                                        QStringLiteral(".wr-XXXXXX"));
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
-        setError(error, QStringLiteral("一時ファイルを作成できません (%1): %2").arg(path, sysError()));
+        setError(error,
+                 QStringLiteral("一時ファイルを作成できません (%1): %2").arg(path, sysError()));
         return false;
     }
-    const auto fail = [&](const QString &what) {
+    const auto fail = [&](const QString& what) {
         const QString reason = sysError();
         ::close(fd);
         ::unlink(tmpl.constData());
@@ -123,16 +127,16 @@ bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *erro
     return true;
 }
 
-void removeStaleTempFiles(const QString &path)
+void removeStaleTempFiles(const QString& path)
 {
     const QFileInfo target(path);
     QDir dir = target.absoluteDir();
     const QString pattern = target.fileName() + QStringLiteral(".wr-??????");
-    for (const QString &name : dir.entryList({pattern}, QDir::Files | QDir::Hidden))
+    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::Hidden))
         dir.remove(name);
 }
 
-bool removeIfExists(const QString &path, QString *error)
+bool removeIfExists(const QString& path, QString* error)
 {
     if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
         return true;

@@ -13,27 +13,27 @@ enum class AtomicSync { Durable, RenameOnly };
 
 // The one whole-file write: a temp file in the same folder, flushed and fsync'ed,
 // then renamed over the target. A crash at any point leaves the old or the new file.
-bool writeFileAtomic(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* error = nullptr,
                      AtomicSync sync = AtomicSync::Durable);
 
 // Points in writeFileAtomic where tests may inject a failure or a crash.
 enum class AtomicWriteStep {
-    TempCreated,  // temp file open, nothing written yet
-    TempWritten,  // all bytes written, not yet synced
-    TempSynced,   // temp file durable, target not yet replaced
-    Renamed       // target replaced, folder not yet synced
+    TempCreated, // temp file open, nothing written yet
+    TempWritten, // all bytes written, not yet synced
+    TempSynced,  // temp file durable, target not yet replaced
+    Renamed      // target replaced, folder not yet synced
 };
 
 // Test hook: called at each step; returning false makes the write fail at that point
 // (the temp file is removed, the target left as it was). Pass {} to clear.
-using AtomicWriteHook = std::function<bool(AtomicWriteStep step, const QString &path)>;
+using AtomicWriteHook = std::function<bool(AtomicWriteStep step, const QString& path)>;
 void setAtomicWriteHook(AtomicWriteHook hook);
 
 // Deletes temp files that a crashed writeFileAtomic of `path` left behind. Call it only while
 // no other write of that file can be running (under the data lock).
-void removeStaleTempFiles(const QString &path);
+void removeStaleTempFiles(const QString& path);
 
 // Deletes a file if it exists. False + error only when it exists and cannot be removed.
-bool removeIfExists(const QString &path, QString *error = nullptr);
+bool removeIfExists(const QString& path, QString* error = nullptr);
 
 } // namespace qm

@@ -15,7 +15,7 @@ QDateTime Clock::now()
     return g_fixed.isValid() ? g_fixed : QDateTime::currentDateTime();
 }
 
-void Clock::setNow(const QDateTime &fixed)
+void Clock::setNow(const QDateTime& fixed)
 {
     QMutexLocker lock(&g_mutex);
     g_fixed = fixed;

@@ -6,11 +6,12 @@
 namespace qm {
 
 // One place for "now" so time-dependent rules (log retention) can be tested.
-class Clock {
+class Clock
+{
 public:
     static QDateTime now();
     // Tests: fix the time (a null QDateTime returns to the system clock).
-    static void setNow(const QDateTime &fixed);
+    static void setNow(const QDateTime& fixed);
 };
 
 } // namespace qm

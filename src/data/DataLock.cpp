@@ -9,7 +9,6 @@
 #include <QHash>
 #include <QMutex>
 #include <QThread>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -23,27 +22,27 @@ namespace {
 // flock() locks belong to the open file, so a nested guard on the same thread would wait on
 // its own outer guard: hold one descriptor per lock file and thread and count the nesting.
 // Guards on different threads open their own descriptors and so exclude each other.
-struct Held {
+struct Held
+{
     int fd = -1;
     int depth = 0;
 };
 QMutex g_mutex;
 QHash<QString, Held> g_held;
 
-QString heldKey(const QString &path)
+QString heldKey(const QString& path)
 {
     return path + QLatin1Char('\n') + QString::number(quintptr(QThread::currentThreadId()));
 }
 
 } // namespace
 
-DataLock::DataLock(int timeoutMs)
-    : m_path(filePaths().lockFile)
+DataLock::DataLock(int timeoutMs) : m_path(filePaths().lockFile)
 {
     acquire(timeoutMs);
 }
 
-DataLock::DataLock(const QString &lockPath, int timeoutMs)
+DataLock::DataLock(const QString& lockPath, int timeoutMs)
     : m_path(QFileInfo(lockPath).absoluteFilePath())
 {
     acquire(timeoutMs);
@@ -61,7 +60,8 @@ void DataLock::acquire(int timeoutMs)
         }
     }
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd =
+        ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         m_error = QStringLiteral("ロックファイルを開けません (%1): %2")
                       .arg(m_path, QString::fromLocal8Bit(std::strerror(errno)));
@@ -79,7 +79,8 @@ void DataLock::acquire(int timeoutMs)
             return;
         }
         if (timer.elapsed() >= timeoutMs) {
-            m_error = QStringLiteral("データファイルは他のプログラムが使用中です。しばらくしてからやり直してください。");
+            m_error = QStringLiteral(
+                "データファイルは他のプログラムが使用中です。しばらくしてからやり直してください。");
             ::close(fd);
             return;
         }

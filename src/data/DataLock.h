@@ -8,18 +8,19 @@ namespace qm {
 // Taken around every read and rewrite of the account file and the log, for the
 // shortest time. The kernel drops it when the holder dies, so a crash leaves no stale lock.
 // Re-entrant within one process (nested guards share the lock).
-class DataLock {
+class DataLock
+{
 public:
     static constexpr int kDefaultTimeoutMs = 10000;
 
     // Tries for at most timeoutMs; check isLocked() and error() afterwards.
     explicit DataLock(int timeoutMs = kDefaultTimeoutMs);
     // Same for an explicit lock file (tests).
-    DataLock(const QString &lockPath, int timeoutMs);
+    DataLock(const QString& lockPath, int timeoutMs);
     ~DataLock();
 
-    DataLock(const DataLock &) = delete;
-    DataLock &operator=(const DataLock &) = delete;
+    DataLock(const DataLock&) = delete;
+    DataLock& operator=(const DataLock&) = delete;
 
     bool isLocked() const { return m_locked; }
     // Japanese text for the user when the lock could not be taken.

@@ -8,13 +8,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-
+#include <memory>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
-
-#include <memory>
 
 namespace qm {
 
@@ -33,7 +31,8 @@ constexpr int kIterations = 100000;
 // reader, the integrity tag makes a damaged file fail instead of giving garbage.
 constexpr char kSecret[] = "Rw3kTq";
 
-struct Keys {
+struct Keys
+{
     QByteArray cipher;
     QByteArray mac;
 };
@@ -44,20 +43,21 @@ QByteArray g_processSalt;       // one salt for everything this process encrypts
 
 // The last envelope this process wrote or read for each stored file, with its plain text:
 // the log is rewritten on every line, and decrypting an unchanged file again is wasted work.
-struct KnownEnvelope {
+struct KnownEnvelope
+{
     QByteArray stored;
     QByteArray plain;
 };
 QMutex g_knownMutex;
 QHash<QString, KnownEnvelope> g_known;
 
-void remember(const QString &path, const QByteArray &stored, const QByteArray &plain)
+void remember(const QString& path, const QByteArray& stored, const QByteArray& plain)
 {
     QMutexLocker lock(&g_knownMutex);
     g_known.insert(path, KnownEnvelope{stored, plain});
 }
 
-std::optional<QByteArray> knownPlain(const QString &path, const QByteArray &stored)
+std::optional<QByteArray> knownPlain(const QString& path, const QByteArray& stored)
 {
     QMutexLocker lock(&g_knownMutex);
     const auto it = g_known.constFind(path);
@@ -66,21 +66,22 @@ std::optional<QByteArray> knownPlain(const QString &path, const QByteArray &stor
     return std::nullopt;
 }
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 
-std::optional<Keys> keysFor(const QByteArray &salt)
+std::optional<Keys> keysFor(const QByteArray& salt)
 {
     QMutexLocker lock(&g_keyMutex);
     if (auto it = g_keys.constFind(salt); it != g_keys.constEnd())
         return *it;
     QByteArray out(kCipherKeyLen + kMacKeyLen, Qt::Uninitialized);
-    if (PKCS5_PBKDF2_HMAC(kSecret, int(sizeof(kSecret) - 1), reinterpret_cast<const unsigned char *>(salt.constData()),
+    if (PKCS5_PBKDF2_HMAC(kSecret, int(sizeof(kSecret) - 1),
+                          reinterpret_cast<const unsigned char*>(salt.constData()),
                           int(salt.size()), kIterations, EVP_sha256(), int(out.size()),
-                          reinterpret_cast<unsigned char *>(out.data())) != 1)
+                          reinterpret_cast<unsigned char*>(out.data())) != 1)
         return std::nullopt;
     if (g_keys.size() > 32) // salts from other processes' files; keep the cache small
         g_keys.clear();
@@ -94,41 +95,45 @@ std::optional<QByteArray> processSalt()
     QMutexLocker lock(&g_keyMutex);
     if (g_processSalt.isEmpty()) {
         QByteArray salt(kSaltLen, Qt::Uninitialized);
-        if (RAND_bytes(reinterpret_cast<unsigned char *>(salt.data()), kSaltLen) != 1)
+        if (RAND_bytes(reinterpret_cast<unsigned char*>(salt.data()), kSaltLen) != 1)
             return std::nullopt;
         g_processSalt = salt;
     }
     return g_processSalt;
 }
 
-std::optional<QByteArray> hmac(const QByteArray &key, const QByteArray &data)
+std::optional<QByteArray> hmac(const QByteArray& key, const QByteArray& data)
 {
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
-    if (!HMAC(EVP_sha256(), key.constData(), int(key.size()), reinterpret_cast<const unsigned char *>(data.constData()),
-              size_t(data.size()), md, &len) || len != kTagLen)
+    if (!HMAC(EVP_sha256(), key.constData(), int(key.size()),
+              reinterpret_cast<const unsigned char*>(data.constData()), size_t(data.size()), md,
+              &len) ||
+        len != kTagLen)
         return std::nullopt;
-    return QByteArray(reinterpret_cast<const char *>(md), int(len));
+    return QByteArray(reinterpret_cast<const char*>(md), int(len));
 }
 
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
-std::optional<QByteArray> runCipher(bool encrypt, const QByteArray &key, const QByteArray &iv, const char *in,
-                                    qsizetype inLen)
+std::optional<QByteArray> runCipher(bool encrypt, const QByteArray& key, const QByteArray& iv,
+                                    const char* in, qsizetype inLen)
 {
     CipherCtx ctx(EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free);
     if (!ctx)
         return std::nullopt;
-    if (EVP_CipherInit_ex(ctx.get(), EVP_des_ede3_cbc(), nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
-                          reinterpret_cast<const unsigned char *>(iv.constData()), encrypt ? 1 : 0) != 1)
+    if (EVP_CipherInit_ex(ctx.get(), EVP_des_ede3_cbc(), nullptr,
+                          reinterpret_cast<const unsigned char*>(key.constData()),
+                          reinterpret_cast<const unsigned char*>(iv.constData()),
+                          encrypt ? 1 : 0) != 1)
         return std::nullopt;
     QByteArray out(inLen + kBlockLen, Qt::Uninitialized);
     int n1 = 0;
     int n2 = 0;
-    if (EVP_CipherUpdate(ctx.get(), reinterpret_cast<unsigned char *>(out.data()), &n1,
-                         reinterpret_cast<const unsigned char *>(in), int(inLen)) != 1)
+    if (EVP_CipherUpdate(ctx.get(), reinterpret_cast<unsigned char*>(out.data()), &n1,
+                         reinterpret_cast<const unsigned char*>(in), int(inLen)) != 1)
         return std::nullopt;
-    if (EVP_CipherFinal_ex(ctx.get(), reinterpret_cast<unsigned char *>(out.data()) + n1, &n2) != 1)
+    if (EVP_CipherFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(out.data()) + n1, &n2) != 1)
         return std::nullopt;
     out.resize(n1 + n2);
     return out;
@@ -140,7 +145,7 @@ std::optional<QByteArray> runCipher(bool encrypt, const QByteArray &key, const Q
 constexpr char kStored = 0;
 constexpr char kDeflated = 1;
 
-QByteArray pack(const QByteArray &plain)
+QByteArray pack(const QByteArray& plain)
 {
     if (plain.size() >= 256) {
         const QByteArray deflated = qCompress(plain, 1);
@@ -150,7 +155,7 @@ QByteArray pack(const QByteArray &plain)
     return kStored + plain;
 }
 
-std::optional<QByteArray> unpack(const QByteArray &packed)
+std::optional<QByteArray> unpack(const QByteArray& packed)
 {
     if (packed.isEmpty())
         return std::nullopt;
@@ -165,7 +170,7 @@ std::optional<QByteArray> unpack(const QByteArray &packed)
     return plain;
 }
 
-QByteArray stripWhitespace(const QByteArray &in)
+QByteArray stripWhitespace(const QByteArray& in)
 {
     QByteArray out;
     out.reserve(in.size());
@@ -183,12 +188,12 @@ bool encryptionOn()
     return QFileInfo::exists(filePaths().encryptionMarker);
 }
 
-std::optional<QByteArray> encryptBytes(const QByteArray &plain, QString *error)
+std::optional<QByteArray> encryptBytes(const QByteArray& plain, QString* error)
 {
     const auto salt = processSalt();
     const auto keys = salt ? keysFor(*salt) : std::nullopt;
     QByteArray iv(kIvLen, Qt::Uninitialized);
-    if (!keys || RAND_bytes(reinterpret_cast<unsigned char *>(iv.data()), kIvLen) != 1) {
+    if (!keys || RAND_bytes(reinterpret_cast<unsigned char*>(iv.data()), kIvLen) != 1) {
         setError(error, QStringLiteral("暗号鍵を用意できません"));
         return std::nullopt;
     }
@@ -213,25 +218,27 @@ std::optional<QByteArray> encryptBytes(const QByteArray &plain, QString *error)
     return envelope.toBase64();
 }
 
-bool looksEncrypted(const QByteArray &stored)
+bool looksEncrypted(const QByteArray& stored)
 {
     qsizetype i = 0;
-    while (i < stored.size() && (stored[i] == ' ' || stored[i] == '\r' || stored[i] == '\n' || stored[i] == '\t'))
+    while (i < stored.size() &&
+           (stored[i] == ' ' || stored[i] == '\r' || stored[i] == '\n' || stored[i] == '\t'))
         ++i;
     // base64 of the four magic bytes starts with these eight characters' first six.
     const QByteArray head = QByteArray::fromBase64(stored.mid(i, 8));
     return head.startsWith(kMagic);
 }
 
-std::optional<QByteArray> decryptBytes(const QByteArray &stored, QString *error)
+std::optional<QByteArray> decryptBytes(const QByteArray& stored, QString* error)
 {
     const QString notOurs = QStringLiteral("暗号化されたデータではないか、壊れています");
-    auto decoded = QByteArray::fromBase64Encoding(stripWhitespace(stored), QByteArray::AbortOnBase64DecodingErrors);
+    auto decoded = QByteArray::fromBase64Encoding(stripWhitespace(stored),
+                                                  QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded) {
         setError(error, notOurs);
         return std::nullopt;
     }
-    const QByteArray &env = *decoded;
+    const QByteArray& env = *decoded;
     const qsizetype headLen = kMagic.size() + kSaltLen + kIvLen;
     const qsizetype bodyLen = env.size() - headLen - kTagLen;
     if (!env.startsWith(kMagic) || bodyLen < kBlockLen || bodyLen % kBlockLen != 0) {
@@ -246,7 +253,8 @@ std::optional<QByteArray> decryptBytes(const QByteArray &stored, QString *error)
         return std::nullopt;
     }
     const auto tag = hmac(keys->mac, env.left(headLen + bodyLen));
-    if (!tag || CRYPTO_memcmp(tag->constData(), env.constData() + headLen + bodyLen, kTagLen) != 0) {
+    if (!tag ||
+        CRYPTO_memcmp(tag->constData(), env.constData() + headLen + bodyLen, kTagLen) != 0) {
         setError(error, notOurs);
         return std::nullopt;
     }
@@ -259,7 +267,7 @@ std::optional<QByteArray> decryptBytes(const QByteArray &stored, QString *error)
     return plain;
 }
 
-bool EncryptFile(const QString &src, const QString &dst, QString *error)
+bool EncryptFile(const QString& src, const QString& dst, QString* error)
 {
     const auto plain = readFileBytes(src, error);
     if (!plain)
@@ -268,7 +276,7 @@ bool EncryptFile(const QString &src, const QString &dst, QString *error)
     return enc && writeFileAtomic(dst, *enc, error);
 }
 
-bool DecryptFile(const QString &src, const QString &dst, QString *error)
+bool DecryptFile(const QString& src, const QString& dst, QString* error)
 {
     const auto stored = readFileBytes(src, error);
     if (!stored)
@@ -282,7 +290,7 @@ bool DecryptFile(const QString &src, const QString &dst, QString *error)
     return writeFileAtomic(dst, *plain, error);
 }
 
-std::optional<StoredRead> readStoredFile(const QString &path, QString *error)
+std::optional<StoredRead> readStoredFile(const QString& path, QString* error)
 {
     auto bytes = readFileBytes(path, error);
     if (!bytes)
@@ -304,13 +312,14 @@ std::optional<StoredRead> readStoredFile(const QString &path, QString *error)
         result.tampered = true;
         result.decryptError = QStringLiteral("%1: %2").arg(why, path);
     } else if (encryptionOn()) {
-        result.decryptError = QStringLiteral("暗号化されていないファイルを平文として読み込みました: %1").arg(path);
+        result.decryptError =
+            QStringLiteral("暗号化されていないファイルを平文として読み込みました: %1").arg(path);
     }
     result.plain = std::move(*bytes);
     return result;
 }
 
-bool writeStoredFile(const QString &path, const QByteArray &plain, QString *error)
+bool writeStoredFile(const QString& path, const QByteArray& plain, QString* error)
 {
     if (encryptionOn()) {
         if (const auto enc = encryptBytes(plain)) {
@@ -324,8 +333,8 @@ bool writeStoredFile(const QString &path, const QByteArray &plain, QString *erro
     return writeFileAtomic(path, plain, error);
 }
 
-bool writeStoredFile(const QString &path, const QByteArray &plain, const std::optional<QByteArray> &envelope,
-                     QString *error)
+bool writeStoredFile(const QString& path, const QByteArray& plain,
+                     const std::optional<QByteArray>& envelope, QString* error)
 {
     if (!envelope)
         return writeFileAtomic(path, plain, error);
@@ -335,22 +344,24 @@ bool writeStoredFile(const QString &path, const QByteArray &plain, const std::op
     return true;
 }
 
-bool SetUpEncryption(QString *error)
+bool SetUpEncryption(QString* error)
 {
     if (!ensureDataDir(error))
         return false;
-    const FilePaths &p = filePaths();
-    if (!QFileInfo::exists(p.encryptionMarker)
-        && !writeFileAtomic(p.encryptionMarker,
-                            QByteArrayLiteral("account.crp and quillmarc.log are stored encrypted while this file exists.\r\n"),
-                            error))
+    const FilePaths& p = filePaths();
+    if (!QFileInfo::exists(p.encryptionMarker) &&
+        !writeFileAtomic(
+            p.encryptionMarker,
+            QByteArrayLiteral(
+                "account.crp and quillmarc.log are stored encrypted while this file exists.\r\n"),
+            error))
         return false;
     DataLock lock;
     if (!lock.isLocked()) {
         setError(error, lock.error());
         return false;
     }
-    for (const QString &file : {p.accountFile, p.logFile}) {
+    for (const QString& file : {p.accountFile, p.logFile}) {
         const auto bytes = readFileBytes(file);
         if (!bytes || looksEncrypted(*bytes))
             continue; // missing, or already encrypted

@@ -15,39 +15,40 @@ namespace qm {
 bool encryptionOn();
 
 // In-memory forms. nullopt + error on failure.
-std::optional<QByteArray> encryptBytes(const QByteArray &plain, QString *error = nullptr);
-std::optional<QByteArray> decryptBytes(const QByteArray &stored, QString *error = nullptr);
+std::optional<QByteArray> encryptBytes(const QByteArray& plain, QString* error = nullptr);
+std::optional<QByteArray> decryptBytes(const QByteArray& stored, QString* error = nullptr);
 
 // True when the bytes look like an envelope of ours (says nothing about their integrity).
-bool looksEncrypted(const QByteArray &stored);
+bool looksEncrypted(const QByteArray& stored);
 
 // File forms: read src whole, write dst whole (atomic). src is left untouched.
 // False + error on any failing step; nothing is shown to the user here.
-bool EncryptFile(const QString &src, const QString &dst, QString *error = nullptr);
-bool DecryptFile(const QString &src, const QString &dst, QString *error = nullptr);
+bool EncryptFile(const QString& src, const QString& dst, QString* error = nullptr);
+bool DecryptFile(const QString& src, const QString& dst, QString* error = nullptr);
 
 // Switching encryption on: creates the marker, then encrypts the account file and the log
 // in place (each that exists; a failing one stays plain). False + error only when the
 // marker cannot be created or a file step itself fails.
-bool SetUpEncryption(QString *error = nullptr);
+bool SetUpEncryption(QString* error = nullptr);
 
 // Reads a stored file the way every reader does: an envelope is decrypted, anything else
 // is taken as plain. decryptError is set when encryption is on and the file was not a
 // valid envelope. nullopt + error when the file cannot be read.
-struct StoredRead {
+struct StoredRead
+{
     QByteArray plain;
     QString decryptError;
     bool tampered = false; // an envelope whose check failed (not plain either)
 };
-std::optional<StoredRead> readStoredFile(const QString &path, QString *error = nullptr);
+std::optional<StoredRead> readStoredFile(const QString& path, QString* error = nullptr);
 
 // Writes plain content as a stored file: encrypted when encryption is on (plain if that
 // fails), atomically. False + error when the file cannot be written.
-bool writeStoredFile(const QString &path, const QByteArray &plain, QString *error = nullptr);
+bool writeStoredFile(const QString& path, const QByteArray& plain, QString* error = nullptr);
 
 // The same with the envelope made beforehand (by encryptBytes of `plain`, e.g. on another
 // thread while other files were written); nullopt envelope stores the file plain.
-bool writeStoredFile(const QString &path, const QByteArray &plain, const std::optional<QByteArray> &envelope,
-                     QString *error = nullptr);
+bool writeStoredFile(const QString& path, const QByteArray& plain,
+                     const std::optional<QByteArray>& envelope, QString* error = nullptr);
 
 } // namespace qm

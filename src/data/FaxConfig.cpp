@@ -9,17 +9,17 @@
 
 namespace qm {
 
-FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStringList *warnings)
+FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir, QStringList* warnings)
 {
     FaxConfig config;
     config.spoolDir = QDir(dataDir).filePath(QStringLiteral("FaxSpool"));
-    auto warn = [&](const QString &text) {
+    auto warn = [&](const QString& text) {
         if (warnings)
             warnings->append(text);
     };
 
     int lineNo = 0;
-    for (const QString &line : lines) {
+    for (const QString& line : lines) {
         ++lineNo;
         if (line.trimmed().isEmpty())
             continue;
@@ -37,10 +37,12 @@ FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStri
             else if (v == u"hylafax")
                 config.backend = FaxConfig::Backend::Hylafax;
             else
-                warn(QStringLiteral("FaxPath.txt %1行目: 不明な送信方式 %2").arg(lineNo).arg(value));
+                warn(
+                    QStringLiteral("FaxPath.txt %1行目: 不明な送信方式 %2").arg(lineNo).arg(value));
         } else if (key == u"spool") {
             if (!value.isEmpty())
-                config.spoolDir = QFileInfo(value).isAbsolute() ? value : QDir(dataDir).filePath(value);
+                config.spoolDir =
+                    QFileInfo(value).isAbsolute() ? value : QDir(dataDir).filePath(value);
         } else if (key == u"host") {
             if (!value.isEmpty())
                 config.host = value;
@@ -66,15 +68,19 @@ FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStri
             if (ok && seconds > 0 && seconds <= 3600)
                 config.timeoutSeconds = seconds;
             else
-                warn(QStringLiteral("FaxPath.txt %1行目: 時間切れの秒数が不正です %2").arg(lineNo).arg(value));
+                warn(QStringLiteral("FaxPath.txt %1行目: 時間切れの秒数が不正です %2")
+                         .arg(lineNo)
+                         .arg(value));
         } else {
-            warn(QStringLiteral("FaxPath.txt %1行目: 不明な項目 %2").arg(lineNo).arg(fields.value(0)));
+            warn(QStringLiteral("FaxPath.txt %1行目: 不明な項目 %2")
+                     .arg(lineNo)
+                     .arg(fields.value(0)));
         }
     }
     return config;
 }
 
-FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings)
+FaxConfig loadFaxConfig(const QString& dataDir, QStringList* warnings)
 {
     const QString path = QDir(dataDir).filePath(QStringLiteral("FaxPath.txt"));
     if (!QFileInfo::exists(path))
@@ -89,15 +95,15 @@ FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings)
     return parseFaxConfig(*lines, dataDir, warnings);
 }
 
-bool faxBackendInstalled(const FaxConfig &config, QString *why)
+bool faxBackendInstalled(const FaxConfig& config, QString* why)
 {
-    auto fail = [why](const QString &text) {
+    auto fail = [why](const QString& text) {
         if (why)
             *why = text;
         return false;
     };
     if (config.backend == FaxConfig::Backend::Hylafax) {
-        for (const QString &client : {config.sendfaxPath, config.faxstatPath}) {
+        for (const QString& client : {config.sendfaxPath, config.faxstatPath}) {
             const QFileInfo info(client);
             if (!info.isFile() || !info.isExecutable())
                 return fail(QStringLiteral("%1 がありません").arg(client));
@@ -118,17 +124,19 @@ bool faxBackendInstalled(const FaxConfig &config, QString *why)
     return true;
 }
 
-QStringList faxConfigLines(const FaxConfig &config)
+QStringList faxConfigLines(const FaxConfig& config)
 {
     return {
-        joinQuoted({QStringLiteral("backend"),
-                    config.backend == FaxConfig::Backend::Hylafax ? QStringLiteral("hylafax") : QStringLiteral("spool")}),
+        joinQuoted({QStringLiteral("backend"), config.backend == FaxConfig::Backend::Hylafax
+                                                   ? QStringLiteral("hylafax")
+                                                   : QStringLiteral("spool")}),
         joinQuoted({QStringLiteral("spool"), config.spoolDir}),
         joinQuoted({QStringLiteral("host"), config.host}),
         joinQuoted({QStringLiteral("sendfax"), config.sendfaxPath}),
         joinQuoted({QStringLiteral("faxstat"), config.faxstatPath}),
         joinQuoted({QStringLiteral("user"), config.faxUser}),
-        joinQuoted({QStringLiteral("resolution"), config.fineResolution ? QStringLiteral("fine") : QStringLiteral("normal")}),
+        joinQuoted({QStringLiteral("resolution"),
+                    config.fineResolution ? QStringLiteral("fine") : QStringLiteral("normal")}),
         joinQuoted({QStringLiteral("timeout"), QString::number(config.timeoutSeconds)}),
     };
 }

@@ -31,18 +31,19 @@ struct FaxConfig
 };
 
 // Parses the lines of the file (quotes already part of the lines; they are removed here).
-FaxConfig parseFaxConfig(const QStringList &lines, const QString &dataDir, QStringList *warnings = nullptr);
+FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir,
+                         QStringList* warnings = nullptr);
 
 // Reads <dataDir>/FaxPath.txt through the data layer's codec. A missing file gives the defaults.
-FaxConfig loadFaxConfig(const QString &dataDir, QStringList *warnings = nullptr);
+FaxConfig loadFaxConfig(const QString& dataDir, QStringList* warnings = nullptr);
 
 // What can be told about the configured backend from this machine alone, without creating
 // folders or asking a fax server: the programs it needs are installed and the spool folder
 // (or the nearest folder above it, when it does not exist yet) is writable. Both programs use
 // it; the service then also checks what needs the network or a write.
-bool faxBackendInstalled(const FaxConfig &config, QString *why = nullptr);
+bool faxBackendInstalled(const FaxConfig& config, QString* why = nullptr);
 
 // The file text for a configuration, in the same format (used to write a template).
-QStringList faxConfigLines(const FaxConfig &config);
+QStringList faxConfigLines(const FaxConfig& config);
 
 } // namespace qm

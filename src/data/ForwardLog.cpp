@@ -10,25 +10,25 @@
 #include "data/TimerSettings.h"
 
 #include <QFileInfo>
-
 #include <future>
 
 namespace qm {
 
 namespace {
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 
 // Reads "1..4 digits" from s[pos..], advancing pos; -1 when there is no digit.
-int readNumber(const QString &s, qsizetype &pos, int maxDigits)
+int readNumber(const QString& s, qsizetype& pos, int maxDigits)
 {
     int v = 0;
     int digits = 0;
-    while (pos < s.size() && digits < maxDigits && s.at(pos).unicode() >= '0' && s.at(pos).unicode() <= '9') {
+    while (pos < s.size() && digits < maxDigits && s.at(pos).unicode() >= '0' &&
+           s.at(pos).unicode() <= '9') {
         v = v * 10 + (s.at(pos).unicode() - '0');
         ++pos;
         ++digits;
@@ -36,7 +36,7 @@ int readNumber(const QString &s, qsizetype &pos, int maxDigits)
     return digits ? v : -1;
 }
 
-bool expect(const QString &s, qsizetype &pos, char c)
+bool expect(const QString& s, qsizetype& pos, char c)
 {
     if (pos < s.size() && s.at(pos) == QLatin1Char(c)) {
         ++pos;
@@ -47,7 +47,7 @@ bool expect(const QString &s, qsizetype &pos, char c)
 
 // A log line's date ("yyyy/mm/dd") and time ("hh:nn", seconds allowed) as a Julian day and
 // an hour; false when they do not form a valid date and time.
-bool parseStamp(const QString &date, const QString &time, qint64 &julianDay, int &hour)
+bool parseStamp(const QString& date, const QString& time, qint64& julianDay, int& hour)
 {
     qsizetype p = 0;
     const int y = readNumber(date, p, 4);
@@ -90,24 +90,26 @@ QString cleanSecondText(QString text)
 
 } // namespace
 
-qint64 hourBoundariesBetween(const QDateTime &from, const QDateTime &to)
+qint64 hourBoundariesBetween(const QDateTime& from, const QDateTime& to)
 {
     // Clock hours as read on the wall, like a calendar difference: 10:59 to 11:00 is one.
-    return (to.date().toJulianDay() - from.date().toJulianDay()) * 24 + (to.time().hour() - from.time().hour());
+    return (to.date().toJulianDay() - from.date().toJulianDay()) * 24 +
+           (to.time().hour() - from.time().hour());
 }
 
-bool writeLogLine(const QString &first, const QString &second, const QString &third, int retentionHours,
-                  const QDateTime &now, QString *error)
+bool writeLogLine(const QString& first, const QString& second, const QString& third,
+                  int retentionHours, const QDateTime& now, QString* error)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     if (!ensureDataDir(error))
         return false;
     // Texts from mail may hold characters Shift-JIS lacks; they must not cost the line.
     // Quotes would be lost on the next read anyway, and inside a field they would break it now.
     const auto field = [](QString t) { return toCp932Safe(t.remove(QLatin1Char('"'))); };
     QStringList out;
-    out.append(joinQuoted({now.toString(QStringLiteral("yyyy/MM/dd")), now.toString(QStringLiteral("HH:mm")),
-                           field(first), field(cleanSecondText(second)),
+    out.append(joinQuoted({now.toString(QStringLiteral("yyyy/MM/dd")),
+                           now.toString(QStringLiteral("HH:mm")), field(first),
+                           field(cleanSecondText(second)),
                            // A server's reply ("451 ..., try later") may hold commas too.
                            field(cleanSecondText(third))}));
 
@@ -128,13 +130,15 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
         // (the decoder marks them with U+FFFD, or U+001A for unassigned codes).
         const auto strict = decodeCp932(stored->plain, DecodeMode::Strict);
         const bool hadBadBytes = !strict;
-        const QString text = strict ? *strict : decodeCp932(stored->plain, DecodeMode::Lenient).value_or(QString());
+        const QString text =
+            strict ? *strict : decodeCp932(stored->plain, DecodeMode::Lenient).value_or(QString());
         const qint64 nowDay = now.date().toJulianDay();
         const int nowHour = now.time().hour();
         const QStringList lines = splitLines(text);
         out.reserve(lines.size() + 1);
-        for (const QString &line : lines) {
-            if (hadBadBytes && (line.contains(QChar::ReplacementCharacter) || line.contains(QChar(0x1A))))
+        for (const QString& line : lines) {
+            if (hadBadBytes &&
+                (line.contains(QChar::ReplacementCharacter) || line.contains(QChar(0x1A))))
                 continue;
             const QStringList f = splitSettingsLine(line);
             if (f.size() != 5)
@@ -163,7 +167,7 @@ bool writeLogLine(const QString &first, const QString &second, const QString &th
     return writeStoredFile(p.logFile, *bytes, encrypted, error);
 }
 
-void WriteLog(const QString &first, const QString &second, const QString &third) noexcept
+void WriteLog(const QString& first, const QString& second, const QString& third) noexcept
 {
     try {
         const TimerSettings settings = LoadTimerSettings();
@@ -173,9 +177,9 @@ void WriteLog(const QString &first, const QString &second, const QString &third)
     }
 }
 
-std::optional<QList<LogRow>> takeLogRows(QString *error)
+std::optional<QList<LogRow>> takeLogRows(QString* error)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     DataLock lock;
     if (!lock.isLocked()) {
         setError(error, lock.error());
@@ -188,7 +192,7 @@ std::optional<QList<LogRow>> takeLogRows(QString *error)
         return std::nullopt;
     QList<LogRow> rows;
     rows.reserve(lines->size());
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         QStringList f = splitSettingsLine(line);
         while (f.size() < 5)
             f.append(QString());
@@ -199,16 +203,16 @@ std::optional<QList<LogRow>> takeLogRows(QString *error)
     return rows;
 }
 
-bool deleteLog(QString *error)
+bool deleteLog(QString* error)
 {
-    const FilePaths &p = filePaths();
+    const FilePaths& p = filePaths();
     DataLock lock;
     if (!lock.isLocked()) {
         setError(error, lock.error());
         return false;
     }
-    return removeIfExists(p.logFile, error) && removeIfExists(p.logWriteCopy, error)
-           && removeIfExists(p.logReadCopy, error);
+    return removeIfExists(p.logFile, error) && removeIfExists(p.logWriteCopy, error) &&
+           removeIfExists(p.logReadCopy, error);
 }
 
 } // namespace qm

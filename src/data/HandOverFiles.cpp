@@ -9,9 +9,10 @@
 
 namespace qm {
 
-bool WriteModeFile(const QString &command, QString *error)
+bool WriteModeFile(const QString& command, QString* error)
 {
-    return ensureDataDir(error) && writeTextLines(filePaths().modeFile, {joinQuoted({command})}, error);
+    return ensureDataDir(error) &&
+           writeTextLines(filePaths().modeFile, {joinQuoted({command})}, error);
 }
 
 std::optional<QString> readModeFile()
@@ -29,17 +30,18 @@ bool modeFileExists()
     return QFileInfo::exists(filePaths().modeFile);
 }
 
-bool deleteModeFile(QString *error)
+bool deleteModeFile(QString* error)
 {
     return removeIfExists(filePaths().modeFile, error);
 }
 
-bool writeMailFaxText(const QString &text, QString *error)
+bool writeMailFaxText(const QString& text, QString* error)
 {
-    return ensureDataDir(error) && writeTextExact(filePaths().mailFaxFile, toCp932Safe(text), error);
+    return ensureDataDir(error) &&
+           writeTextExact(filePaths().mailFaxFile, toCp932Safe(text), error);
 }
 
-std::optional<QString> readMailFaxText(QString *error)
+std::optional<QString> readMailFaxText(QString* error)
 {
     const auto bytes = readFileBytes(filePaths().mailFaxFile, error);
     if (!bytes)

@@ -5,26 +5,25 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
 #include <utility>
 
 namespace qm {
 
 namespace {
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 
-bool isSectionLine(const QString &trimmed)
+bool isSectionLine(const QString& trimmed)
 {
     return trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'));
 }
 
 // Section and key names compare without regard to case, as profile files always have.
-bool sameName(const QString &a, const QString &b)
+bool sameName(const QString& a, const QString& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
@@ -33,15 +32,17 @@ QString runningProgramName()
 {
     if (QCoreApplication::instance())
         return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).completeBaseName();
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget())
+        .completeBaseName();
 }
 
-bool setValues(const QString &file, const QString &section, const QList<std::pair<QString, QString>> &values,
-               QString *error)
+bool setValues(const QString& file, const QString& section,
+               const QList<std::pair<QString, QString>>& values, QString* error)
 {
-    for (const auto &[key, value] : values) {
-        if (key.contains(QLatin1Char('=')) || key.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\n'))
-            || value.contains(QLatin1Char('\r')) || key.trimmed().isEmpty()) {
+    for (const auto& [key, value] : values) {
+        if (key.contains(QLatin1Char('=')) || key.contains(QLatin1Char('\n')) ||
+            value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')) ||
+            key.trimmed().isEmpty()) {
             setError(error, QStringLiteral("ini ファイルに書けない値です: %1").arg(key));
             return false;
         }
@@ -74,7 +75,7 @@ bool setValues(const QString &file, const QString &section, const QList<std::pai
         start = lines.size() - 1;
         end = lines.size();
     }
-    for (const auto &[key, value] : values) {
+    for (const auto& [key, value] : values) {
         bool found = false;
         for (qsizetype i = start + 1; i < end; ++i) {
             const qsizetype eq = lines[i].indexOf(QLatin1Char('='));
@@ -98,7 +99,7 @@ bool setValues(const QString &file, const QString &section, const QList<std::pai
 
 } // namespace
 
-QString iniPathFor(const QString &programName)
+QString iniPathFor(const QString& programName)
 {
     return filePaths().dataDir + QLatin1Char('/') + programName + QStringLiteral(".ini");
 }
@@ -108,13 +109,14 @@ QString GetIniPath()
     return iniPathFor(runningProgramName());
 }
 
-QString ReadIniValue(const QString &file, const QString &section, const QString &key, const QString &fallback)
+QString ReadIniValue(const QString& file, const QString& section, const QString& key,
+                     const QString& fallback)
 {
     const auto lines = readTextLines(file, DecodeMode::Lenient);
     if (!lines)
         return fallback;
     bool inSection = false;
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         const QString t = line.trimmed();
         if (isSectionLine(t)) {
             inSection = sameName(t.mid(1, t.size() - 2).trimmed(), section);
@@ -129,15 +131,15 @@ QString ReadIniValue(const QString &file, const QString &section, const QString 
     return fallback;
 }
 
-bool WriteIniValue(const QString &file, const QString &section, const QString &key, const QString &value,
-                   QString *error)
+bool WriteIniValue(const QString& file, const QString& section, const QString& key,
+                   const QString& value, QString* error)
 {
     if (!ensureDataDir(error))
         return false;
     return setValues(file, section, {{key, value}}, error);
 }
 
-bool saveWindowPlacement(const WindowPlacement &w, QString *error)
+bool saveWindowPlacement(const WindowPlacement& w, QString* error)
 {
     if (!ensureDataDir(error))
         return false;
@@ -151,15 +153,16 @@ bool saveWindowPlacement(const WindowPlacement &w, QString *error)
                      error);
 }
 
-WindowPlacement restoreWindowPlacement(const WindowPlacement &current)
+WindowPlacement restoreWindowPlacement(const WindowPlacement& current)
 {
     const QString file = GetIniPath();
     if (!QFileInfo::exists(file))
         return current;
     WindowPlacement w = current;
-    const auto read = [&](const char *key, int &target) {
+    const auto read = [&](const char* key, int& target) {
         bool ok = false;
-        const int v = ReadIniValue(file, QStringLiteral("WinPos"), QString::fromLatin1(key), QString::number(target))
+        const int v = ReadIniValue(file, QStringLiteral("WinPos"), QString::fromLatin1(key),
+                                   QString::number(target))
                           .toInt(&ok);
         if (ok)
             target = v;

@@ -14,7 +14,7 @@ QString g_override;
 FilePaths g_paths;
 bool g_built = false;
 
-QString join(const QString &dir, const QString &name)
+QString join(const QString& dir, const QString& name)
 {
     return QDir::cleanPath(dir + QLatin1Char('/') + name);
 }
@@ -36,19 +36,19 @@ QString programDir()
     return g_override.isEmpty() ? executableDir() : g_override;
 }
 
-void setProgramDir(const QString &dir)
+void setProgramDir(const QString& dir)
 {
     QMutexLocker lock(&g_mutex);
     g_override = dir.isEmpty() ? QString() : QDir(dir).absolutePath();
     g_built = false;
 }
 
-FilePaths SetFilePaths(const QString &programDirectory)
+FilePaths SetFilePaths(const QString& programDirectory)
 {
     FilePaths p;
     p.programDir = QDir::cleanPath(programDirectory);
     p.dataDir = join(p.programDir, QStringLiteral("Data"));
-    const auto data = [&](const char *name) { return join(p.dataDir, QString::fromLatin1(name)); };
+    const auto data = [&](const char* name) { return join(p.dataDir, QString::fromLatin1(name)); };
     p.settingsFile = data("TimerSet.txt");
     p.oldFontFile = data("FontSet.txt");
     p.fontTable = data("FontData.txt");
@@ -75,7 +75,7 @@ FilePaths SetFilePaths(const QString &programDirectory)
     return p;
 }
 
-const FilePaths &filePaths()
+const FilePaths& filePaths()
 {
     const QString dir = programDir();
     QMutexLocker lock(&g_mutex);
@@ -86,7 +86,7 @@ const FilePaths &filePaths()
     return g_paths;
 }
 
-bool ensureDataDir(QString *error)
+bool ensureDataDir(QString* error)
 {
     const QString dir = filePaths().dataDir;
     if (QDir().mkpath(dir))
@@ -96,24 +96,24 @@ bool ensureDataDir(QString *error)
     return false;
 }
 
-QString workFolder(const QString &accountNo)
+QString workFolder(const QString& accountNo)
 {
     return join(filePaths().programDir, QStringLiteral("MlTmp") + accountNo);
 }
 
-QString workAttachFolder(const QString &accountNo)
+QString workAttachFolder(const QString& accountNo)
 {
     return join(workFolder(accountNo), QStringLiteral("Attach"));
 }
 
-QString workDataFolder(const QString &accountNo)
+QString workDataFolder(const QString& accountNo)
 {
     return join(workFolder(accountNo), QStringLiteral("Data"));
 }
 
-bool ensureWorkFolders(const QString &accountNo, QString *error)
+bool ensureWorkFolders(const QString& accountNo, QString* error)
 {
-    for (const QString &dir : {workAttachFolder(accountNo), workDataFolder(accountNo)}) {
+    for (const QString& dir : {workAttachFolder(accountNo), workDataFolder(accountNo)}) {
         if (!QDir().mkpath(dir)) {
             if (error)
                 *error = QStringLiteral("作業フォルダを作成できません: %1").arg(dir);

@@ -10,16 +10,16 @@ namespace qm {
 
 namespace {
 // Windows code page 932 (Shift-JIS with the NEC and IBM extensions), through ICU.
-constexpr const char *kCodecName = "windows-31j";
+constexpr const char* kCodecName = "windows-31j";
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
 }
 } // namespace
 
-std::optional<QString> decodeCp932(const QByteArray &bytes, DecodeMode mode, QString *error)
+std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode, QString* error)
 {
     QStringDecoder decoder(kCodecName);
     if (!decoder.isValid()) {
@@ -34,7 +34,7 @@ std::optional<QString> decodeCp932(const QByteArray &bytes, DecodeMode mode, QSt
     return text;
 }
 
-std::optional<QByteArray> encodeCp932(const QString &text, QString *error)
+std::optional<QByteArray> encodeCp932(const QString& text, QString* error)
 {
     QStringEncoder encoder(kCodecName);
     if (!encoder.isValid()) {
@@ -49,7 +49,7 @@ std::optional<QByteArray> encodeCp932(const QString &text, QString *error)
     return bytes;
 }
 
-QStringList splitLines(const QString &text)
+QStringList splitLines(const QString& text)
 {
     QStringList lines;
     qsizetype start = 0;
@@ -68,21 +68,21 @@ QStringList splitLines(const QString &text)
     return lines;
 }
 
-std::optional<QByteArray> encodeLines(const QStringList &lines, QString *error)
+std::optional<QByteArray> encodeLines(const QStringList& lines, QString* error)
 {
     QString text;
     qsizetype size = 0;
-    for (const QString &l : lines)
+    for (const QString& l : lines)
         size += l.size() + 2;
     text.reserve(size);
-    for (const QString &l : lines) {
+    for (const QString& l : lines) {
         text += l;
         text += QLatin1String("\r\n");
     }
     return encodeCp932(text, error);
 }
 
-std::optional<QByteArray> readFileBytes(const QString &path, QString *error)
+std::optional<QByteArray> readFileBytes(const QString& path, QString* error)
 {
     QFile file(path);
     if (!file.exists()) {
@@ -90,18 +90,20 @@ std::optional<QByteArray> readFileBytes(const QString &path, QString *error)
         return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("ファイルを開けません (%1): %2").arg(path, file.errorString()));
+        setError(error,
+                 QStringLiteral("ファイルを開けません (%1): %2").arg(path, file.errorString()));
         return std::nullopt;
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        setError(error, QStringLiteral("ファイルを読めません (%1): %2").arg(path, file.errorString()));
+        setError(error,
+                 QStringLiteral("ファイルを読めません (%1): %2").arg(path, file.errorString()));
         return std::nullopt;
     }
     return bytes;
 }
 
-std::optional<QStringList> readTextLines(const QString &path, DecodeMode mode, QString *error)
+std::optional<QStringList> readTextLines(const QString& path, DecodeMode mode, QString* error)
 {
     const auto bytes = readFileBytes(path, error);
     if (!bytes)
@@ -115,7 +117,7 @@ std::optional<QStringList> readTextLines(const QString &path, DecodeMode mode, Q
     return splitLines(*text);
 }
 
-bool writeTextLines(const QString &path, const QStringList &lines, QString *error)
+bool writeTextLines(const QString& path, const QStringList& lines, QString* error)
 {
     QString why;
     const auto bytes = encodeLines(lines, &why);
@@ -126,7 +128,7 @@ bool writeTextLines(const QString &path, const QStringList &lines, QString *erro
     return writeFileAtomic(path, *bytes, error);
 }
 
-bool writeTextExact(const QString &path, const QString &text, QString *error)
+bool writeTextExact(const QString& path, const QString& text, QString* error)
 {
     QString why;
     const auto bytes = encodeCp932(text, &why);
@@ -141,7 +143,7 @@ bool writeTextExact(const QString &path, const QString &text, QString *error)
 
 namespace qm {
 
-QString toCp932Safe(const QString &text)
+QString toCp932Safe(const QString& text)
 {
     if (encodeCp932(text))
         return text;

@@ -11,35 +11,36 @@ namespace qm {
 // CR LF written, CR LF or LF accepted on read.
 
 enum class DecodeMode {
-    Strict,  // bytes that are not valid CP932 are an error (used before a rewrite)
-    Lenient  // such bytes become U+FFFD (used where showing something beats nothing)
+    Strict, // bytes that are not valid CP932 are an error (used before a rewrite)
+    Lenient // such bytes become U+FFFD (used where showing something beats nothing)
 };
 
 // Decodes CP932 bytes. In Strict mode returns nullopt (and sets error) on invalid bytes.
-std::optional<QString> decodeCp932(const QByteArray &bytes, DecodeMode mode = DecodeMode::Strict,
-                                   QString *error = nullptr);
+std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode = DecodeMode::Strict,
+                                   QString* error = nullptr);
 
 // Encodes to CP932. Returns nullopt (and sets error) when a character has no CP932 form.
-std::optional<QByteArray> encodeCp932(const QString &text, QString *error = nullptr);
+std::optional<QByteArray> encodeCp932(const QString& text, QString* error = nullptr);
 
 // Splits text into lines at CR LF, LF or a lone CR. A final line end gives no extra empty line.
-QStringList splitLines(const QString &text);
+QStringList splitLines(const QString& text);
 
 // Joins lines, each ended by CR LF, and encodes to CP932.
-std::optional<QByteArray> encodeLines(const QStringList &lines, QString *error = nullptr);
+std::optional<QByteArray> encodeLines(const QStringList& lines, QString* error = nullptr);
 
 // Reads a whole file as bytes. nullopt + error when it is missing or unreadable.
-std::optional<QByteArray> readFileBytes(const QString &path, QString *error = nullptr);
+std::optional<QByteArray> readFileBytes(const QString& path, QString* error = nullptr);
 
-// Reads a CP932 text file into lines. nullopt + error when missing, unreadable or (Strict) undecodable.
-std::optional<QStringList> readTextLines(const QString &path, DecodeMode mode = DecodeMode::Strict,
-                                         QString *error = nullptr);
+// Reads a CP932 text file into lines. nullopt + error when missing, unreadable or (Strict)
+// undecodable.
+std::optional<QStringList> readTextLines(const QString& path, DecodeMode mode = DecodeMode::Strict,
+                                         QString* error = nullptr);
 
 // Writes lines (CP932, CR LF after each) as a whole-file atomic replace.
-bool writeTextLines(const QString &path, const QStringList &lines, QString *error = nullptr);
+bool writeTextLines(const QString& path, const QStringList& lines, QString* error = nullptr);
 
 // Writes text exactly (CP932, no line end added) as a whole-file atomic replace.
-bool writeTextExact(const QString &path, const QString &text, QString *error = nullptr);
+bool writeTextExact(const QString& path, const QString& text, QString* error = nullptr);
 
 } // namespace qm
 
@@ -47,6 +48,6 @@ namespace qm {
 
 // The text with every character that has no CP932 form replaced by "?". For texts that come
 // from outside (mail headers) and must be written no matter what, such as log lines.
-QString toCp932Safe(const QString &text);
+QString toCp932Safe(const QString& text);
 
 } // namespace qm

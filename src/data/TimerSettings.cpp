@@ -10,7 +10,7 @@ namespace qm {
 
 namespace {
 
-void setError(QString *error, const QString &text)
+void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
@@ -18,15 +18,16 @@ void setError(QString *error, const QString &text)
 
 } // namespace
 
-bool TimerSettings::operator==(const TimerSettings &o) const
+bool TimerSettings::operator==(const TimerSettings& o) const
 {
-    return intervalMinutes == o.intervalMinutes && logRetentionHours == o.logRetentionHours
-           && remoteSettingsAllowed == o.remoteSettingsAllowed && passwordOn == o.passwordOn
-           && password == o.password && checkAtStart == o.checkAtStart && checkAtExit == o.checkAtExit
-           && checkAtAccountSetting == o.checkAtAccountSetting && detailLog == o.detailLog;
+    return intervalMinutes == o.intervalMinutes && logRetentionHours == o.logRetentionHours &&
+           remoteSettingsAllowed == o.remoteSettingsAllowed && passwordOn == o.passwordOn &&
+           password == o.password && checkAtStart == o.checkAtStart &&
+           checkAtExit == o.checkAtExit && checkAtAccountSetting == o.checkAtAccountSetting &&
+           detailLog == o.detailLog;
 }
 
-TimerSettings readTimerSettings(const QString &path, QString *warning)
+TimerSettings readTimerSettings(const QString& path, QString* warning)
 {
     TimerSettings s;
     if (!QFileInfo::exists(path))
@@ -46,7 +47,7 @@ TimerSettings readTimerSettings(const QString &path, QString *warning)
     // A field that is missing or not a 16-bit number keeps its default, so one bad value
     // never stops the service.
     QStringList bad;
-    const auto number = [&](int i, qint16 &target, const char *name) {
+    const auto number = [&](int i, qint16& target, const char* name) {
         if (i >= f.size())
             return;
         bool ok = false;
@@ -70,16 +71,17 @@ TimerSettings readTimerSettings(const QString &path, QString *warning)
     if (f.size() > 2)
         s.rawRemoteSettings = f[2];
     if (!bad.isEmpty())
-        setError(warning, QStringLiteral("共通設定の値が正しくないため既定値を使います: %1").arg(bad.join(QStringLiteral(", "))));
+        setError(warning, QStringLiteral("共通設定の値が正しくないため既定値を使います: %1")
+                              .arg(bad.join(QStringLiteral(", "))));
     return s;
 }
 
-TimerSettings LoadTimerSettings(QString *warning)
+TimerSettings LoadTimerSettings(QString* warning)
 {
     return readTimerSettings(filePaths().settingsFile, warning);
 }
 
-bool writeTimerSettings(const QString &path, const TimerSettings &s, QString *error)
+bool writeTimerSettings(const QString& path, const TimerSettings& s, QString* error)
 {
     if (!isStorableField(s.password)) {
         setError(error, QStringLiteral("パスワードにカンマ(,)や二重引用符(\")は使えません"));
@@ -100,7 +102,7 @@ bool writeTimerSettings(const QString &path, const TimerSettings &s, QString *er
     return writeTextLines(path, {line}, error);
 }
 
-bool SaveTimerSettings(const TimerSettings &settings, QString *error)
+bool SaveTimerSettings(const TimerSettings& settings, QString* error)
 {
     return ensureDataDir(error) && writeTimerSettings(filePaths().settingsFile, settings, error);
 }

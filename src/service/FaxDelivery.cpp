@@ -21,25 +21,26 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
-QStringList nonEmptyItems(const QString &tabList)
+QStringList nonEmptyItems(const QString& tabList)
 {
     QStringList items = tabList.split(u'\t');
     items.removeAll(QString());
     return items;
 }
 
-QString suffix3(const QString &path)
+QString suffix3(const QString& path)
 {
     return path.size() >= 3 ? path.right(3) : QString();
 }
 
-struct IndexEntry {
+struct IndexEntry
+{
     QString path;
     QString name;
 };
 
 // The first line of the account's attachment index whose number is the requested one.
-std::optional<IndexEntry> findStoredAttachment(const QString &indexFile, const QString &number)
+std::optional<IndexEntry> findStoredAttachment(const QString& indexFile, const QString& number)
 {
     if (!QFileInfo::exists(indexFile))
         return std::nullopt;
@@ -47,7 +48,7 @@ std::optional<IndexEntry> findStoredAttachment(const QString &indexFile, const Q
     const auto lines = readTextLines(indexFile, DecodeMode::Lenient, &error);
     if (!lines)
         throw RuntimeError(error);
-    for (const QString &line : *lines) {
+    for (const QString& line : *lines) {
         const QStringList f = splitSettingsLine(line);
         if (f.value(0) == number)
             return IndexEntry{f.value(1), f.value(2)};
@@ -62,8 +63,8 @@ bool DetectFaxPlatform()
     return FaxBackendUsable();
 }
 
-bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &faxNumbers,
-                const QString &faxText, const QString &senderAddress, const QString &attachmentList)
+bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& faxNumbers,
+                const QString& faxText, const QString& senderAddress, const QString& attachmentList)
 {
     const QString account = ctx.account.accountName;
     try {
@@ -71,7 +72,7 @@ bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &fax
         const QStringList numbers = nonEmptyItems(faxNumbers);
         const QStringList attachments = nonEmptyItems(attachmentList);
         bool hasFaxable = false;
-        for (const QString &a : attachments)
+        for (const QString& a : attachments)
             hasFaxable = hasFaxable || isFaxableFile(a);
 
         if (option != u"attach" || attachmentList.isEmpty()) {
@@ -85,9 +86,11 @@ bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &fax
             const bool fontSet = SetNotepadPrinting(ctx, accountNo);
             if (!fontSet)
                 MarkFaxFontUnavailable(ctx);
-            for (const QString &number : numbers) {
-                const bool sent = SendFax(QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
-                ctx.writeLog(account, senderAddress, sent ? number : number + QStringLiteral(" FAX設定エラー1"));
+            for (const QString& number : numbers) {
+                const bool sent =
+                    SendFax(QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
+                ctx.writeLog(account, senderAddress,
+                             sent ? number : number + QStringLiteral(" FAX設定エラー1"));
                 ctx.showLog();
             }
             if (fontSet)
@@ -95,18 +98,19 @@ bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &fax
         }
 
         if (option == u"attach" && hasFaxable) {
-            for (const QString &attachment : attachments) {
+            for (const QString& attachment : attachments) {
                 if (!isFaxableFile(attachment))
                     continue;
-                for (const QString &number : numbers) {
+                for (const QString& number : numbers) {
                     const bool sent = SendFax(QStringLiteral("メール"), attachment, number);
-                    ctx.writeLog(account, senderAddress, sent ? number : number + QStringLiteral(" FAX送信エラー"));
+                    ctx.writeLog(account, senderAddress,
+                                 sent ? number : number + QStringLiteral(" FAX送信エラー"));
                     ctx.showLog();
                 }
             }
         }
         return true;
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         ctx.writeLog(account, senderAddress, QStringLiteral("FAX設定エラー2"));
         ctx.showLog();
         ctx.reportError(e.description());
@@ -114,10 +118,10 @@ bool FaxMessage(EngineContext &ctx, const QString &accountNo, const QString &fax
     }
 }
 
-bool FaxStoredAttachment(EngineContext &ctx, const QString &requestingSender, const QString &faxNumbers,
-                         const QString &requestedNumber)
+bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
+                         const QString& faxNumbers, const QString& requestedNumber)
 {
-    const CurrentAccount &a = ctx.account;
+    const CurrentAccount& a = ctx.account;
     try {
         const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
         const auto entry = findStoredAttachment(files.attachmentIndex, requestedNumber);
@@ -139,27 +143,30 @@ bool FaxStoredAttachment(EngineContext &ctx, const QString &requestingSender, co
             faxable = isFaxableFile(entry->path);
 
         if (!faxable) {
-            SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信不可>"),
-                          QStringLiteral("指定された添付ファイル") + kCrLf + entry->name +
-                              QStringLiteral("はFAX送信できない種類です。") + kCrLf +
-                              QStringLiteral("ファイル名の後3桁が doc xls txt のみFAX送信できます。"));
+            SendReplyMail(
+                ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信不可>"),
+                QStringLiteral("指定された添付ファイル") + kCrLf + entry->name +
+                    QStringLiteral("はFAX送信できない種類です。") + kCrLf +
+                    QStringLiteral("ファイル名の後3桁が doc xls txt のみFAX送信できます。"));
             return true;
         }
 
-        for (const QString &number : nonEmptyItems(faxNumbers)) {
+        for (const QString& number : nonEmptyItems(faxNumbers)) {
             if (SendFax(QStringLiteral("添付ファイル送信"), entry->path, number)) {
                 ctx.writeLog(a.accountName, requestingSender, number);
                 ctx.showLog();
-                SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信開始>"),
-                              QStringLiteral("指定された添付ファイル") + kCrLf + entry->name + kCrLf +
-                                  QStringLiteral("を") + number + QStringLiteral("へFAX送信開始しました。"));
+                SendReplyMail(
+                    ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信開始>"),
+                    QStringLiteral("指定された添付ファイル") + kCrLf + entry->name + kCrLf +
+                        QStringLiteral("を") + number + QStringLiteral("へFAX送信開始しました。"));
             } else {
-                ctx.writeLog(a.accountName, requestingSender, number + QStringLiteral(" FAX設定エラー3"));
+                ctx.writeLog(a.accountName, requestingSender,
+                             number + QStringLiteral(" FAX設定エラー3"));
                 ctx.showLog();
             }
         }
         return true;
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         ctx.reportError(e.description());
         return false;
     }

@@ -1,8 +1,8 @@
 #include "service/FaxServices.h"
 
+#include "data/FaxConfig.h"
 #include "data/Paths.h"
 #include "platform/fax/FaxBackend.h"
-#include "data/FaxConfig.h"
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/OfficeSession.h"
 #include "platform/system/RegistryStore.h"
@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-
 
 namespace qm::service {
 
@@ -22,10 +21,10 @@ constexpr int kOfficeIdleMs = 60000;
 
 // Ended by the application's clean-up; never in static destruction, where waiting for a
 // process is unsafe (a program that dies takes the office with it anyway).
-OfficeSession *g_office = nullptr;
-QTimer *g_idle = nullptr;
+OfficeSession* g_office = nullptr;
+QTimer* g_idle = nullptr;
 
-OfficeSession &office()
+OfficeSession& office()
 {
     if (!g_office) {
         g_office = new OfficeSession();
@@ -45,7 +44,8 @@ void officeUsed()
         g_idle = new QTimer(QCoreApplication::instance());
         g_idle->setSingleShot(true);
         QObject::connect(g_idle, &QTimer::timeout, [] { ShutDownFaxOffice(); });
-        QObject::connect(QCoreApplication::instance(), &QObject::destroyed, [] { g_idle = nullptr; });
+        QObject::connect(QCoreApplication::instance(), &QObject::destroyed,
+                         [] { g_idle = nullptr; });
     }
     g_idle->start(kOfficeIdleMs);
 }
@@ -55,12 +55,14 @@ void officeUsed()
 TextFaxStyle CurrentTextFaxStyle()
 {
     TextFaxStyle style;
-    const QString face = ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
-                                           QString::fromUtf16(kTextFaxFace), RegistryType::String, QString())
-                             .toString();
-    const int tenths = ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
-                                         QString::fromUtf16(kTextFaxSize), RegistryType::Dword, 0)
-                           .toInt();
+    const QString face =
+        ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
+                          QString::fromUtf16(kTextFaxFace), RegistryType::String, QString())
+            .toString();
+    const int tenths =
+        ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
+                          QString::fromUtf16(kTextFaxSize), RegistryType::Dword, 0)
+            .toInt();
     if (!face.isEmpty())
         style.fontName = face;
     if (tenths > 0)
@@ -68,7 +70,8 @@ TextFaxStyle CurrentTextFaxStyle()
     return style;
 }
 
-bool SendFax(const QString &displayName, const QString &filePath, const QString &faxNumber, QString *error)
+bool SendFax(const QString& displayName, const QString& filePath, const QString& faxNumber,
+             QString* error)
 {
     // The configuration is read for every job: it is tiny and may have been edited.
     const FaxConfig config = loadFaxConfig(filePaths().dataDir);
@@ -82,20 +85,20 @@ bool SendFax(const QString &displayName, const QString &filePath, const QString 
     return result.ok;
 }
 
-bool FaxBackendUsable(QString *why)
+bool FaxBackendUsable(QString* why)
 {
     const FaxConfig config = loadFaxConfig(filePaths().dataDir);
     FaxDocumentConverter converter;
     return createFaxBackend(config, converter)->isUsable(why);
 }
 
-void PrepareWorkbook(const QString &path)
+void PrepareWorkbook(const QString& path)
 {
     office().prepare(OfficeKind::Workbook, path);
     officeUsed();
 }
 
-void PrepareDocument(const QString &path)
+void PrepareDocument(const QString& path)
 {
     office().prepare(OfficeKind::Document, path);
     officeUsed();

@@ -9,7 +9,6 @@
 #include "service/RuntimeError.h"
 
 #include <QFileInfo>
-
 #include <cmath>
 
 namespace qm::service {
@@ -17,23 +16,33 @@ namespace qm::service {
 namespace {
 
 // The renderer's own font as it was before the text fax (held like the window's fields).
-struct SavedFont {
+struct SavedFont
+{
     QString face;
     qint32 size = 0;
 };
 SavedFont g_saved;
 
-QString root() { return QString::fromUtf16(kTextFaxRoot); }
-QString key() { return QString::fromUtf16(kTextFaxKey); }
+QString root()
+{
+    return QString::fromUtf16(kTextFaxRoot);
+}
+QString key()
+{
+    return QString::fromUtf16(kTextFaxKey);
+}
 
 } // namespace
 
-bool SetNotepadPrinting(EngineContext &ctx, const QString &accountNo)
+bool SetNotepadPrinting(EngineContext& ctx, const QString& accountNo)
 {
     try {
-        g_saved.face = ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace), RegistryType::String,
-                                         QString()).toString();
-        g_saved.size = ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword, 0).toInt();
+        g_saved.face = ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace),
+                                         RegistryType::String, QString())
+                           .toString();
+        g_saved.size = ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize),
+                                         RegistryType::Dword, 0)
+                           .toInt();
 
         QString font;
         qint64 wanted = 0;
@@ -44,37 +53,43 @@ bool SetNotepadPrinting(EngineContext &ctx, const QString &accountNo)
             if (!lines)
                 throw RuntimeError(error);
             // The whole file is read: the last line of the account counts.
-            for (const QString &line : *lines) {
+            for (const QString& line : *lines) {
                 const QStringList f = splitSettingsLine(line);
                 if (f.value(0) != accountNo)
                     continue;
                 font = f.value(5);
                 const QString sizeText = f.value(6);
-                const double size = IsNumeric(sizeText) ? QString(sizeText).remove(u',').trimmed().toDouble() : 11.0;
+                const double size = IsNumeric(sizeText)
+                                        ? QString(sizeText).remove(u',').trimmed().toDouble()
+                                        : 11.0;
                 wanted = std::llround(size * 10);
             }
         }
         if (wanted < 1)
             return false;
         if (wanted > 10000)
-            wanted = 10000;  // a size no page can hold is not a font to switch to
-        WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace), RegistryType::String, font);
-        WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword, qint32(wanted));
+            wanted = 10000; // a size no page can hold is not a font to switch to
+        WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace), RegistryType::String,
+                           font);
+        WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword,
+                           qint32(wanted));
         return true;
-    } catch (const RuntimeError &e) {
+    } catch (const RuntimeError& e) {
         ctx.reportError(e.description());
         return false;
     }
 }
 
-void RestoreNotepadPrinting(EngineContext &)
+void RestoreNotepadPrinting(EngineContext&)
 {
     // Registry writes that fail are not tested, as everywhere else.
-    WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace), RegistryType::String, g_saved.face);
-    WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword, g_saved.size);
+    WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace), RegistryType::String,
+                       g_saved.face);
+    WriteRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword,
+                       g_saved.size);
 }
 
-void MarkFaxFontUnavailable(EngineContext &ctx)
+void MarkFaxFontUnavailable(EngineContext& ctx)
 {
     QString error;
     if (!resetFaxFonts(&error))

@@ -1,11 +1,10 @@
-#include "service/FaxDelivery.h"
-
 #include "platform/print/ForwardTextPrinter.h"
 #include "service/EngineContext.h"
+#include "service/FaxDelivery.h"
 
 namespace qm::service {
 
-void PrintForwardText(EngineContext &ctx, const QString &text)
+void PrintForwardText(EngineContext& ctx, const QString& text)
 {
     bool ok = false;
     int size = ctx.font.printFontSize.trimmed().toInt(&ok);

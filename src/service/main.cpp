@@ -9,14 +9,13 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QString>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-void say(const QString &text)
+void say(const QString& text)
 {
     const QByteArray bytes = (text + u'\n').toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
@@ -33,10 +32,10 @@ int usage()
 
 // The window and everything it shows live in a module beside the executable, so that
 // the runs without a window start with the core libraries only.
-int runWindowService(int argc, char **argv)
+int runWindowService(int argc, char** argv)
 {
     QString error;
-    using Entry = int (*)(int, char **);
+    using Entry = int (*)(int, char**);
     const auto entry = reinterpret_cast<Entry>(
         qm::loadModuleEntry(QLatin1String(qm::kWindowModuleFile), "qm_window_service_v1", &error));
     if (!entry) {
@@ -65,21 +64,22 @@ int serve(qm::service::HeadlessMode mode)
     // The same lock as the window service: one service (or one-off cycle) per program folder.
     InstanceLock instance(qm::filePaths().dataDir + QStringLiteral("/quillmarc.instance"));
     if (!instance.tryLock()) {
-        say(QStringLiteral("quillmarc: ") +
-            (instance.heldElsewhere() ? QStringLiteral("すでに起動しています。")
-                                      : instance.error()));
+        say(QStringLiteral("quillmarc: ") + (instance.heldElsewhere()
+                                                 ? QStringLiteral("すでに起動しています。")
+                                                 : instance.error()));
         return kExitRefused;
     }
     // The first cycle's first collection: its module loads and its server answers while the
     // cycle gets ready. A resident service waits for its first cycle, so it only loads.
-    const QString firstServer = mode == HeadlessMode::RunOnce ? FirstCollectedServer(qm::filePaths()) : QString();
+    const QString firstServer =
+        mode == HeadlessMode::RunOnce ? FirstCollectedServer(qm::filePaths()) : QString();
     qm::mail::prepareFirstCollection(firstServer);
     return RunHeadless(mode);
 }
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     using namespace qm::service;
     // No options: the resident window service (it takes the single-instance lock itself).

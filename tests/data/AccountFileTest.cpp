@@ -1,13 +1,13 @@
-#include "DataFixture.h"
-
 #include "data/AccountFile.h"
+
+#include "DataFixture.h"
 #include "data/AccountRecord.h"
 
 using namespace qm;
 
 namespace {
 
-AccountRecord account(const QString &no, const QString &server)
+AccountRecord account(const QString& no, const QString& server)
 {
     AccountRecord r = newAccountTemplate(no);
     r.PopServer = server;
@@ -23,10 +23,13 @@ QStringList storedLines()
 
 TEST(AccountRecord, TemplatesAndLineForms)
 {
-    EXPECT_EQ(newAccountTemplateLine(QStringLiteral("05")),
-              QStringLiteral("\"05\",\"アカウント05\",1,,,,,,110,0,,25,0,2,,,,,,,,,,1,0,,,0,1,1,1,1,1"));
-    EXPECT_EQ(deletedAccountTemplateLine(QStringLiteral("02")),
-              QStringLiteral("\"02\",\"アカウント02（削除済み）\",0,,,,,,110,0,,25,0,2,,,,,,,,,,1,0,,,0,1,1,1,1,1"));
+    EXPECT_EQ(
+        newAccountTemplateLine(QStringLiteral("05")),
+        QStringLiteral("\"05\",\"アカウント05\",1,,,,,,110,0,,25,0,2,,,,,,,,,,1,0,,,0,1,1,1,1,1"));
+    EXPECT_EQ(
+        deletedAccountTemplateLine(QStringLiteral("02")),
+        QStringLiteral(
+            "\"02\",\"アカウント02（削除済み）\",0,,,,,,110,0,,25,0,2,,,,,,,,,,1,0,,,0,1,1,1,1,1"));
 
     AccountRecord r = newAccountTemplate(QStringLiteral("03"));
     r.PopServer = QStringLiteral("pop.jp");
@@ -93,7 +96,7 @@ TEST_F(DataTest, EmptyAccountFileIsAnEmptyTable)
 
 TEST_F(DataTest, DeletedNumbersStayTakenAndRefillInPlace)
 {
-    for (const char *no : {"01", "02", "03"})
+    for (const char* no : {"01", "02", "03"})
         ASSERT_TRUE(saveAccount(account(QString::fromLatin1(no), QStringLiteral("pop.jp"))).ok);
     ASSERT_TRUE(deleteAccount(QStringLiteral("02")).ok);
 
@@ -119,8 +122,9 @@ TEST_F(DataTest, SavingOneAccountKeepsOtherLinesAndOrder)
     // LF line ends.
     const QString foreign = QStringLiteral("# memo, not an account");
     putBytes(paths().accountFile,
-             sjis(newAccountTemplateLine(QStringLiteral("01")) + QStringLiteral("\n") + foreign + QStringLiteral("\n")
-                  + newAccountTemplateLine(QStringLiteral("02")) + QStringLiteral("\n")));
+             sjis(newAccountTemplateLine(QStringLiteral("01")) + QStringLiteral("\n") + foreign +
+                  QStringLiteral("\n") + newAccountTemplateLine(QStringLiteral("02")) +
+                  QStringLiteral("\n")));
     AccountRecord edited = account(QStringLiteral("02"), QStringLiteral("pop.b.jp"));
     edited.SmtpAuthMethod.clear(); // no option chosen: the stored value stays
     const RewriteResult r = saveAccount(edited);
@@ -163,9 +167,14 @@ TEST_F(DataTest, RemoteColumnChangesOnlyTheMatchingRecord)
 {
     ASSERT_TRUE(saveAccount(account(QStringLiteral("01"), QStringLiteral("pop.a.jp"))).ok);
     ASSERT_TRUE(saveAccount(account(QStringLiteral("02"), QStringLiteral("pop.b.jp"))).ok);
-    ASSERT_TRUE(setAccountColumn(QStringLiteral("02"), AccountRecord::ColFaxNumbers, QStringLiteral("0311112222")).ok);
-    ASSERT_TRUE(setAccountColumn(QStringLiteral("02"), AccountRecord::ColForwardState, QStringLiteral("0")).ok);
-    const RewriteResult none = setAccountColumn(QStringLiteral("09"), AccountRecord::ColForwardState, QStringLiteral("1"));
+    ASSERT_TRUE(setAccountColumn(QStringLiteral("02"), AccountRecord::ColFaxNumbers,
+                                 QStringLiteral("0311112222"))
+                    .ok);
+    ASSERT_TRUE(
+        setAccountColumn(QStringLiteral("02"), AccountRecord::ColForwardState, QStringLiteral("0"))
+            .ok);
+    const RewriteResult none =
+        setAccountColumn(QStringLiteral("09"), AccountRecord::ColForwardState, QStringLiteral("1"));
     EXPECT_TRUE(none.ok);
     EXPECT_FALSE(none.replaced || none.appended);
 

@@ -1,5 +1,4 @@
 #include "DataFixture.h"
-
 #include "data/AccountFile.h"
 #include "data/SettingsLine.h"
 
@@ -11,7 +10,8 @@ using namespace qm;
 TEST_F(DataTest, CodecRoundTripsJapaneseWithCrLfAndReadsLf)
 {
     const QString path = paths().dataDir + QStringLiteral("/t.txt");
-    const QStringList lines{QStringLiteral("ＭＳ ゴシック①～"), QString(), QStringLiteral("転送,\"x\"")};
+    const QStringList lines{QStringLiteral("ＭＳ ゴシック①～"), QString(),
+                            QStringLiteral("転送,\"x\"")};
     ASSERT_TRUE(writeTextLines(path, lines));
     const QByteArray raw = bytesOf(path);
     EXPECT_TRUE(raw.endsWith("\r\n"));
@@ -19,7 +19,8 @@ TEST_F(DataTest, CodecRoundTripsJapaneseWithCrLfAndReadsLf)
     EXPECT_EQ(*readTextLines(path), lines);
 
     putBytes(path, sjis(QStringLiteral("一\n二\r\n三")));
-    EXPECT_EQ(*readTextLines(path), (QStringList{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")}));
+    EXPECT_EQ(*readTextLines(path),
+              (QStringList{QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")}));
 }
 
 TEST_F(DataTest, CodecRejectsWhatCp932CannotCarry)
@@ -37,15 +38,17 @@ TEST_F(DataTest, CodecRejectsWhatCp932CannotCarry)
     EXPECT_FALSE(writeTextLines(path, {QStringLiteral("emoji 😀")}, &error));
     EXPECT_EQ(bytesOf(path), QByteArray("ok\x81\r\n", 5));
     EXPECT_EQ(toCp932Safe(QStringLiteral("a😀ｂ")), QStringLiteral("a?ｂ"));
-    EXPECT_FALSE(readTextLines(paths().dataDir + QStringLiteral("/missing.txt"), DecodeMode::Strict, &error));
+    EXPECT_FALSE(readTextLines(paths().dataDir + QStringLiteral("/missing.txt"), DecodeMode::Strict,
+                               &error));
 }
 
 TEST(SettingsLine, ReadersDropQuotesAndSplitAtCommas)
 {
     EXPECT_EQ(splitSettingsLine(QStringLiteral("\"5\",\"24\",1,,\"a\"b\"")),
-              (QStringList{QStringLiteral("5"), QStringLiteral("24"), QStringLiteral("1"), QString(), QStringLiteral("ab")}));
-    EXPECT_EQ(joinSettingsLine({LineField::quotedText(QStringLiteral("x")), LineField::bare(QString()),
-                                LineField::bare(QStringLiteral("0"))}),
+              (QStringList{QStringLiteral("5"), QStringLiteral("24"), QStringLiteral("1"),
+                           QString(), QStringLiteral("ab")}));
+    EXPECT_EQ(joinSettingsLine({LineField::quotedText(QStringLiteral("x")),
+                                LineField::bare(QString()), LineField::bare(QStringLiteral("0"))}),
               QStringLiteral("\"x\",,0"));
 }
 
@@ -53,8 +56,9 @@ TEST_F(DataTest, AtomicWriteFailureAtAnyStepKeepsTheOldFile)
 {
     const QString path = paths().dataDir + QStringLiteral("/a.txt");
     putBytes(path, "old");
-    for (AtomicWriteStep failAt : {AtomicWriteStep::TempCreated, AtomicWriteStep::TempWritten, AtomicWriteStep::TempSynced}) {
-        setAtomicWriteHook([failAt](AtomicWriteStep s, const QString &) { return s != failAt; });
+    for (AtomicWriteStep failAt : {AtomicWriteStep::TempCreated, AtomicWriteStep::TempWritten,
+                                   AtomicWriteStep::TempSynced}) {
+        setAtomicWriteHook([failAt](AtomicWriteStep s, const QString&) { return s != failAt; });
         QString error;
         EXPECT_FALSE(writeFileAtomic(path, "new", &error));
         EXPECT_FALSE(error.isEmpty());
@@ -80,7 +84,7 @@ TEST_F(DataTest, CrashDuringAccountRewriteLeavesOldOrNewFile)
         const pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
-            setAtomicWriteHook([crashAt](AtomicWriteStep s, const QString &) {
+            setAtomicWriteHook([crashAt](AtomicWriteStep s, const QString&) {
                 if (s == crashAt)
                     _exit(0);
                 return true;
@@ -107,7 +111,8 @@ TEST_F(DataTest, CrashDuringAccountRewriteLeavesOldOrNewFile)
     }
     // The next rewrite clears the temp files the crashed ones left.
     ASSERT_TRUE(saveAccount(first).ok);
-    EXPECT_EQ(dataFiles(), (QStringList{QStringLiteral("account.crp"), QStringLiteral("quillmarc.lock")}));
+    EXPECT_EQ(dataFiles(),
+              (QStringList{QStringLiteral("account.crp"), QStringLiteral("quillmarc.lock")}));
 }
 
 TEST_F(DataTest, PathTableFollowsTheProgramFolder)

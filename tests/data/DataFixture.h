@@ -12,7 +12,8 @@
 #include <gtest/gtest.h>
 
 // Every test gets its own program folder with an empty Data/ below it.
-class DataTest : public ::testing::Test {
+class DataTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -27,20 +28,20 @@ protected:
         qm::setProgramDir({});
     }
 
-    const qm::FilePaths &paths() const { return qm::filePaths(); }
+    const qm::FilePaths& paths() const { return qm::filePaths(); }
 
-    static QByteArray bytesOf(const QString &path)
+    static QByteArray bytesOf(const QString& path)
     {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static void putBytes(const QString &path, const QByteArray &bytes)
+    static void putBytes(const QString& path, const QByteArray& bytes)
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(bytes);
     }
-    static QByteArray sjis(const QString &text) { return *qm::encodeCp932(text); }
+    static QByteArray sjis(const QString& text) { return *qm::encodeCp932(text); }
     // Files left in Data/ (sorted), to catch stray temp or work copies.
     QStringList dataFiles() const
     {

@@ -8,11 +8,10 @@
 
 #include <QString>
 #include <QThread>
-
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     if (argc < 4)
         return 2;

@@ -1,7 +1,7 @@
-#include "DataFixture.h"
-
-#include "data/AccountFile.h"
 #include "data/Encryption.h"
+
+#include "DataFixture.h"
+#include "data/AccountFile.h"
 #include "data/ForwardLog.h"
 
 #include <QRandomGenerator>
@@ -13,7 +13,7 @@ namespace {
 QByteArray randomBytes(int n)
 {
     QByteArray out(n, Qt::Uninitialized);
-    for (char &c : out)
+    for (char& c : out)
         c = char(QRandomGenerator::global()->bounded(256));
     return out;
 }
@@ -37,7 +37,7 @@ TEST_F(DataTest, EncryptionGivesBackExactlyTheBytes)
         sjis(QStringLiteral("\"2026/12/07,09:00,本社,a@example.jp,送信完了\"\r\n").repeated(500)),
         randomBytes(4096),
     };
-    for (const QByteArray &plain : samples) {
+    for (const QByteArray& plain : samples) {
         const auto enc = encryptBytes(plain);
         ASSERT_TRUE(enc);
         EXPECT_TRUE(looksEncrypted(*enc));
@@ -66,7 +66,8 @@ TEST_F(DataTest, PlainTruncatedOrTamperedInputFailsToDecrypt)
     QByteArray flipped = QByteArray::fromBase64(enc);
     flipped[30] = char(flipped[30] ^ 1);
     EXPECT_FALSE(decryptBytes(flipped.toBase64()));
-    EXPECT_FALSE(DecryptFile(paths().dataDir + QStringLiteral("/missing"), paths().dataDir + QStringLiteral("/out")));
+    EXPECT_FALSE(DecryptFile(paths().dataDir + QStringLiteral("/missing"),
+                             paths().dataDir + QStringLiteral("/out")));
 }
 
 TEST_F(DataTest, SwitchingOnEncryptsExistingFilesAndLaterWrites)
@@ -74,7 +75,8 @@ TEST_F(DataTest, SwitchingOnEncryptsExistingFilesAndLaterWrites)
     AccountRecord r = newAccountTemplate(QStringLiteral("01"));
     r.PopServer = QStringLiteral("pop.jp");
     ASSERT_TRUE(saveAccount(r).ok);
-    ASSERT_TRUE(writeLogLine(QStringLiteral("quillmarc Started ▲"), {}, {}, 24, QDateTime::currentDateTime()));
+    ASSERT_TRUE(writeLogLine(QStringLiteral("quillmarc Started ▲"), {}, {}, 24,
+                             QDateTime::currentDateTime()));
     EXPECT_FALSE(encryptionOn());
 
     switchOn();
@@ -103,7 +105,8 @@ TEST_F(DataTest, SwitchingOnWithoutFilesSucceeds)
 
 TEST_F(DataTest, PlainFileWithEncryptionOnIsReadAndReportedThenStoredEncrypted)
 {
-    putBytes(paths().accountFile, sjis(newAccountTemplateLine(QStringLiteral("01")) + QStringLiteral("\r\n")));
+    putBytes(paths().accountFile,
+             sjis(newAccountTemplateLine(QStringLiteral("01")) + QStringLiteral("\r\n")));
     putBytes(paths().encryptionMarker, "on");
     auto table = readAccountTable();
     ASSERT_EQ(table->records.size(), 1);

@@ -1,14 +1,14 @@
-#include "DataFixture.h"
-
-#include "data/Encryption.h"
 #include "data/ForwardLog.h"
+
+#include "DataFixture.h"
+#include "data/Encryption.h"
 #include "data/TimerSettings.h"
 
 using namespace qm;
 
 namespace {
 
-QDateTime at(const char *stamp)
+QDateTime at(const char* stamp)
 {
     return QDateTime::fromString(QString::fromLatin1(stamp), QStringLiteral("yyyy/MM/dd HH:mm"));
 }
@@ -32,10 +32,12 @@ TEST(ForwardLog, HourBoundariesCountClockHours)
 TEST_F(DataTest, LogLineFormsAndNewestFirst)
 {
     putBytes(paths().logFile, QByteArray()); // an empty log is simply started
-    ASSERT_TRUE(writeLogLine(QStringLiteral("quillmarc Started ▲"), {}, {}, 24, at("2026/12/07 09:00")));
-    EXPECT_EQ(logLines(), QStringList{QStringLiteral("\"2026/12/07\",\"09:00\",\"quillmarc Started ▲\",\"\",\"\"")});
-    ASSERT_TRUE(writeLogLine(QStringLiteral("本社"), QStringLiteral("a,b\r\nc\nd"), QStringLiteral("送信完了"), 24,
-                             at("2026/12/07 09:05")));
+    ASSERT_TRUE(
+        writeLogLine(QStringLiteral("quillmarc Started ▲"), {}, {}, 24, at("2026/12/07 09:00")));
+    EXPECT_EQ(logLines(), QStringList{QStringLiteral(
+                              "\"2026/12/07\",\"09:00\",\"quillmarc Started ▲\",\"\",\"\"")});
+    ASSERT_TRUE(writeLogLine(QStringLiteral("本社"), QStringLiteral("a,b\r\nc\nd"),
+                             QStringLiteral("送信完了"), 24, at("2026/12/07 09:05")));
     const QStringList lines = logLines();
     ASSERT_EQ(lines.size(), 2);
     EXPECT_EQ(lines[0], QStringLiteral("\"2026/12/07\",\"09:05\",\"本社\",\"abcd\",\"送信完了\""));
@@ -44,8 +46,9 @@ TEST_F(DataTest, LogLineFormsAndNewestFirst)
     const auto rows = takeLogRows();
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 2);
-    EXPECT_EQ(rows->at(0), (LogRow{QStringLiteral("2026/12/07"), QStringLiteral("09:05"), QStringLiteral("本社"),
-                                   QStringLiteral("abcd"), QStringLiteral("送信完了")}));
+    EXPECT_EQ(rows->at(0),
+              (LogRow{QStringLiteral("2026/12/07"), QStringLiteral("09:05"), QStringLiteral("本社"),
+                      QStringLiteral("abcd"), QStringLiteral("送信完了")}));
     EXPECT_EQ(rows->at(1).account, QStringLiteral("quillmarc Started ▲"));
     // The write copy is consumed: the next view call keeps what it shows.
     EXPECT_FALSE(QFileInfo::exists(paths().logWriteCopy));
@@ -72,7 +75,8 @@ TEST_F(DataTest, LogDropsLinesThatNoLongerParse)
 {
     // A third text loses its commas so its line stays readable; lines with a bad date, too
     // few fields, or bytes that are not Shift-JIS are dropped at the next write.
-    ASSERT_TRUE(writeLogLine(QStringLiteral("x"), {}, QStringLiteral("550 denied, sorry"), 24, at("2026/12/07 09:00")));
+    ASSERT_TRUE(writeLogLine(QStringLiteral("x"), {}, QStringLiteral("550 denied, sorry"), 24,
+                             at("2026/12/07 09:00")));
     EXPECT_EQ(takeLogRows()->first().destination, QStringLiteral("550 denied sorry"));
     QByteArray stored = bytesOf(paths().logFile);
     stored += "\"2026/13/01\",\"09:00\",\"bad month\",\"\",\"\"\r\n";

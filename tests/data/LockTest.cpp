@@ -1,19 +1,17 @@
 #include "DataFixture.h"
-
 #include "data/AccountFile.h"
 #include "data/DataLock.h"
 
 #include <QProcess>
 #include <QSet>
 #include <QThread>
-
 #include <memory>
 
 using namespace qm;
 
 namespace {
 
-void startPeer(QProcess &peer, const QStringList &args)
+void startPeer(QProcess& peer, const QStringList& args)
 {
     peer.start(QStringLiteral(QM_DATA_PEER), args);
     ASSERT_TRUE(peer.waitForStarted(5000));
@@ -57,7 +55,8 @@ TEST_F(DataTest, LockIsFreedWhenItsHolderDies)
     DataLock nested(100);
     EXPECT_TRUE(nested.isLocked());
     bool otherThreadGotIt = true;
-    std::unique_ptr<QThread> other(QThread::create([&] { otherThreadGotIt = DataLock(100).isLocked(); }));
+    std::unique_ptr<QThread> other(
+        QThread::create([&] { otherThreadGotIt = DataLock(100).isLocked(); }));
     other->start();
     other->wait();
     EXPECT_FALSE(otherThreadGotIt);
@@ -66,7 +65,8 @@ TEST_F(DataTest, LockIsFreedWhenItsHolderDies)
 TEST_F(DataTest, ConcurrentRewritesFromTwoProcessesLoseNothing)
 {
     QProcess peer;
-    startPeer(peer, {QStringLiteral("append"), m_dir.path(), QStringLiteral("1"), QStringLiteral("30")});
+    startPeer(peer,
+              {QStringLiteral("append"), m_dir.path(), QStringLiteral("1"), QStringLiteral("30")});
     for (int n = 31; n <= 60; ++n) {
         AccountRecord r = newAccountTemplate(formatAccountNo(n));
         const RewriteResult res = saveAccount(r);
@@ -78,7 +78,7 @@ TEST_F(DataTest, ConcurrentRewritesFromTwoProcessesLoseNothing)
     const auto table = readAccountTable();
     ASSERT_TRUE(table);
     QSet<QString> numbers;
-    for (const AccountRecord &r : table->records)
+    for (const AccountRecord& r : table->records)
         numbers.insert(r.AccountNo);
     EXPECT_EQ(numbers.size(), 60);
     EXPECT_EQ(table->records.size(), 60);

@@ -1,5 +1,4 @@
 #include "DataFixture.h"
-
 #include "data/AccountFile.h"
 #include "data/AccountSettings.h"
 #include "data/HandOverFiles.h"
@@ -67,18 +66,24 @@ TEST_F(DataTest, PerAccountLinesAppendThenReplaceInPlace)
     ASSERT_TRUE(saveFaxOption(QStringLiteral("01"), QStringLiteral("mail")));
     ASSERT_TRUE(saveFaxOption(QStringLiteral("02"), QStringLiteral("attach")));
     ASSERT_TRUE(saveFaxOption(QStringLiteral("01"), QStringLiteral("attach")));
-    EXPECT_EQ(bytesOf(paths().faxOptFile), QByteArray("\"01\",\"attach\"\r\n\"02\",\"attach\"\r\n"));
+    EXPECT_EQ(bytesOf(paths().faxOptFile),
+              QByteArray("\"01\",\"attach\"\r\n\"02\",\"attach\"\r\n"));
     EXPECT_FALSE(saveFaxOption(QStringLiteral("01"), QStringLiteral("pdf")));
 
     // Extra fields from a stray comma are cut; missing ones padded.
-    putBytes(paths().delStringFile, sjis(QStringLiteral("\"01\",\"【広告】\t★\",\"junk\"\r\n\"03\"\r\n")));
-    EXPECT_EQ(readDeleteStrings(QStringLiteral("01")), (QStringList{QStringLiteral("【広告】"), QStringLiteral("★")}));
-    ASSERT_TRUE(saveDeleteStrings(QStringLiteral("03"), {QStringLiteral("PR:"), QStringLiteral("配信停止")}));
+    putBytes(paths().delStringFile,
+             sjis(QStringLiteral("\"01\",\"【広告】\t★\",\"junk\"\r\n\"03\"\r\n")));
+    EXPECT_EQ(readDeleteStrings(QStringLiteral("01")),
+              (QStringList{QStringLiteral("【広告】"), QStringLiteral("★")}));
+    ASSERT_TRUE(saveDeleteStrings(QStringLiteral("03"),
+                                  {QStringLiteral("PR:"), QStringLiteral("配信停止")}));
     EXPECT_EQ(*readTextLines(paths().delStringFile),
-              (QStringList{QStringLiteral("\"01\",\"【広告】\t★\""), QStringLiteral("\"03\",\"PR:\t配信停止\"")}));
+              (QStringList{QStringLiteral("\"01\",\"【広告】\t★\""),
+                           QStringLiteral("\"03\",\"PR:\t配信停止\"")}));
     EXPECT_FALSE(saveDeleteStrings(QStringLiteral("03"), {QStringLiteral("a,b")}));
-    EXPECT_EQ(dataFiles(), (QStringList{QStringLiteral("DelString.txt"), QStringLiteral("FaxOpt.txt"),
-                                        QStringLiteral("quillmarc.lock")}));
+    EXPECT_EQ(dataFiles(),
+              (QStringList{QStringLiteral("DelString.txt"), QStringLiteral("FaxOpt.txt"),
+                           QStringLiteral("quillmarc.lock")}));
 }
 
 TEST_F(DataTest, FontTablePrintModeAndFaxReset)
@@ -113,16 +118,19 @@ TEST_F(DataTest, FontTablePrintModeAndFaxReset)
 
 TEST_F(DataTest, FontTableIsCreatedOnceFromAccountsAndOldSize)
 {
-    for (const char *no : {"01", "02"}) {
+    for (const char* no : {"01", "02"}) {
         AccountRecord r = newAccountTemplate(QString::fromLatin1(no));
         ASSERT_TRUE(saveAccount(r).ok);
     }
     putBytes(paths().oldFontFile, "\"ＭＳ\",\"14\"\r\n");
     ASSERT_TRUE(CreateFontDataFile());
     EXPECT_FALSE(QFileInfo::exists(paths().oldFontFile));
-    EXPECT_EQ(*readTextLines(paths().fontTable),
-              (QStringList{QStringLiteral("\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"14\""),
-                           QStringLiteral("\"02\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"14\"")}));
+    EXPECT_EQ(
+        *readTextLines(paths().fontTable),
+        (QStringList{
+            QStringLiteral("\"01\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"14\""),
+            QStringLiteral(
+                "\"02\",\"0\",\"0\",\"ＭＳ ゴシック\",\"11\",\"ＭＳ ゴシック\",\"14\"")}));
 
     // An existing table is never rebuilt, and an old file next to it stays.
     putBytes(paths().oldFontFile, "\"x\",\"20\"\r\n");
@@ -151,18 +159,29 @@ TEST_F(DataTest, ModeFileAndMailFaxText)
 TEST_F(DataTest, IniValuesAndWindowPlacement)
 {
     const QString ini = iniPathFor(QStringLiteral("quillmarc"));
-    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("7")), QStringLiteral("7"));
-    ASSERT_TRUE(WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("10")));
-    ASSERT_TRUE(WriteIniValue(ini, QStringLiteral("Other"), QStringLiteral("Left"), QStringLiteral("99")));
-    ASSERT_TRUE(WriteIniValue(ini, QStringLiteral("winpos"), QStringLiteral("top"), QStringLiteral("20")));
-    ASSERT_TRUE(WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("11")));
-    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), {}), QStringLiteral("11"));
-    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Top"), {}), QStringLiteral("20"));
-    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("Other"), QStringLiteral("Left"), {}), QStringLiteral("99"));
-    EXPECT_EQ(*readTextLines(ini), (QStringList{QStringLiteral("[WinPos]"), QStringLiteral("Left=11"),
-                                                QStringLiteral("top=20"), QString(), QStringLiteral("[Other]"),
-                                                QStringLiteral("Left=99")}));
-    EXPECT_FALSE(WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("a\nb")));
+    EXPECT_EQ(
+        ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("7")),
+        QStringLiteral("7"));
+    ASSERT_TRUE(
+        WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("10")));
+    ASSERT_TRUE(
+        WriteIniValue(ini, QStringLiteral("Other"), QStringLiteral("Left"), QStringLiteral("99")));
+    ASSERT_TRUE(
+        WriteIniValue(ini, QStringLiteral("winpos"), QStringLiteral("top"), QStringLiteral("20")));
+    ASSERT_TRUE(
+        WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), QStringLiteral("11")));
+    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"), {}),
+              QStringLiteral("11"));
+    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Top"), {}),
+              QStringLiteral("20"));
+    EXPECT_EQ(ReadIniValue(ini, QStringLiteral("Other"), QStringLiteral("Left"), {}),
+              QStringLiteral("99"));
+    EXPECT_EQ(*readTextLines(ini),
+              (QStringList{QStringLiteral("[WinPos]"), QStringLiteral("Left=11"),
+                           QStringLiteral("top=20"), QString(), QStringLiteral("[Other]"),
+                           QStringLiteral("Left=99")}));
+    EXPECT_FALSE(WriteIniValue(ini, QStringLiteral("WinPos"), QStringLiteral("Left"),
+                               QStringLiteral("a\nb")));
 
     // Window placement goes to the running program's ini file.
     const WindowPlacement current{1, 2, 3, 4, 1};
@@ -170,6 +189,7 @@ TEST_F(DataTest, IniValuesAndWindowPlacement)
     const WindowPlacement saved{100, 740, 80, 560, 3};
     ASSERT_TRUE(saveWindowPlacement(saved));
     EXPECT_EQ(restoreWindowPlacement(current), saved);
-    ASSERT_TRUE(WriteIniValue(GetIniPath(), QStringLiteral("WinPos"), QStringLiteral("Top"), QStringLiteral("x")));
+    ASSERT_TRUE(WriteIniValue(GetIniPath(), QStringLiteral("WinPos"), QStringLiteral("Top"),
+                              QStringLiteral("x")));
     EXPECT_EQ(restoreWindowPlacement(current).top, 3);
 }

@@ -3,9 +3,9 @@
 // handle the rest of the mailbox.
 
 #include "ProgramFolder.h"
-#include "platform/deferred/ProgramFiles.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
+#include "platform/deferred/ProgramFiles.h"
 #include "platform/mail/MailLibrary.h"
 
 #include <QDir>

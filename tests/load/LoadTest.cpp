@@ -10,10 +10,9 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -29,8 +28,14 @@ namespace {
 constexpr int kAccounts = 99;
 constexpr int kMessages = 100;
 
-QString accountNo(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
-QString recipientOf(int n) { return QStringLiteral("load%1@dest.test").arg(accountNo(n)); }
+QString accountNo(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+QString recipientOf(int n)
+{
+    return QStringLiteral("load%1@dest.test").arg(accountNo(n));
+}
 QString subjectOf(int n, int k)
 {
     return QStringLiteral("負荷試験 %1-%2").arg(accountNo(n)).arg(k, 3, 10, QLatin1Char('0'));
@@ -182,7 +187,8 @@ TEST(Load, NinetyNineAccountsOfAHundredNewMessagesInOneCycle)
     }
     for (int n = 1; n <= kAccounts; ++n) {
         const QString key = QStringLiteral("試験") + accountNo(n) + u'|' + userName(n) +
-                            QStringLiteral("@quillmarc.test|") + recipientOf(n) + QStringLiteral(" / ");
+                            QStringLiteral("@quillmarc.test|") + recipientOf(n) +
+                            QStringLiteral(" / ");
         EXPECT_EQ(forwards.value(key), kMessages) << key.toStdString();
     }
     EXPECT_EQ(forwards.size(), kAccounts);

@@ -1,6 +1,4 @@
 // GLib headers name a struct field "signals": include them before Qt defines it.
-#include <gmime/gmime.h>
-
 #include "support/MailTestSupport.h"
 
 #include <QAtomicInt>
@@ -12,10 +10,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcessEnvironment>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <gmime/gmime.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,7 +21,10 @@ namespace qm::test {
 
 namespace {
 
-QString env(const char *name) { return qEnvironmentVariable(name); }
+QString env(const char* name)
+{
+    return qEnvironmentVariable(name);
+}
 
 void ensureGMime()
 {
@@ -34,24 +35,25 @@ void ensureGMime()
     (void)done;
 }
 
-QString serverArg(const QString &host, int port)
+QString serverArg(const QString& host, int port)
 {
     return host + QLatin1Char('\t') + QString::number(port);
 }
 
-QByteArray toCharset(const QString &text, const QString &charset)
+QByteArray toCharset(const QString& text, const QString& charset)
 {
     const QByteArray utf8 = text.toUtf8();
     if (charset.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
         return utf8;
     gsize written = 0;
-    GError *err = nullptr;
+    GError* err = nullptr;
     const QByteArray cs = charset.toLatin1();
     // CP932 is what Windows mailers put out under the Shift_JIS label.
-    const char *iconvName = charset.compare(QLatin1String("shift_jis"), Qt::CaseInsensitive) == 0
-        ? "CP932"
-        : cs.constData();
-    gchar *out = g_convert(utf8.constData(), utf8.size(), iconvName, "UTF-8", nullptr, &written, &err);
+    const char* iconvName = charset.compare(QLatin1String("shift_jis"), Qt::CaseInsensitive) == 0
+                                ? "CP932"
+                                : cs.constData();
+    gchar* out =
+        g_convert(utf8.constData(), utf8.size(), iconvName, "UTF-8", nullptr, &written, &err);
     if (!out) {
         g_clear_error(&err);
         return utf8;
@@ -61,12 +63,13 @@ QByteArray toCharset(const QString &text, const QString &charset)
     return result;
 }
 
-GMimePart *makePart(const char *type, const char *subtype, const QByteArray &content,
+GMimePart* makePart(const char* type, const char* subtype, const QByteArray& content,
                     GMimeContentEncoding encoding)
 {
-    GMimePart *part = g_mime_part_new_with_type(type, subtype);
-    GMimeStream *mem = g_mime_stream_mem_new_with_buffer(content.constData(), content.size());
-    GMimeDataWrapper *wrapper = g_mime_data_wrapper_new_with_stream(mem, GMIME_CONTENT_ENCODING_DEFAULT);
+    GMimePart* part = g_mime_part_new_with_type(type, subtype);
+    GMimeStream* mem = g_mime_stream_mem_new_with_buffer(content.constData(), content.size());
+    GMimeDataWrapper* wrapper =
+        g_mime_data_wrapper_new_with_stream(mem, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, wrapper);
     g_mime_part_set_content_encoding(part, encoding);
     g_object_unref(wrapper);
@@ -74,54 +77,55 @@ GMimePart *makePart(const char *type, const char *subtype, const QByteArray &con
     return part;
 }
 
-QString addressList(InternetAddressList *list)
+QString addressList(InternetAddressList* list)
 {
     if (!list || internet_address_list_length(list) == 0)
         return {};
-    char *s = internet_address_list_to_string(list, nullptr, FALSE);
+    char* s = internet_address_list_to_string(list, nullptr, FALSE);
     QString result = QString::fromUtf8(s);
     g_free(s);
     return result;
 }
 
-QByteArray partData(GMimePart *part)
+QByteArray partData(GMimePart* part)
 {
-    GMimeDataWrapper *wrapper = g_mime_part_get_content(part);
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     if (!wrapper)
         return {};
-    GMimeStream *mem = g_mime_stream_mem_new();
+    GMimeStream* mem = g_mime_stream_mem_new();
     g_mime_data_wrapper_write_to_stream(wrapper, mem);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
-    QByteArray result(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
+    QByteArray result(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
     g_object_unref(mem);
     return result;
 }
 
-struct Walk {
-    ParsedMail *mail;
+struct Walk
+{
+    ParsedMail* mail;
 };
 
-void collectPart(GMimeObject *, GMimeObject *part, gpointer data)
+void collectPart(GMimeObject*, GMimeObject* part, gpointer data)
 {
-    auto *mail = static_cast<Walk *>(data)->mail;
+    auto* mail = static_cast<Walk*>(data)->mail;
     if (!GMIME_IS_PART(part))
         return;
-    GMimePart *p = GMIME_PART(part);
-    GMimeContentType *ct = g_mime_object_get_content_type(part);
-    const char *fileName = g_mime_part_get_filename(p);
+    GMimePart* p = GMIME_PART(part);
+    GMimeContentType* ct = g_mime_object_get_content_type(part);
+    const char* fileName = g_mime_part_get_filename(p);
     const bool text = ct && g_mime_content_type_is_type(ct, "text", "plain");
     if (text && !fileName && mail->body.isEmpty() && GMIME_IS_TEXT_PART(part)) {
-        char *t = g_mime_text_part_get_text(GMIME_TEXT_PART(part));
+        char* t = g_mime_text_part_get_text(GMIME_TEXT_PART(part));
         mail->body = QString::fromUtf8(t);
         g_free(t);
-        const char *cs = g_mime_text_part_get_charset(GMIME_TEXT_PART(part));
+        const char* cs = g_mime_text_part_get_charset(GMIME_TEXT_PART(part));
         mail->bodyCharset = QString::fromLatin1(cs ? cs : "");
         return;
     }
     ParsedAttachment a;
     a.fileName = QString::fromUtf8(fileName ? fileName : "");
     if (ct) {
-        char *mime = g_mime_content_type_get_mime_type(ct);
+        char* mime = g_mime_content_type_get_mime_type(ct);
         a.contentType = QString::fromLatin1(mime);
         g_free(mime);
     }
@@ -131,23 +135,38 @@ void collectPart(GMimeObject *, GMimeObject *part, gpointer data)
 
 } // namespace
 
-QString MailServers::pop3Server() const { return serverArg(pop3Host, pop3Port); }
-QString MailServers::pop3sServer() const { return serverArg(pop3Host, pop3sPort); }
-QString MailServers::pop3NoApopServer() const { return serverArg(pop3Host, pop3NoApopPort); }
-QString MailServers::smtpServer() const { return serverArg(smtpHost, smtpPort); }
-QString MailServers::smtpsServer() const { return serverArg(smtpHost, smtpsPort); }
+QString MailServers::pop3Server() const
+{
+    return serverArg(pop3Host, pop3Port);
+}
+QString MailServers::pop3sServer() const
+{
+    return serverArg(pop3Host, pop3sPort);
+}
+QString MailServers::pop3NoApopServer() const
+{
+    return serverArg(pop3Host, pop3NoApopPort);
+}
+QString MailServers::smtpServer() const
+{
+    return serverArg(smtpHost, smtpPort);
+}
+QString MailServers::smtpsServer() const
+{
+    return serverArg(smtpHost, smtpsPort);
+}
 
 MailServers mailServers()
 {
     MailServers s;
     QStringList missing;
-    auto text = [&](const char *name) {
+    auto text = [&](const char* name) {
         const QString v = env(name);
         if (v.isEmpty())
             missing << QString::fromLatin1(name);
         return v;
     };
-    auto number = [&](const char *name) { return text(name).toInt(); };
+    auto number = [&](const char* name) { return text(name).toInt(); };
     s.pop3Host = text("QM_POP3_HOST");
     s.pop3Port = number("QM_POP3_PORT");
     s.pop3sPort = number("QM_POP3S_PORT");
@@ -170,19 +189,27 @@ bool runningInCi()
     return env("CI").compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
-QString userName(int n) { return QStringLiteral("u%1").arg(n, 2, 10, QLatin1Char('0')); }
-QString userPassword(int n) { return QStringLiteral("p%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString userName(int n)
+{
+    return QStringLiteral("u%1").arg(n, 2, 10, QLatin1Char('0'));
+}
+QString userPassword(int n)
+{
+    return QStringLiteral("p%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
-QString maildirOf(const QString &user)
+QString maildirOf(const QString& user)
 {
     return env("QM_MAILDIR_ROOT") + QLatin1Char('/') + user + QStringLiteral("/Maildir");
 }
 
-QString deliverRaw(const QString &user, const QByteArray &raw, QString *error)
+QString deliverRaw(const QString& user, const QByteArray& raw, QString* error)
 {
     static QAtomicInt counter;
     const QString dir = maildirOf(user);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(dir).constData(), &st) != 0) {
         if (error)
             *error = QStringLiteral("no Maildir for %1 at %2").arg(user, dir);
@@ -212,14 +239,15 @@ QString deliverRaw(const QString &user, const QByteArray &raw, QString *error)
         ok = ::rename(tmpPath.constData(), newPath.constData()) == 0;
     if (!ok) {
         if (error)
-            *error = QStringLiteral("delivery to %1 failed: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+            *error = QStringLiteral("delivery to %1 failed: %2")
+                         .arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
         ::unlink(tmpPath.constData());
         return {};
     }
     return name;
 }
 
-bool fillOfficeMailbox(const QString &user, int messages, QString *error)
+bool fillOfficeMailbox(const QString& user, int messages, QString* error)
 {
     emptyMailbox(user);
     QString body;
@@ -237,57 +265,61 @@ bool fillOfficeMailbox(const QString &user, int messages, QString *error)
     return true;
 }
 
-void emptyMailbox(const QString &user)
+void emptyMailbox(const QString& user)
 {
-    for (const char *sub : {"/new", "/cur", "/tmp"}) {
+    for (const char* sub : {"/new", "/cur", "/tmp"}) {
         QDir d(maildirOf(user) + QLatin1String(sub));
-        for (const QString &f : d.entryList(QDir::Files))
+        for (const QString& f : d.entryList(QDir::Files))
             d.remove(f);
     }
 }
 
-int mailboxCount(const QString &user)
+int mailboxCount(const QString& user)
 {
     int n = 0;
-    for (const char *sub : {"/new", "/cur"})
+    for (const char* sub : {"/new", "/cur"})
         n += int(QDir(maildirOf(user) + QLatin1String(sub)).entryList(QDir::Files).size());
     return n;
 }
 
-QByteArray composeMail(const ComposedMail &mail)
+QByteArray composeMail(const ComposedMail& mail)
 {
     ensureGMime();
-    GMimeMessage *msg = g_mime_message_new(TRUE);
+    GMimeMessage* msg = g_mime_message_new(TRUE);
     const QByteArray cs = mail.charset.toLatin1();
-    auto add = [msg](GMimeAddressType type, const QString &text) {
-        if (InternetAddressList *parsed = internet_address_list_parse(nullptr, text.toUtf8().constData())) {
+    auto add = [msg](GMimeAddressType type, const QString& text) {
+        if (InternetAddressList* parsed =
+                internet_address_list_parse(nullptr, text.toUtf8().constData())) {
             internet_address_list_append(g_mime_message_get_addresses(msg, type), parsed);
             g_object_unref(parsed);
         }
     };
     add(GMIME_ADDRESS_TYPE_FROM, mail.from);
-    for (const QString &to : mail.to)
+    for (const QString& to : mail.to)
         add(GMIME_ADDRESS_TYPE_TO, to);
-    for (const QString &cc : mail.cc)
+    for (const QString& cc : mail.cc)
         add(GMIME_ADDRESS_TYPE_CC, cc);
     g_mime_message_set_subject(msg, mail.subject.toUtf8().constData(), cs.constData());
     g_mime_object_set_header(GMIME_OBJECT(msg), "Date", mail.date.toUtf8().constData(), nullptr);
 
-    const bool sevenBit = mail.charset.compare(QLatin1String("iso-2022-jp"), Qt::CaseInsensitive) == 0;
-    GMimePart *text = makePart("text", "plain", toCharset(mail.body, mail.charset),
-                               sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_BASE64);
+    const bool sevenBit =
+        mail.charset.compare(QLatin1String("iso-2022-jp"), Qt::CaseInsensitive) == 0;
+    GMimePart* text =
+        makePart("text", "plain", toCharset(mail.body, mail.charset),
+                 sevenBit ? GMIME_CONTENT_ENCODING_7BIT : GMIME_CONTENT_ENCODING_BASE64);
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(text), "charset", cs.constData());
 
     if (mail.attachments.isEmpty()) {
         g_mime_message_set_mime_part(msg, GMIME_OBJECT(text));
     } else {
-        GMimeMultipart *mixed = g_mime_multipart_new_with_subtype("mixed");
+        GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
         g_mime_multipart_add(mixed, GMIME_OBJECT(text));
-        for (const ComposedAttachment &a : mail.attachments) {
+        for (const ComposedAttachment& a : mail.attachments) {
             const QByteArray type = a.contentType.toLatin1();
             const int slash = type.indexOf('/');
-            GMimePart *part = makePart(type.left(slash).constData(), type.mid(slash + 1).constData(),
-                                       a.data, GMIME_CONTENT_ENCODING_BASE64);
+            GMimePart* part =
+                makePart(type.left(slash).constData(), type.mid(slash + 1).constData(), a.data,
+                         GMIME_CONTENT_ENCODING_BASE64);
             g_mime_part_set_filename(part, a.fileName.toUtf8().constData());
             g_mime_multipart_add(mixed, GMIME_OBJECT(part));
             g_object_unref(part);
@@ -297,26 +329,26 @@ QByteArray composeMail(const ComposedMail &mail)
     }
     g_object_unref(text);
 
-    GMimeFormatOptions *options = g_mime_format_options_clone(nullptr);
+    GMimeFormatOptions* options = g_mime_format_options_clone(nullptr);
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    GMimeStream *out = g_mime_stream_mem_new();
+    GMimeStream* out = g_mime_stream_mem_new();
     g_mime_object_write_to_stream(GMIME_OBJECT(msg), options, out);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-    QByteArray result(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+    QByteArray result(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
     g_object_unref(out);
     g_mime_format_options_free(options);
     g_object_unref(msg);
     return result;
 }
 
-QList<ReceivedMail> receivedMails(const QString &recipient)
+QList<ReceivedMail> receivedMails(const QString& recipient)
 {
     QList<ReceivedMail> result;
     QDir spool(env("QM_SMTP_SPOOL"));
     if (env("QM_SMTP_SPOOL").isEmpty())
         return result;
     const QStringList names = spool.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : names) {
+    for (const QString& name : names) {
         if (name == QLatin1String("tmp"))
             continue;
         ReceivedMail m;
@@ -327,7 +359,7 @@ QList<ReceivedMail> receivedMails(const QString &recipient)
             continue;
         const QJsonObject o = QJsonDocument::fromJson(env.readAll()).object();
         m.mailFrom = o.value(QLatin1String("mail_from")).toString();
-        for (const QJsonValue &v : o.value(QLatin1String("rcpt_tos")).toArray())
+        for (const QJsonValue& v : o.value(QLatin1String("rcpt_tos")).toArray())
             m.rcptTos << v.toString();
         m.authUser = o.value(QLatin1String("auth_user")).toString();
         m.raw = msg.readAll();
@@ -337,19 +369,19 @@ QList<ReceivedMail> receivedMails(const QString &recipient)
     return result;
 }
 
-void clearReceivedMails(const QString &recipient)
+void clearReceivedMails(const QString& recipient)
 {
-    for (const ReceivedMail &m : receivedMails(recipient))
+    for (const ReceivedMail& m : receivedMails(recipient))
         QDir(m.folder).removeRecursively();
 }
 
-ParsedMail parseMail(const QByteArray &raw)
+ParsedMail parseMail(const QByteArray& raw)
 {
     ensureGMime();
     ParsedMail mail;
-    GMimeStream *stream = g_mime_stream_mem_new_with_buffer(raw.constData(), raw.size());
-    GMimeParser *parser = g_mime_parser_new_with_stream(stream);
-    GMimeMessage *msg = g_mime_parser_construct_message(parser, nullptr);
+    GMimeStream* stream = g_mime_stream_mem_new_with_buffer(raw.constData(), raw.size());
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* msg = g_mime_parser_construct_message(parser, nullptr);
     g_object_unref(parser);
     g_object_unref(stream);
     if (!msg)
@@ -360,12 +392,12 @@ ParsedMail parseMail(const QByteArray &raw)
     mail.cc = addressList(g_mime_message_get_cc(msg));
     mail.replyTo = addressList(g_mime_message_get_reply_to(msg));
     mail.subject = QString::fromUtf8(g_mime_message_get_subject(msg));
-    const char *id = g_mime_message_get_message_id(msg);
+    const char* id = g_mime_message_get_message_id(msg);
     mail.messageId = QString::fromUtf8(id ? id : "");
-    GMimeHeaderList *headers = g_mime_object_get_header_list(GMIME_OBJECT(msg));
-    if (GMimeHeader *h = g_mime_header_list_get_header(headers, "Subject"))
+    GMimeHeaderList* headers = g_mime_object_get_header_list(GMIME_OBJECT(msg));
+    if (GMimeHeader* h = g_mime_header_list_get_header(headers, "Subject"))
         mail.rawSubject = QByteArray(g_mime_header_get_raw_value(h)).trimmed();
-    if (GMimeHeader *h = g_mime_header_list_get_header(headers, "Date"))
+    if (GMimeHeader* h = g_mime_header_list_get_header(headers, "Date"))
         mail.date = QString::fromUtf8(g_mime_header_get_value(h));
     Walk walk{&mail};
     g_mime_message_foreach(msg, collectPart, &walk);

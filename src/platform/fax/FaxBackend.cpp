@@ -6,7 +6,8 @@
 
 namespace qm {
 
-std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig &config, FaxDocumentConverter &converter)
+std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
+                                             FaxDocumentConverter& converter)
 {
     if (config.backend == FaxConfig::Backend::Hylafax)
         return std::make_unique<HylafaxBackend>(config, converter);

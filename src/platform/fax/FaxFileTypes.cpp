@@ -4,7 +4,7 @@
 
 namespace qm {
 
-bool isFaxableFile(const QString &path)
+bool isFaxableFile(const QString& path)
 {
     static const QStringList kFaxable = {
         QStringLiteral("tif"), QStringLiteral("TIF"), QStringLiteral("doc"), QStringLiteral("DOC"),

@@ -5,9 +5,9 @@ namespace qm {
 namespace {
 // Longer than any real dial string; keeps a pasted body out of the command line.
 constexpr int kMaxDigits = 32;
-}
+} // namespace
 
-bool isValidFaxNumber(const QString &number)
+bool isValidFaxNumber(const QString& number)
 {
     int digits = 0;
     QChar previous;
@@ -30,7 +30,7 @@ bool isValidFaxNumber(const QString &number)
     return digits > 0 && digits <= kMaxDigits && previous >= u'0' && previous <= u'9';
 }
 
-QString faxDialString(const QString &number)
+QString faxDialString(const QString& number)
 {
     if (!isValidFaxNumber(number))
         return {};

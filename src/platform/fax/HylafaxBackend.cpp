@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-
 #include <pwd.h>
 #include <unistd.h>
 
@@ -16,7 +15,7 @@ namespace qm {
 namespace {
 
 // The clients refuse a uid without a passwd entry ("Malformed (null) username").
-QProcessEnvironment clientEnvironment(const QString &faxUser)
+QProcessEnvironment clientEnvironment(const QString& faxUser)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     if (!faxUser.isEmpty())
@@ -28,15 +27,14 @@ QProcessEnvironment clientEnvironment(const QString &faxUser)
 
 } // namespace
 
-HylafaxBackend::HylafaxBackend(FaxConfig config, FaxDocumentConverter &converter)
-    : m_config(std::move(config))
-    , m_converter(converter)
+HylafaxBackend::HylafaxBackend(FaxConfig config, FaxDocumentConverter& converter)
+    : m_config(std::move(config)), m_converter(converter)
 {
 }
 
-bool HylafaxBackend::isUsable(QString *why) const
+bool HylafaxBackend::isUsable(QString* why) const
 {
-    auto fail = [&](const QString &text) {
+    auto fail = [&](const QString& text) {
         if (why)
             *why = text;
         return false;
@@ -46,16 +44,17 @@ bool HylafaxBackend::isUsable(QString *why) const
     if (!QFileInfo(m_config.faxstatPath).isExecutable())
         return fail(QStringLiteral("%1 がありません").arg(m_config.faxstatPath));
     // faxstat exits 0 even when it cannot connect: its text tells.
-    const ProcessResult r = runProcess(m_config.faxstatPath, {QStringLiteral("-h"), m_config.host}, 15000,
-                                       clientEnvironment(m_config.faxUser));
+    const ProcessResult r = runProcess(m_config.faxstatPath, {QStringLiteral("-h"), m_config.host},
+                                       15000, clientEnvironment(m_config.faxUser));
     const QString text = QString::fromLocal8Bit(r.out + r.err);
     static const QRegularExpression running(QStringLiteral("scheduler on .*: Running"));
     if (!r.started || r.timedOut || !running.match(text).hasMatch())
-        return fail(QStringLiteral("FAXサーバ %1 が動いていません: %2").arg(m_config.host, text.trimmed().left(200)));
+        return fail(QStringLiteral("FAXサーバ %1 が動いていません: %2")
+                        .arg(m_config.host, text.trimmed().left(200)));
     return true;
 }
 
-QStringList HylafaxBackend::sendfaxArguments(const QString &dial, const QString &file) const
+QStringList HylafaxBackend::sendfaxArguments(const QString& dial, const QString& file) const
 {
     QStringList args = {QStringLiteral("-n"), QStringLiteral("-h"), m_config.host};
     if (m_config.fineResolution)
@@ -66,7 +65,7 @@ QStringList HylafaxBackend::sendfaxArguments(const QString &dial, const QString 
     return args;
 }
 
-FaxResult HylafaxBackend::send(const FaxJob &job)
+FaxResult HylafaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
     const QString dial = faxDialString(job.number);
@@ -93,8 +92,9 @@ FaxResult HylafaxBackend::send(const FaxJob &job)
             return result;
     }
 
-    const ProcessResult r = runProcess(m_config.sendfaxPath, sendfaxArguments(dial, file),
-                                       m_config.timeoutSeconds * 1000, clientEnvironment(m_config.faxUser));
+    const ProcessResult r =
+        runProcess(m_config.sendfaxPath, sendfaxArguments(dial, file),
+                   m_config.timeoutSeconds * 1000, clientEnvironment(m_config.faxUser));
     static const QRegularExpression requestId(QStringLiteral("request id is (\\d+)"));
     const auto m = requestId.match(QString::fromLocal8Bit(r.out));
     if (!r.ok() || !m.hasMatch()) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/fax/FaxBackend.h"
 #include "data/FaxConfig.h"
+#include "platform/fax/FaxBackend.h"
 
 namespace qm {
 
@@ -11,18 +11,18 @@ namespace qm {
 class HylafaxBackend : public FaxBackend
 {
 public:
-    HylafaxBackend(FaxConfig config, FaxDocumentConverter &converter);
+    HylafaxBackend(FaxConfig config, FaxDocumentConverter& converter);
 
     QString name() const override { return QStringLiteral("hylafax"); }
-    bool isUsable(QString *why = nullptr) const override;
-    FaxResult send(const FaxJob &job) override;
+    bool isUsable(QString* why = nullptr) const override;
+    FaxResult send(const FaxJob& job) override;
 
     // The argument list sendfax is started with (for the tests and the log).
-    QStringList sendfaxArguments(const QString &dial, const QString &file) const;
+    QStringList sendfaxArguments(const QString& dial, const QString& file) const;
 
 private:
     FaxConfig m_config;
-    FaxDocumentConverter &m_converter;
+    FaxDocumentConverter& m_converter;
 };
 
 } // namespace qm

@@ -19,7 +19,7 @@ namespace {
 
 // Job files are settings lines in Shift-JIS: a name from mail may hold characters
 // neither can carry, so those become "?" rather than failing the job.
-QString storable(const QString &text)
+QString storable(const QString& text)
 {
     QString out;
     for (const QChar c : text) {
@@ -33,14 +33,13 @@ QString storable(const QString &text)
 
 } // namespace
 
-SpoolFaxBackend::SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocumentConverter &converter)
-    : m_spoolDir(std::move(spoolDir))
-    , m_fine(fineResolution)
-    , m_converter(converter)
+SpoolFaxBackend::SpoolFaxBackend(QString spoolDir, bool fineResolution,
+                                 FaxDocumentConverter& converter)
+    : m_spoolDir(std::move(spoolDir)), m_fine(fineResolution), m_converter(converter)
 {
 }
 
-bool SpoolFaxBackend::isUsable(QString *why) const
+bool SpoolFaxBackend::isUsable(QString* why) const
 {
     if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty()) {
         if (why)
@@ -63,17 +62,18 @@ bool SpoolFaxBackend::isUsable(QString *why) const
 
 QString SpoolFaxBackend::nextJobId() const
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
     for (int n = 1;; ++n) {
         const QString id = QStringLiteral("%1-%2").arg(stamp).arg(n, 3, 10, QLatin1Char('0'));
         const QDir dir(m_spoolDir);
-        if (!QFileInfo::exists(dir.filePath(id + QStringLiteral(".tif")))
-            && !QFileInfo::exists(dir.filePath(id + QStringLiteral(".job"))))
+        if (!QFileInfo::exists(dir.filePath(id + QStringLiteral(".tif"))) &&
+            !QFileInfo::exists(dir.filePath(id + QStringLiteral(".job"))))
             return id;
     }
 }
 
-FaxResult SpoolFaxBackend::send(const FaxJob &job)
+FaxResult SpoolFaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
     const QString dial = faxDialString(job.number);
@@ -103,17 +103,21 @@ FaxResult SpoolFaxBackend::send(const FaxJob &job)
     const QString id = nextJobId();
     const QDir dir(m_spoolDir);
     const auto bytes = readFileBytes(tif, &result.error);
-    if (!bytes || !writeFileAtomic(dir.filePath(id + QStringLiteral(".tif")), *bytes, &result.error))
+    if (!bytes ||
+        !writeFileAtomic(dir.filePath(id + QStringLiteral(".tif")), *bytes, &result.error))
         return result;
 
     const QStringList lines = {
         joinQuoted({QStringLiteral("number"), storable(job.number)}),
         joinQuoted({QStringLiteral("dial"), dial}),
         joinQuoted({QStringLiteral("name"), storable(job.displayName)}),
-        joinQuoted({QStringLiteral("time"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))}),
-        joinQuoted({QStringLiteral("source"), storable(QFileInfo(job.filePath).absoluteFilePath())}),
+        joinQuoted({QStringLiteral("time"),
+                    QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))}),
+        joinQuoted(
+            {QStringLiteral("source"), storable(QFileInfo(job.filePath).absoluteFilePath())}),
         joinQuoted({QStringLiteral("document"), id + QStringLiteral(".tif")}),
-        joinQuoted({QStringLiteral("resolution"), m_fine ? QStringLiteral("fine") : QStringLiteral("normal")}),
+        joinQuoted({QStringLiteral("resolution"),
+                    m_fine ? QStringLiteral("fine") : QStringLiteral("normal")}),
     };
     if (!writeTextLines(dir.filePath(id + QStringLiteral(".job")), lines, &result.error)) {
         QFile::remove(dir.filePath(id + QStringLiteral(".tif")));

@@ -10,11 +10,11 @@ namespace qm {
 class SpoolFaxBackend : public FaxBackend
 {
 public:
-    SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocumentConverter &converter);
+    SpoolFaxBackend(QString spoolDir, bool fineResolution, FaxDocumentConverter& converter);
 
     QString name() const override { return QStringLiteral("spool"); }
-    bool isUsable(QString *why = nullptr) const override;
-    FaxResult send(const FaxJob &job) override;
+    bool isUsable(QString* why = nullptr) const override;
+    FaxResult send(const FaxJob& job) override;
 
     QString spoolDir() const { return m_spoolDir; }
 
@@ -23,7 +23,7 @@ private:
 
     QString m_spoolDir;
     bool m_fine;
-    FaxDocumentConverter &m_converter;
+    FaxDocumentConverter& m_converter;
 };
 
 } // namespace qm

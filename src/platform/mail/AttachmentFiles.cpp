@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,7 +27,7 @@ bool unwanted(QChar c)
     return false;
 }
 
-void splitExtension(const QString &name, QString *stem, QString *ext)
+void splitExtension(const QString& name, QString* stem, QString* ext)
 {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot > 0 && name.size() - dot <= kMaxExtension + 1) {
@@ -41,11 +40,12 @@ void splitExtension(const QString &name, QString *stem, QString *ext)
 }
 } // namespace
 
-QString safeAttachmentName(const QString &fromMail, const QString &fallbackExtension)
+QString safeAttachmentName(const QString& fromMail, const QString& fallbackExtension)
 {
     QString s = fromMail;
     // Mailers sometimes send the sender's full path: keep only its last part.
-    const qsizetype cut = std::max(s.lastIndexOf(QLatin1Char('/')), s.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype cut =
+        std::max(s.lastIndexOf(QLatin1Char('/')), s.lastIndexOf(QLatin1Char('\\')));
     if (cut >= 0)
         s = s.mid(cut + 1);
     QString cleaned;
@@ -68,8 +68,8 @@ QString safeAttachmentName(const QString &fromMail, const QString &fallbackExten
 
     QString stem, ext;
     splitExtension(cleaned, &stem, &ext);
-    while (!stem.isEmpty()
-           && (stem.size() + ext.size() > kMaxChars || (stem + ext).toUtf8().size() > kMaxBytes)) {
+    while (!stem.isEmpty() &&
+           (stem.size() + ext.size() > kMaxChars || (stem + ext).toUtf8().size() > kMaxBytes)) {
         stem.chop(stem.back().isLowSurrogate() && stem.size() > 1 ? 2 : 1);
     }
     if (stem.isEmpty())
@@ -77,14 +77,16 @@ QString safeAttachmentName(const QString &fromMail, const QString &fallbackExten
     return stem + ext;
 }
 
-QString extensionForMimeType(const QString &mimeType)
+QString extensionForMimeType(const QString& mimeType)
 {
     static const QHash<QString, QString> map{
         {QStringLiteral("application/pdf"), QStringLiteral(".pdf")},
         {QStringLiteral("application/msword"), QStringLiteral(".doc")},
         {QStringLiteral("application/vnd.ms-excel"), QStringLiteral(".xls")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"), QStringLiteral(".docx")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"), QStringLiteral(".xlsx")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"),
+         QStringLiteral(".docx")},
+        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"),
+         QStringLiteral(".xlsx")},
         {QStringLiteral("application/zip"), QStringLiteral(".zip")},
         {QStringLiteral("image/jpeg"), QStringLiteral(".jpg")},
         {QStringLiteral("image/png"), QStringLiteral(".png")},
@@ -97,14 +99,15 @@ QString extensionForMimeType(const QString &mimeType)
     return map.value(mimeType.toLower(), QStringLiteral(".bin"));
 }
 
-int createUniqueFile(const QString &folder, const QString &name, QString *path)
+int createUniqueFile(const QString& folder, const QString& name, QString* path)
 {
     const QDir dir(folder);
     const QString home = QFileInfo(dir.absolutePath()).absoluteFilePath();
     QString stem, ext;
     splitExtension(name, &stem, &ext);
     auto candidate = [&](int n) {
-        return dir.absoluteFilePath(n == 1 ? name : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext));
+        return dir.absoluteFilePath(n == 1 ? name
+                                           : QStringLiteral("%1 (%2)%3").arg(stem).arg(n).arg(ext));
     };
     auto taken = [&](int n) { return QFileInfo::exists(candidate(n)); };
     for (int attempt = 0; attempt < kMaxTries; ++attempt) {
@@ -127,7 +130,8 @@ int createUniqueFile(const QString &folder, const QString &name, QString *path)
         const QString full = candidate(free);
         if (QFileInfo(full).absolutePath() != home)
             return -1; // never outside the folder, whatever the name holds
-        const int fd = ::open(QFile::encodeName(full).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const int fd = ::open(QFile::encodeName(full).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd >= 0) {
             *path = full;
             return fd;

@@ -2,14 +2,13 @@
 
 #include <QRegularExpression>
 #include <QStringDecoder>
-
 #include <glib.h>
 
 namespace qm::mail {
 
 namespace {
 
-bool isAscii7(const QByteArray &bytes)
+bool isAscii7(const QByteArray& bytes)
 {
     for (const char c : bytes) {
         if (uchar(c) >= 0x80)
@@ -20,12 +19,13 @@ bool isAscii7(const QByteArray &bytes)
 
 // Without ICU Qt knows no Japanese charsets; iconv then does the work (strict, so the
 // vendor extensions of Windows mailers may be refused).
-bool decodeWithIconv(const char *name, const QByteArray &bytes, QString *out)
+bool decodeWithIconv(const char* name, const QByteArray& bytes, QString* out)
 {
-    const char *iconvName = qstrcmp(name, "Shift_JIS") == 0 ? "CP932" : name;
+    const char* iconvName = qstrcmp(name, "Shift_JIS") == 0 ? "CP932" : name;
     gsize written = 0;
-    GError *err = nullptr;
-    gchar *utf8 = g_convert(bytes.constData(), bytes.size(), "UTF-8", iconvName, nullptr, &written, &err);
+    GError* err = nullptr;
+    gchar* utf8 =
+        g_convert(bytes.constData(), bytes.size(), "UTF-8", iconvName, nullptr, &written, &err);
     if (!utf8) {
         g_clear_error(&err);
         return false;
@@ -35,7 +35,7 @@ bool decodeWithIconv(const char *name, const QByteArray &bytes, QString *out)
     return true;
 }
 
-bool decodeWith(const char *name, const QByteArray &bytes, QString *out)
+bool decodeWith(const char* name, const QByteArray& bytes, QString* out)
 {
     QStringDecoder decoder(name, QStringDecoder::Flag::Stateless);
     if (!decoder.isValid())
@@ -48,7 +48,7 @@ bool decodeWith(const char *name, const QByteArray &bytes, QString *out)
 }
 
 // EUC-JP by its byte structure; ICU accepts too much to tell it from CP932.
-bool looksEucJp(const QByteArray &b)
+bool looksEucJp(const QByteArray& b)
 {
     bool eight = false;
     for (qsizetype i = 0; i < b.size(); ++i) {
@@ -78,7 +78,7 @@ bool looksEucJp(const QByteArray &b)
     return eight;
 }
 
-QString guess(const QByteArray &bytes)
+QString guess(const QByteArray& bytes)
 {
     QString s;
     if (isAscii7(bytes)) {
@@ -103,13 +103,14 @@ QByteArray icuName(QByteArray charset)
     const qsizetype star = charset.indexOf('*'); // RFC 2231 language suffix
     if (star >= 0)
         charset.truncate(star);
-    if (charset == "shift_jis" || charset == "shift-jis" || charset == "sjis" || charset == "x-sjis"
-        || charset == "cp932" || charset == "windows-31j" || charset == "ms932" || charset == "ms_kanji"
-        || charset == "csshiftjis")
+    if (charset == "shift_jis" || charset == "shift-jis" || charset == "sjis" ||
+        charset == "x-sjis" || charset == "cp932" || charset == "windows-31j" ||
+        charset == "ms932" || charset == "ms_kanji" || charset == "csshiftjis")
         return "Shift_JIS";
     if (charset.startsWith("iso-2022-jp") || charset == "csiso2022jp" || charset == "jis")
         return "ISO-2022-JP";
-    if (charset == "euc-jp" || charset == "x-euc-jp" || charset == "eucjp" || charset == "euc-jp-ms")
+    if (charset == "euc-jp" || charset == "x-euc-jp" || charset == "eucjp" ||
+        charset == "euc-jp-ms")
         return "EUC-JP";
     if (charset == "utf8")
         return "UTF-8";
@@ -120,7 +121,7 @@ QByteArray icuName(QByteArray charset)
 
 // Joined encoded words and some mailers leave one escape sequence straight after
 // another ("ESC ( B ESC $ B"); the converter rejects that, though only the last counts.
-QByteArray withoutIdleEscapes(const QByteArray &bytes)
+QByteArray withoutIdleEscapes(const QByteArray& bytes)
 {
     if (!bytes.contains("\x1b"))
         return bytes;
@@ -128,7 +129,7 @@ QByteArray withoutIdleEscapes(const QByteArray &bytes)
     return QString::fromLatin1(bytes).remove(idle).toLatin1();
 }
 
-QString decodeText(const QByteArray &rawBytes, const QByteArray &charset)
+QString decodeText(const QByteArray& rawBytes, const QByteArray& charset)
 {
     const QByteArray bytes = withoutIdleEscapes(rawBytes);
     const QByteArray name = icuName(charset);
@@ -150,17 +151,19 @@ QString decodeText(const QByteArray &rawBytes, const QByteArray &charset)
     return guess(bytes);
 }
 
-QString decodeHeaderText(const QByteArray &raw)
+QString decodeHeaderText(const QByteArray& raw)
 {
     // Unfold: line breaks inside a header value carry no meaning.
     QByteArray value = raw;
     value.replace("\r\n", "\n");
     value.replace('\r', '\n');
     static const QRegularExpression fold(QStringLiteral("\\n(?=[ \\t])"));
-    QString latin = QString::fromLatin1(value).remove(fold).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QString latin =
+        QString::fromLatin1(value).remove(fold).replace(QLatin1Char('\n'), QLatin1Char(' '));
     value = latin.toLatin1();
 
-    static const QRegularExpression word(QStringLiteral("=\\?([^?\\s]+)\\?([BbQq])\\?([^?\\s]*)\\?="));
+    static const QRegularExpression word(
+        QStringLiteral("=\\?([^?\\s]+)\\?([BbQq])\\?([^?\\s]*)\\?="));
     QString result;
     QByteArray pendingCharset;
     QByteArray pendingBytes;
@@ -200,7 +203,7 @@ QString decodeHeaderText(const QByteArray &raw)
     return result.trimmed();
 }
 
-QString jisFriendly(const QString &text)
+QString jisFriendly(const QString& text)
 {
     QString s = text;
     s.replace(QChar(0xFF5E), QChar(0x301C)); // FULLWIDTH TILDE -> WAVE DASH
@@ -212,13 +215,14 @@ QString jisFriendly(const QString &text)
     return s;
 }
 
-bool encodeIso2022Jp(const QString &text, QByteArray *out)
+bool encodeIso2022Jp(const QString& text, QByteArray* out)
 {
     // glibc's converter is strict JIS X 0208: what it accepts every client can show.
     const QByteArray utf8 = text.toUtf8();
     gsize written = 0;
-    GError *err = nullptr;
-    gchar *converted = g_convert(utf8.constData(), utf8.size(), "ISO-2022-JP", "UTF-8", nullptr, &written, &err);
+    GError* err = nullptr;
+    gchar* converted =
+        g_convert(utf8.constData(), utf8.size(), "ISO-2022-JP", "UTF-8", nullptr, &written, &err);
     if (!converted) {
         g_clear_error(&err);
         return false;
@@ -228,7 +232,7 @@ bool encodeIso2022Jp(const QString &text, QByteArray *out)
     return true;
 }
 
-QByteArray encodeHeaderText(const QString &text)
+QByteArray encodeHeaderText(const QString& text)
 {
     bool ascii = true;
     for (const QChar c : text) {
@@ -250,7 +254,7 @@ QByteArray encodeHeaderText(const QString &text)
     const QByteArray prefix = useJis ? "=?ISO-2022-JP?B?" : "=?UTF-8?B?";
     // 75 characters per word: 57 of them base64, i.e. 42 bytes of text.
     constexpr qsizetype kMaxBytes = 42;
-    auto encodeChunk = [&](const QString &chunk) {
+    auto encodeChunk = [&](const QString& chunk) {
         QByteArray b;
         if (useJis)
             encodeIso2022Jp(chunk, &b);
@@ -282,7 +286,7 @@ QByteArray encodeHeaderText(const QString &text)
     return words.join("\r\n ");
 }
 
-QString htmlToText(const QString &html)
+QString htmlToText(const QString& html)
 {
     QString s = html;
     static const QRegularExpression invisible(
@@ -291,9 +295,11 @@ QString htmlToText(const QString &html)
     static const QRegularExpression comments(QStringLiteral("<!--.*?-->"),
                                              QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression lineBreaks(
-        QStringLiteral("<(br|/p|/div|/tr|/li|/h[1-6]|/table|/blockquote|hr)\\b[^>]*>|<(p|li|tr|div)\\b[^>]*>"),
+        QStringLiteral(
+            "<(br|/p|/div|/tr|/li|/h[1-6]|/table|/blockquote|hr)\\b[^>]*>|<(p|li|tr|div)\\b[^>]*>"),
         QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression cells(QStringLiteral("</t[dh]\\s*>"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression cells(QStringLiteral("</t[dh]\\s*>"),
+                                          QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     static const QRegularExpression spaces(QStringLiteral("[ \\t\\r\\n]+"));
     s.remove(comments);
@@ -303,7 +309,8 @@ QString htmlToText(const QString &html)
     s.replace(cells, QStringLiteral("\t"));
     s.remove(tags);
 
-    static const QRegularExpression entity(QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
+    static const QRegularExpression entity(
+        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
     QString out;
     qsizetype pos = 0;
     auto it = entity.globalMatch(s);
@@ -341,11 +348,11 @@ QString htmlToText(const QString &html)
     out += s.mid(pos);
 
     QStringList lines = out.split(QLatin1Char('\n'));
-    for (QString &line : lines)
+    for (QString& line : lines)
         line = line.trimmed();
     // Collapse runs of empty lines left by nested blocks.
     QStringList kept;
-    for (const QString &line : lines) {
+    for (const QString& line : lines) {
         if (line.isEmpty() && (kept.isEmpty() || kept.last().isEmpty()))
             continue;
         kept << line;
@@ -355,7 +362,7 @@ QString htmlToText(const QString &html)
     return kept.join(QStringLiteral("\r\n"));
 }
 
-QString withCrLf(const QString &text)
+QString withCrLf(const QString& text)
 {
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -12,28 +12,28 @@ namespace qm::mail {
 // Decodes bytes that claim to be in `charset` (may be empty or wrong). Shift_JIS is read
 // as CP932 and ISO-2022-JP with the vendor extensions Windows mailers send; when the
 // label does not fit the bytes the charset is guessed (UTF-8, then EUC-JP, then CP932).
-QString decodeText(const QByteArray &bytes, const QByteArray &charset = QByteArray());
+QString decodeText(const QByteArray& bytes, const QByteArray& charset = QByteArray());
 
 // Decodes an unfolded or folded header value: RFC 2047 words in any of the above
 // charsets (adjacent words joined before conversion, so characters split across words
 // survive) and raw 8-bit text.
-QString decodeHeaderText(const QByteArray &raw);
+QString decodeHeaderText(const QByteArray& raw);
 
 // Replaces the CP932 look-alikes of JIS X 0208 characters (full-width tilde, etc.) with
 // the JIS ones, so text read from a Windows mail can go out as ISO-2022-JP.
-QString jisFriendly(const QString &text);
+QString jisFriendly(const QString& text);
 
 // The text in strict ISO-2022-JP (JIS X 0208 and ASCII), or false when it does not fit.
-bool encodeIso2022Jp(const QString &text, QByteArray *out);
+bool encodeIso2022Jp(const QString& text, QByteArray* out);
 
 // One header value as RFC 2047 B words in ISO-2022-JP when the text fits, else UTF-8;
 // plain ASCII text of up to 900 characters is returned as is. Words are folded with CR LF + space.
-QByteArray encodeHeaderText(const QString &text);
+QByteArray encodeHeaderText(const QString& text);
 
 // Readable text from an HTML part: blocks become lines, tags go, entities are decoded.
-QString htmlToText(const QString &html);
+QString htmlToText(const QString& html);
 
 // CR LF for every line end (lone CR, lone LF, CR LF).
-QString withCrLf(const QString &text);
+QString withCrLf(const QString& text);
 
 } // namespace qm::mail

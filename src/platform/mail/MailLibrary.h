@@ -16,7 +16,8 @@
 // QM_CA_FILE may name a PEM file trusted besides it (the test servers' own CA).
 namespace qm::mail {
 
-struct MailResult {
+struct MailResult
+{
     bool isList = false;
     QStringList items; // valid when isList
     QString text;      // valid when !isList: "" = success with nothing to list, else an error
@@ -41,46 +42,48 @@ struct MailResult {
 // password: "a " + password asks for APOP.
 // command: "SAVEALL", or "DELE " + 1-based position in the list the last SAVEALL returned.
 // folder: the work folder the messages are stored in; a trailing ">" is allowed and ignored.
-MailResult RcvMail(const QString &server, const QString &user, const QString &password,
-                   const QString &command, const QString &folder);
+MailResult RcvMail(const QString& server, const QString& user, const QString& password,
+                   const QString& command, const QString& folder);
 
 // fieldList: "date:from:to:cc:subject:body:". Attachments are stored below attachmentFolder
 // under sanitised, never-overwriting names.
-MailResult ReadMail(const QString &messageFile, const QString &fieldList,
-                    const QString &attachmentFolder);
+MailResult ReadMail(const QString& messageFile, const QString& fieldList,
+                    const QString& attachmentFolder);
 
 // server: host, or host TAB port (465 = implicit TLS, else STARTTLS when offered).
 // recipients: To addresses separated by TAB; then optionally TAB "cc" TAB list,
 //   TAB "bcc" TAB list, TAB ">reply-to: " + address.
 // sender: address, or address TAB user ":" password TAB "PLAIN" | "LOGIN" | "CRAM-MD5".
 // attachments: full paths separated by TAB, or "".
-QString SendMail(const QString &server, const QString &recipients, const QString &sender,
-                 const QString &subject, const QString &body, const QString &attachments);
+QString SendMail(const QString& server, const QString& recipients, const QString& sender,
+                 const QString& subject, const QString& body, const QString& attachments);
 
 // Time-outs for every connection. Defaults: connect 20 s; a transfer that makes no progress
 // for 30 s is aborted, so a dead server never holds the caller for a minute. Tests shorten them.
-struct MailTimeouts {
+struct MailTimeouts
+{
     int connectSeconds = 20;
     int idleSeconds = 30;
 };
-void setMailTimeouts(const MailTimeouts &timeouts);
+void setMailTimeouts(const MailTimeouts& timeouts);
 MailTimeouts mailTimeouts();
 
 // The same three calls behind an interface, so the engine can be given another one.
-class MailLibrary {
+class MailLibrary
+{
 public:
     virtual ~MailLibrary() = default;
-    virtual MailResult RcvMail(const QString &server, const QString &user, const QString &password,
-                               const QString &command, const QString &folder) = 0;
-    virtual MailResult ReadMail(const QString &messageFile, const QString &fieldList,
-                                const QString &attachmentFolder) = 0;
-    virtual QString SendMail(const QString &server, const QString &recipients,
-                             const QString &sender, const QString &subject, const QString &body,
-                             const QString &attachments) = 0;
+    virtual MailResult RcvMail(const QString& server, const QString& user, const QString& password,
+                               const QString& command, const QString& folder) = 0;
+    virtual MailResult ReadMail(const QString& messageFile, const QString& fieldList,
+                                const QString& attachmentFolder) = 0;
+    virtual QString SendMail(const QString& server, const QString& recipients,
+                             const QString& sender, const QString& subject, const QString& body,
+                             const QString& attachments) = 0;
 };
 
 // The library the engine uses when it is given none. Programs that load the mail library
 // only when needed define it differently from the one in the library itself.
-MailLibrary &systemMailLibrary();
+MailLibrary& systemMailLibrary();
 
 } // namespace qm::mail

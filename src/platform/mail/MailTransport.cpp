@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <mutex>
 
 namespace qm::mail {
 
@@ -31,28 +31,31 @@ QString protocolName(Protocol p)
 int g_adopted = -1;
 curl_socket_t g_handedOver = CURL_SOCKET_BAD;
 
-bool samePeer(int fd, const sockaddr *address, socklen_t length)
+bool samePeer(int fd, const sockaddr* address, socklen_t length)
 {
-    sockaddr_storage peer {};
+    sockaddr_storage peer{};
     socklen_t peerLength = sizeof peer;
-    if (getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0 || peer.ss_family != address->sa_family)
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
+        peer.ss_family != address->sa_family)
         return false;
     if (address->sa_family == AF_INET && length >= socklen_t(sizeof(sockaddr_in))) {
-        const auto *a = reinterpret_cast<const sockaddr_in *>(&peer);
-        const auto *b = reinterpret_cast<const sockaddr_in *>(address);
+        const auto* a = reinterpret_cast<const sockaddr_in*>(&peer);
+        const auto* b = reinterpret_cast<const sockaddr_in*>(address);
         return a->sin_port == b->sin_port && a->sin_addr.s_addr == b->sin_addr.s_addr;
     }
     if (address->sa_family == AF_INET6 && length >= socklen_t(sizeof(sockaddr_in6))) {
-        const auto *a = reinterpret_cast<const sockaddr_in6 *>(&peer);
-        const auto *b = reinterpret_cast<const sockaddr_in6 *>(address);
-        return a->sin6_port == b->sin6_port && std::memcmp(&a->sin6_addr, &b->sin6_addr, sizeof a->sin6_addr) == 0;
+        const auto* a = reinterpret_cast<const sockaddr_in6*>(&peer);
+        const auto* b = reinterpret_cast<const sockaddr_in6*>(address);
+        return a->sin6_port == b->sin6_port &&
+               std::memcmp(&a->sin6_addr, &b->sin6_addr, sizeof a->sin6_addr) == 0;
     }
     return false;
 }
 
-curl_socket_t openSocket(void *, curlsocktype purpose, curl_sockaddr *address)
+curl_socket_t openSocket(void*, curlsocktype purpose, curl_sockaddr* address)
 {
-    if (purpose == CURLSOCKTYPE_IPCXN && g_adopted >= 0 && samePeer(g_adopted, &address->addr, address->addrlen)) {
+    if (purpose == CURLSOCKTYPE_IPCXN && g_adopted >= 0 &&
+        samePeer(g_adopted, &address->addr, address->addrlen)) {
         g_handedOver = g_adopted;
         g_adopted = -1;
         return g_handedOver;
@@ -60,7 +63,7 @@ curl_socket_t openSocket(void *, curlsocktype purpose, curl_sockaddr *address)
     return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
-int socketOptions(void *, curl_socket_t socket, curlsocktype)
+int socketOptions(void*, curl_socket_t socket, curlsocktype)
 {
     if (socket == CURL_SOCKET_BAD || socket != g_handedOver)
         return CURL_SOCKOPT_OK;
@@ -83,8 +86,7 @@ void dropAdoptedConnection()
     g_adopted = -1;
 }
 
-CurlSession::CurlSession(Protocol protocol)
-    : m_protocol(protocol)
+CurlSession::CurlSession(Protocol protocol) : m_protocol(protocol)
 {
     globalInit();
     m_curl = curl_easy_init();
@@ -96,11 +98,11 @@ CurlSession::~CurlSession()
         curl_easy_cleanup(m_curl); // sends QUIT, which is what commits POP3 deletions
 }
 
-QByteArray CurlSession::configure(const ServerAddress &server, bool implicitTls)
+QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
 {
     m_server = server;
     const MailTimeouts t = mailTimeouts();
-    CURL *c = m_curl;
+    CURL* c = m_curl;
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, long(t.connectSeconds));
@@ -137,11 +139,11 @@ CURLcode CurlSession::perform()
     return curl_easy_perform(m_curl);
 }
 
-int CurlSession::debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *selfPtr)
+int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* selfPtr)
 {
     if (type != CURLINFO_HEADER_IN)
         return 0;
-    auto *self = static_cast<CurlSession *>(selfPtr);
+    auto* self = static_cast<CurlSession*>(selfPtr);
     self->m_pending.append(data, qsizetype(size));
     qsizetype nl;
     while ((nl = self->m_pending.indexOf('\n')) >= 0) {
@@ -158,7 +160,7 @@ int CurlSession::debugCallback(CURL *, curl_infotype type, char *data, size_t si
     return 0;
 }
 
-QString CurlSession::lastReplyStartingWith(const QString &prefix) const
+QString CurlSession::lastReplyStartingWith(const QString& prefix) const
 {
     for (auto it = m_replies.crbegin(); it != m_replies.crend(); ++it) {
         if (it->startsWith(prefix))
@@ -174,9 +176,10 @@ long CurlSession::responseCode() const
     return code;
 }
 
-QString CurlSession::errorText(CURLcode code, const QString &serverAnswer) const
+QString CurlSession::errorText(CURLcode code, const QString& serverAnswer) const
 {
-    const QString who = QStringLiteral("%1サーバー %2").arg(protocolName(m_protocol), m_server.display());
+    const QString who =
+        QStringLiteral("%1サーバー %2").arg(protocolName(m_protocol), m_server.display());
     QString what;
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -222,14 +225,14 @@ QString CurlSession::errorText(CURLcode code, const QString &serverAnswer) const
     return text;
 }
 
-size_t writeToFile(char *data, size_t size, size_t count, void *file)
+size_t writeToFile(char* data, size_t size, size_t count, void* file)
 {
-    return std::fwrite(data, size, count, static_cast<std::FILE *>(file)) * size;
+    return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
 }
 
-size_t writeToBuffer(char *data, size_t size, size_t count, void *buffer)
+size_t writeToBuffer(char* data, size_t size, size_t count, void* buffer)
 {
-    static_cast<QByteArray *>(buffer)->append(data, qsizetype(size * count));
+    static_cast<QByteArray*>(buffer)->append(data, qsizetype(size * count));
     return size * count;
 }
 

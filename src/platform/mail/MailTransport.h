@@ -8,48 +8,48 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
 #include <curl/curl.h>
 
 namespace qm::mail {
 
 enum class Protocol { Pop3, Smtp };
 
-class CurlSession {
+class CurlSession
+{
 public:
     explicit CurlSession(Protocol protocol);
     ~CurlSession();
-    CurlSession(const CurlSession &) = delete;
-    CurlSession &operator=(const CurlSession &) = delete;
+    CurlSession(const CurlSession&) = delete;
+    CurlSession& operator=(const CurlSession&) = delete;
 
-    CURL *handle() const { return m_curl; }
+    CURL* handle() const { return m_curl; }
     bool valid() const { return m_curl != nullptr; }
 
     // Sets up TLS (implicit when implicitTls, else STARTTLS when offered), certificate
     // checks, time-outs and the reply capture. Returns the URL prefix ("pop3s://host:port").
-    QByteArray configure(const ServerAddress &server, bool implicitTls);
+    QByteArray configure(const ServerAddress& server, bool implicitTls);
 
     // Runs one transfer; remembers the result for errorText().
     CURLcode perform();
 
     // The server's reply lines seen so far (most recent last, bounded).
-    const QStringList &replies() const { return m_replies; }
+    const QStringList& replies() const { return m_replies; }
     QString greeting() const { return m_greeting; }
     QString lastReply() const { return m_replies.isEmpty() ? QString() : m_replies.last(); }
     // Last reply that starts with the given prefix ("-ERR"), or "".
-    QString lastReplyStartingWith(const QString &prefix) const;
+    QString lastReplyStartingWith(const QString& prefix) const;
     long responseCode() const;
 
     // Japanese error text naming the server, what went wrong and what the server said.
-    QString errorText(CURLcode code, const QString &serverAnswer = QString()) const;
+    QString errorText(CURLcode code, const QString& serverAnswer = QString()) const;
 
     void clearReplies() { m_replies.clear(); }
 
 private:
-    static int debugCallback(CURL *, curl_infotype type, char *data, size_t size, void *self);
+    static int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* self);
 
     Protocol m_protocol;
-    CURL *m_curl = nullptr;
+    CURL* m_curl = nullptr;
     ServerAddress m_server;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     QStringList m_replies;
@@ -65,8 +65,8 @@ void adoptConnection(int socket);
 void dropAdoptedConnection();
 
 // Writes transferred data to a stdio FILE.
-size_t writeToFile(char *data, size_t size, size_t count, void *file);
+size_t writeToFile(char* data, size_t size, size_t count, void* file);
 // Appends transferred data to a QByteArray.
-size_t writeToBuffer(char *data, size_t size, size_t count, void *buffer);
+size_t writeToBuffer(char* data, size_t size, size_t count, void* buffer);
 
 } // namespace qm::mail

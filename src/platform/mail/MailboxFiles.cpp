@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-
 #include <cstring>
 
 namespace qm::mail {
@@ -23,7 +22,7 @@ bool keepAsIs(char c, bool first)
 }
 } // namespace
 
-QString messageFileName(const QString &uidl)
+QString messageFileName(const QString& uidl)
 {
     // Most servers send plain letters and digits: those names are the UIDL itself.
     if (!uidl.isEmpty() && uidl.size() <= kMaxStem) {
@@ -56,9 +55,10 @@ QString messageFileName(const QString &uidl)
     return QString::fromLatin1(stem) + kExtension;
 }
 
-bool isMessageFileName(const QString &name)
+bool isMessageFileName(const QString& name)
 {
-    if (!name.endsWith(kExtension) || name.size() <= kExtension.size() || name.startsWith(QLatin1Char('.')))
+    if (!name.endsWith(kExtension) || name.size() <= kExtension.size() ||
+        name.startsWith(QLatin1Char('.')))
         return false;
     for (const QChar c : name) {
         const ushort u = c.unicode();
@@ -70,12 +70,12 @@ bool isMessageFileName(const QString &name)
     return true;
 }
 
-QString uidlListPath(const QString &folder)
+QString uidlListPath(const QString& folder)
 {
     return QDir(folder).filePath(kListName);
 }
 
-QStringList readUidlList(const QString &folder, bool *ok)
+QStringList readUidlList(const QString& folder, bool* ok)
 {
     QFile f(uidlListPath(folder));
     if (!f.open(QIODevice::ReadOnly)) {
@@ -84,7 +84,7 @@ QStringList readUidlList(const QString &folder, bool *ok)
         return {};
     }
     QStringList result;
-    for (const QByteArray &line : f.readAll().split('\n')) {
+    for (const QByteArray& line : f.readAll().split('\n')) {
         const QByteArray t = line.trimmed();
         if (!t.isEmpty())
             result << QString::fromUtf8(t);
@@ -94,10 +94,10 @@ QStringList readUidlList(const QString &folder, bool *ok)
     return result;
 }
 
-bool writeUidlList(const QString &folder, const QStringList &uidls, QString *error)
+bool writeUidlList(const QString& folder, const QStringList& uidls, QString* error)
 {
     QByteArray bytes;
-    for (const QString &u : uidls)
+    for (const QString& u : uidls)
         bytes += u.toUtf8() + "\r\n";
     // A cycle with nothing new finds the list as it was: no rewrite, no disk sync.
     QFile stored(uidlListPath(folder));
@@ -106,14 +106,14 @@ bool writeUidlList(const QString &folder, const QStringList &uidls, QString *err
     return writeFileAtomic(uidlListPath(folder), bytes, error);
 }
 
-bool parseUidlListing(const QByteArray &listing, QList<UidlEntry> *out)
+bool parseUidlListing(const QByteArray& listing, QList<UidlEntry>* out)
 {
     QList<UidlEntry> entries;
     entries.reserve(listing.count('\n'));
-    const char *p = listing.constData();
-    const char *end = p + listing.size();
+    const char* p = listing.constData();
+    const char* end = p + listing.size();
     while (p < end) {
-        const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char* eol = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
         if (!eol)
             eol = end;
         const QByteArray line = QByteArray::fromRawData(p, eol - p).trimmed();

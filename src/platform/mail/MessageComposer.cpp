@@ -1,6 +1,4 @@
 // GLib headers name a struct field "signals": include them before Qt defines it.
-#include <gmime/gmime.h>
-
 #include "platform/mail/MessageComposer.h"
 
 #include "platform/mail/JapaneseText.h"
@@ -8,8 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-
 #include <fcntl.h>
+#include <gmime/gmime.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -30,14 +28,16 @@ void ensureGMime()
     });
 }
 
-QString mimeTypeForFile(const QString &path)
+QString mimeTypeForFile(const QString& path)
 {
     static const QHash<QString, QString> map{
         {QStringLiteral("pdf"), QStringLiteral("application/pdf")},
         {QStringLiteral("doc"), QStringLiteral("application/msword")},
-        {QStringLiteral("docx"), QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
+        {QStringLiteral("docx"),
+         QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
         {QStringLiteral("xls"), QStringLiteral("application/vnd.ms-excel")},
-        {QStringLiteral("xlsx"), QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
+        {QStringLiteral("xlsx"),
+         QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
         {QStringLiteral("txt"), QStringLiteral("text/plain")},
         {QStringLiteral("tif"), QStringLiteral("image/tiff")},
         {QStringLiteral("tiff"), QStringLiteral("image/tiff")},
@@ -48,23 +48,25 @@ QString mimeTypeForFile(const QString &path)
         {QStringLiteral("zip"), QStringLiteral("application/zip")},
         {QStringLiteral("eml"), QStringLiteral("message/rfc822")},
     };
-    const QString type = map.value(QFileInfo(path).suffix().toLower(), QStringLiteral("application/octet-stream"));
+    const QString type =
+        map.value(QFileInfo(path).suffix().toLower(), QStringLiteral("application/octet-stream"));
     // A stored mail goes as a file: message/rfc822 parts may not be base64 encoded.
-    return type == QLatin1String("message/rfc822") ? QStringLiteral("application/octet-stream") : type;
+    return type == QLatin1String("message/rfc822") ? QStringLiteral("application/octet-stream")
+                                                   : type;
 }
 
-void addAddresses(GMimeMessage *msg, GMimeAddressType type, const QStringList &items)
+void addAddresses(GMimeMessage* msg, GMimeAddressType type, const QStringList& items)
 {
-    InternetAddressList *list = g_mime_message_get_addresses(msg, type);
-    for (const QString &item : items) {
+    InternetAddressList* list = g_mime_message_get_addresses(msg, type);
+    for (const QString& item : items) {
         const QByteArray utf8 = item.trimmed().toUtf8();
         if (utf8.isEmpty())
             continue;
-        InternetAddressList *parsed = internet_address_list_parse(nullptr, utf8.constData());
+        InternetAddressList* parsed = internet_address_list_parse(nullptr, utf8.constData());
         if (parsed && internet_address_list_length(parsed) > 0) {
             internet_address_list_append(list, parsed);
         } else {
-            InternetAddress *mailbox = internet_address_mailbox_new(nullptr, utf8.constData());
+            InternetAddress* mailbox = internet_address_mailbox_new(nullptr, utf8.constData());
             internet_address_list_add(list, mailbox);
             g_object_unref(mailbox);
         }
@@ -73,15 +75,15 @@ void addAddresses(GMimeMessage *msg, GMimeAddressType type, const QStringList &i
     }
 }
 
-void setRawHeader(GMimeObject *object, const char *name, const QByteArray &encoded)
+void setRawHeader(GMimeObject* object, const char* name, const QByteArray& encoded)
 {
     g_mime_object_set_header(object, name, "", nullptr);
-    GMimeHeaderList *list = g_mime_object_get_header_list(object);
-    if (GMimeHeader *header = g_mime_header_list_get_header(list, name))
+    GMimeHeaderList* list = g_mime_object_get_header_list(object);
+    if (GMimeHeader* header = g_mime_header_list_get_header(list, name))
         g_mime_header_set_raw_value(header, (" " + encoded + "\n").constData());
 }
 
-GMimePart *textPart(const QString &body)
+GMimePart* textPart(const QString& body)
 {
     // Japanese phones read ISO-2022-JP best; text it cannot carry goes as UTF-8.
     QString text = body;
@@ -92,23 +94,25 @@ GMimePart *textPart(const QString &body)
     if (!jis)
         bytes = text.toUtf8();
     bool longLine = false;
-    for (const QByteArray &line : bytes.split('\n'))
+    for (const QByteArray& line : bytes.split('\n'))
         longLine = longLine || line.size() > 900;
     bytes.replace("\n", "\r\n");
-    GMimePart *part = g_mime_part_new_with_type("text", "plain");
-    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", jis ? "ISO-2022-JP" : "UTF-8");
-    GMimeStream *mem = g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size());
-    GMimeDataWrapper *wrapper = g_mime_data_wrapper_new_with_stream(mem, GMIME_CONTENT_ENCODING_DEFAULT);
+    GMimePart* part = g_mime_part_new_with_type("text", "plain");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset",
+                                             jis ? "ISO-2022-JP" : "UTF-8");
+    GMimeStream* mem = g_mime_stream_mem_new_with_buffer(bytes.constData(), bytes.size());
+    GMimeDataWrapper* wrapper =
+        g_mime_data_wrapper_new_with_stream(mem, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, wrapper);
     // 7bit lines may not pass 998 bytes; a phone text with its line breaks removed can.
     g_mime_part_set_content_encoding(part, jis && !longLine ? GMIME_CONTENT_ENCODING_7BIT
-                                                           : GMIME_CONTENT_ENCODING_BASE64);
+                                                            : GMIME_CONTENT_ENCODING_BASE64);
     g_object_unref(wrapper);
     g_object_unref(mem);
     return part;
 }
 
-GMimePart *filePart(const QString &path, QString *error)
+GMimePart* filePart(const QString& path, QString* error)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || !QFileInfo(path).isFile()) {
@@ -119,9 +123,11 @@ GMimePart *filePart(const QString &path, QString *error)
     }
     const QByteArray type = mimeTypeForFile(path).toLatin1();
     const qsizetype slash = type.indexOf('/');
-    GMimePart *part = g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
-    GMimeStream *file = g_mime_stream_fs_new(fd);
-    GMimeDataWrapper *wrapper = g_mime_data_wrapper_new_with_stream(file, GMIME_CONTENT_ENCODING_DEFAULT);
+    GMimePart* part =
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData());
+    GMimeStream* file = g_mime_stream_fs_new(fd);
+    GMimeDataWrapper* wrapper =
+        g_mime_data_wrapper_new_with_stream(file, GMIME_CONTENT_ENCODING_DEFAULT);
     g_mime_part_set_content(part, wrapper);
     g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
     g_mime_part_set_filename(part, QFileInfo(path).fileName().toUtf8().constData());
@@ -130,7 +136,7 @@ GMimePart *filePart(const QString &path, QString *error)
     return part;
 }
 
-QString domainOf(const QString &address)
+QString domainOf(const QString& address)
 {
     const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
     const QString domain = at >= 0 ? address.mid(at + 1).trimmed() : QString();
@@ -139,11 +145,11 @@ QString domainOf(const QString &address)
 
 } // namespace
 
-void parseRecipients(const QString &recipients, OutgoingMail *mail)
+void parseRecipients(const QString& recipients, OutgoingMail* mail)
 {
     static const QString replyPrefix = QStringLiteral(">reply-to: ");
-    QStringList *target = &mail->to;
-    for (const QString &raw : recipients.split(QLatin1Char('\t'))) {
+    QStringList* target = &mail->to;
+    for (const QString& raw : recipients.split(QLatin1Char('\t'))) {
         const QString item = raw.trimmed();
         if (item.isEmpty())
             continue;
@@ -151,7 +157,8 @@ void parseRecipients(const QString &recipients, OutgoingMail *mail)
             target = &mail->cc;
         } else if (item.compare(QLatin1String("bcc"), Qt::CaseInsensitive) == 0) {
             target = &mail->bcc;
-        } else if (raw.startsWith(replyPrefix, Qt::CaseInsensitive) || item.startsWith(replyPrefix.trimmed(), Qt::CaseInsensitive)) {
+        } else if (raw.startsWith(replyPrefix, Qt::CaseInsensitive) ||
+                   item.startsWith(replyPrefix.trimmed(), Qt::CaseInsensitive)) {
             const qsizetype colon = item.indexOf(QLatin1Char(':'));
             mail->replyTo = item.mid(colon + 1).trimmed();
         } else {
@@ -160,16 +167,17 @@ void parseRecipients(const QString &recipients, OutgoingMail *mail)
     }
 }
 
-QString addressSpec(const QString &text)
+QString addressSpec(const QString& text)
 {
     ensureGMime();
     const QString trimmed = text.trimmed();
-    InternetAddressList *list = internet_address_list_parse(nullptr, trimmed.toUtf8().constData());
+    InternetAddressList* list = internet_address_list_parse(nullptr, trimmed.toUtf8().constData());
     QString result;
     if (list && internet_address_list_length(list) > 0) {
-        InternetAddress *first = internet_address_list_get_address(list, 0);
+        InternetAddress* first = internet_address_list_get_address(list, 0);
         if (INTERNET_ADDRESS_IS_MAILBOX(first))
-            result = QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(first)));
+            result = QString::fromUtf8(
+                internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(first)));
     }
     if (list)
         g_object_unref(list);
@@ -181,32 +189,33 @@ QString addressSpec(const QString &text)
     return result;
 }
 
-bool composeMessage(const OutgoingMail &mail, QByteArray *out, QString *error)
+bool composeMessage(const OutgoingMail& mail, QByteArray* out, QString* error)
 {
     ensureGMime();
-    GMimeMessage *msg = g_mime_message_new(TRUE);
-    GMimeObject *object = GMIME_OBJECT(msg);
+    GMimeMessage* msg = g_mime_message_new(TRUE);
+    GMimeObject* object = GMIME_OBJECT(msg);
     addAddresses(msg, GMIME_ADDRESS_TYPE_FROM, {mail.from});
     addAddresses(msg, GMIME_ADDRESS_TYPE_TO, mail.to);
     addAddresses(msg, GMIME_ADDRESS_TYPE_CC, mail.cc);
     if (!mail.replyTo.isEmpty())
         addAddresses(msg, GMIME_ADDRESS_TYPE_REPLY_TO, {mail.replyTo});
     setRawHeader(object, "Subject", encodeHeaderText(mail.subject));
-    GDateTime *now = g_date_time_new_now_local();
+    GDateTime* now = g_date_time_new_now_local();
     g_mime_message_set_date(msg, now);
     g_date_time_unref(now);
-    char *id = g_mime_utils_generate_message_id(domainOf(addressSpec(mail.from)).toUtf8().constData());
+    char* id =
+        g_mime_utils_generate_message_id(domainOf(addressSpec(mail.from)).toUtf8().constData());
     g_mime_message_set_message_id(msg, id);
     g_free(id);
 
-    GMimePart *text = textPart(mail.body);
+    GMimePart* text = textPart(mail.body);
     if (mail.attachments.isEmpty()) {
         g_mime_message_set_mime_part(msg, GMIME_OBJECT(text));
     } else {
-        GMimeMultipart *mixed = g_mime_multipart_new_with_subtype("mixed");
+        GMimeMultipart* mixed = g_mime_multipart_new_with_subtype("mixed");
         g_mime_multipart_add(mixed, GMIME_OBJECT(text));
-        for (const QString &path : mail.attachments) {
-            GMimePart *part = filePart(path, error);
+        for (const QString& path : mail.attachments) {
+            GMimePart* part = filePart(path, error);
             if (!part) {
                 g_object_unref(mixed);
                 g_object_unref(text);
@@ -221,12 +230,12 @@ bool composeMessage(const OutgoingMail &mail, QByteArray *out, QString *error)
     }
     g_object_unref(text);
 
-    GMimeFormatOptions *options = g_mime_format_options_clone(nullptr);
+    GMimeFormatOptions* options = g_mime_format_options_clone(nullptr);
     g_mime_format_options_set_newline_format(options, GMIME_NEWLINE_FORMAT_DOS);
-    GMimeStream *mem = g_mime_stream_mem_new();
+    GMimeStream* mem = g_mime_stream_mem_new();
     const bool ok = g_mime_object_write_to_stream(object, options, mem) >= 0;
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
-    *out = QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem));
+    *out = QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
     g_object_unref(mem);
     g_mime_format_options_free(options);
     g_object_unref(msg);

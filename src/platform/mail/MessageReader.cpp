@@ -1,8 +1,6 @@
 // ReadMail: one stored message into its fields, its body text and its attachment files.
 
 // GLib headers name a struct field "signals": include them before Qt defines it.
-#include <gmime/gmime.h>
-
 #include "platform/mail/AttachmentFiles.h"
 #include "platform/mail/JapaneseText.h"
 #include "platform/mail/MailLibrary.h"
@@ -10,8 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-
 #include <fcntl.h>
+#include <gmime/gmime.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,65 +24,66 @@ void ensureGMime()
     std::call_once(once, [] { g_mime_init(); });
 }
 
-template <typename T>
-struct GUnref {
-    T *p = nullptr;
-    explicit GUnref(T *ptr) : p(ptr) {}
+template <typename T> struct GUnref
+{
+    T* p = nullptr;
+    explicit GUnref(T* ptr) : p(ptr) {}
     ~GUnref()
     {
         if (p)
             g_object_unref(p);
     }
-    GUnref(const GUnref &) = delete;
-    GUnref &operator=(const GUnref &) = delete;
+    GUnref(const GUnref&) = delete;
+    GUnref& operator=(const GUnref&) = delete;
 };
 
-QByteArray rawHeader(GMimeObject *object, const char *name)
+QByteArray rawHeader(GMimeObject* object, const char* name)
 {
-    GMimeHeaderList *list = g_mime_object_get_header_list(object);
-    GMimeHeader *header = list ? g_mime_header_list_get_header(list, name) : nullptr;
+    GMimeHeaderList* list = g_mime_object_get_header_list(object);
+    GMimeHeader* header = list ? g_mime_header_list_get_header(list, name) : nullptr;
     if (!header)
         return {};
-    const char *raw = g_mime_header_get_raw_value(header);
+    const char* raw = g_mime_header_get_raw_value(header);
     return raw ? QByteArray(raw) : QByteArray(g_mime_header_get_value(header));
 }
 
-QString mimeTypeOf(GMimeObject *object)
+QString mimeTypeOf(GMimeObject* object)
 {
-    GMimeContentType *ct = g_mime_object_get_content_type(object);
+    GMimeContentType* ct = g_mime_object_get_content_type(object);
     if (!ct)
         return QStringLiteral("text/plain");
-    char *mime = g_mime_content_type_get_mime_type(ct);
+    char* mime = g_mime_content_type_get_mime_type(ct);
     const QString result = QString::fromLatin1(mime).toLower();
     g_free(mime);
     return result;
 }
 
-QByteArray contentTypeParameter(GMimeObject *object, const char *name)
+QByteArray contentTypeParameter(GMimeObject* object, const char* name)
 {
-    GMimeContentType *ct = g_mime_object_get_content_type(object);
-    const char *value = ct ? g_mime_content_type_get_parameter(ct, name) : nullptr;
+    GMimeContentType* ct = g_mime_object_get_content_type(object);
+    const char* value = ct ? g_mime_content_type_get_parameter(ct, name) : nullptr;
     return value ? QByteArray(value) : QByteArray();
 }
 
-QByteArray decodedContent(GMimePart *part)
+QByteArray decodedContent(GMimePart* part)
 {
-    GMimeDataWrapper *wrapper = g_mime_part_get_content(part);
+    GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
     if (!wrapper)
         return {};
     GUnref<GMimeStream> mem(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(wrapper, mem.p);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.p));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), qsizetype(bytes->len));
+    GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(mem.p));
+    return QByteArray(reinterpret_cast<const char*>(bytes->data), qsizetype(bytes->len));
 }
 
-QString partText(GMimePart *part)
+QString partText(GMimePart* part)
 {
     const QByteArray bytes = decodedContent(part);
     QByteArray charset = contentTypeParameter(GMIME_OBJECT(part), "charset");
     if (charset.isEmpty() && mimeTypeOf(GMIME_OBJECT(part)) == QLatin1String("text/html")) {
-        static const QRegularExpression meta(QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
-                                             QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression meta(
+            QStringLiteral("charset\\s*=\\s*[\"']?([A-Za-z0-9_.:-]+)"),
+            QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch m = meta.match(QString::fromLatin1(bytes.left(4096)));
         if (m.hasMatch())
             charset = m.captured(1).toLatin1();
@@ -92,17 +91,18 @@ QString partText(GMimePart *part)
     return decodeText(bytes, charset);
 }
 
-bool isAttachmentDisposition(GMimeObject *object)
+bool isAttachmentDisposition(GMimeObject* object)
 {
-    GMimeContentDisposition *d = g_mime_object_get_content_disposition(object);
+    GMimeContentDisposition* d = g_mime_object_get_content_disposition(object);
     return d && g_mime_content_disposition_is_attachment(d);
 }
 
-class Reader {
+class Reader
+{
 public:
     Reader(QString folder) : m_folder(std::move(folder)) {}
 
-    void visit(GMimeObject *object)
+    void visit(GMimeObject* object)
     {
         if (!m_error.isEmpty())
             return;
@@ -121,24 +121,24 @@ public:
             return m_text;
         return m_html.isEmpty() ? QString() : htmlToText(m_html);
     }
-    const QStringList &files() const { return m_files; }
-    const QString &error() const { return m_error; }
+    const QStringList& files() const { return m_files; }
+    const QString& error() const { return m_error; }
 
 private:
-    void visitMultipart(GMimeMultipart *multipart)
+    void visitMultipart(GMimeMultipart* multipart)
     {
         const int count = g_mime_multipart_get_count(multipart);
-        GMimeContentType *ct = g_mime_object_get_content_type(GMIME_OBJECT(multipart));
+        GMimeContentType* ct = g_mime_object_get_content_type(GMIME_OBJECT(multipart));
         if (ct && g_mime_content_type_is_type(ct, "multipart", "alternative")) {
             // The same content in several forms: the plain text one, else the richest other.
-            GMimeObject *chosen = nullptr;
+            GMimeObject* chosen = nullptr;
             for (int i = 0; i < count && !chosen; ++i) {
-                GMimeObject *child = g_mime_multipart_get_part(multipart, i);
+                GMimeObject* child = g_mime_multipart_get_part(multipart, i);
                 if (mimeTypeOf(child) == QLatin1String("text/plain"))
                     chosen = child;
             }
             for (int i = count - 1; i >= 0 && !chosen; --i) {
-                GMimeObject *child = g_mime_multipart_get_part(multipart, i);
+                GMimeObject* child = g_mime_multipart_get_part(multipart, i);
                 if (GMIME_IS_MULTIPART(child) || mimeTypeOf(child) == QLatin1String("text/html"))
                     chosen = child;
             }
@@ -152,11 +152,11 @@ private:
             visit(g_mime_multipart_get_part(multipart, i));
     }
 
-    void visitPart(GMimePart *part)
+    void visitPart(GMimePart* part)
     {
-        GMimeObject *object = GMIME_OBJECT(part);
+        GMimeObject* object = GMIME_OBJECT(part);
         const QString type = mimeTypeOf(object);
-        const char *fileName = g_mime_part_get_filename(part);
+        const char* fileName = g_mime_part_get_filename(part);
         const bool named = fileName && *fileName;
         if (!named && !isAttachmentDisposition(object)) {
             if (type == QLatin1String("text/plain")) {
@@ -179,11 +179,11 @@ private:
         savePart(part, safeAttachmentName(name, extensionForMimeType(type)));
     }
 
-    void saveMessagePart(GMimeMessagePart *part)
+    void saveMessagePart(GMimeMessagePart* part)
     {
-        GMimeMessage *message = g_mime_message_part_get_message(part);
-        GMimeObject *object = GMIME_OBJECT(part);
-        const char *fileName = g_mime_object_get_content_disposition_parameter(object, "filename");
+        GMimeMessage* message = g_mime_message_part_get_message(part);
+        GMimeObject* object = GMIME_OBJECT(part);
+        const char* fileName = g_mime_object_get_content_disposition_parameter(object, "filename");
         if (!fileName)
             fileName = g_mime_object_get_content_type_parameter(object, "name");
         QString name = fileName ? QString::fromUtf8(fileName) : QString();
@@ -197,28 +197,30 @@ private:
         if (fd < 0)
             return;
         GUnref<GMimeStream> out(g_mime_stream_fs_new(fd));
-        const bool ok = !message || g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, out.p) >= 0;
+        const bool ok =
+            !message || g_mime_object_write_to_stream(GMIME_OBJECT(message), nullptr, out.p) >= 0;
         finish(out.p, ok, path);
     }
 
-    void savePart(GMimePart *part, const QString &name)
+    void savePart(GMimePart* part, const QString& name)
     {
         QString path;
         const int fd = open(name, &path);
         if (fd < 0)
             return;
         GUnref<GMimeStream> out(g_mime_stream_fs_new(fd));
-        GMimeDataWrapper *wrapper = g_mime_part_get_content(part);
+        GMimeDataWrapper* wrapper = g_mime_part_get_content(part);
         // Decoded straight from the message file into the attachment file: a large
         // attachment is never held in memory.
         const bool ok = !wrapper || g_mime_data_wrapper_write_to_stream(wrapper, out.p) >= 0;
         finish(out.p, ok, path);
     }
 
-    int open(const QString &name, QString *path)
+    int open(const QString& name, QString* path)
     {
         if (m_folder.isEmpty() || !QDir().mkpath(m_folder)) {
-            m_error = QStringLiteral("添付ファイルの保存先フォルダー %1 を使えません").arg(m_folder);
+            m_error =
+                QStringLiteral("添付ファイルの保存先フォルダー %1 を使えません").arg(m_folder);
             return -1;
         }
         const int fd = createUniqueFile(m_folder, name, path);
@@ -227,7 +229,7 @@ private:
         return fd;
     }
 
-    void finish(GMimeStream *out, bool ok, const QString &path)
+    void finish(GMimeStream* out, bool ok, const QString& path)
     {
         // No flush: on a file stream it is an fsync per attachment, and a file lost in a
         // crash is read again from the message at the next cycle.
@@ -250,55 +252,64 @@ private:
 
 } // namespace
 
-MailResult ReadMail(const QString &messageFile, const QString &fieldList, const QString &attachmentFolder)
+MailResult ReadMail(const QString& messageFile, const QString& fieldList,
+                    const QString& attachmentFolder)
 {
     ensureGMime();
     const QStringList fields = fieldList.toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    static const QStringList known{QStringLiteral("date"), QStringLiteral("from"), QStringLiteral("to"),
-                                   QStringLiteral("cc"), QStringLiteral("subject"), QStringLiteral("body")};
-    for (const QString &f : fields) {
+    static const QStringList known{QStringLiteral("date"),    QStringLiteral("from"),
+                                   QStringLiteral("to"),      QStringLiteral("cc"),
+                                   QStringLiteral("subject"), QStringLiteral("body")};
+    for (const QString& f : fields) {
         if (!known.contains(f))
-            return MailResult::message(QStringLiteral("読み込む項目の指定が正しくありません: %1").arg(fieldList));
+            return MailResult::message(
+                QStringLiteral("読み込む項目の指定が正しくありません: %1").arg(fieldList));
     }
     if (fields.isEmpty())
         return MailResult::message(QStringLiteral("読み込む項目が指定されていません"));
 
     const int fd = ::open(QFile::encodeName(messageFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return MailResult::message(QStringLiteral("メールファイル %1 を開けません").arg(messageFile));
-    struct stat st {};
+        return MailResult::message(
+            QStringLiteral("メールファイル %1 を開けません").arg(messageFile));
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
         ::close(fd);
-        return MailResult::message(QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
+        return MailResult::message(
+            QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
     }
     // The parser keeps parts as ranges of the file instead of copies.
     GUnref<GMimeStream> stream(g_mime_stream_fs_new(fd));
     GUnref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.p));
     g_mime_parser_set_persist_stream(parser.p, TRUE);
-    GMimeParserOptions *options = g_mime_parser_options_new();
+    GMimeParserOptions* options = g_mime_parser_options_new();
     g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
     g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-    const char *fallback[] = {"UTF-8", "CP932", nullptr};
+    const char* fallback[] = {"UTF-8", "CP932", nullptr};
     g_mime_parser_options_set_fallback_charsets(options, fallback);
     GUnref<GMimeMessage> message(g_mime_parser_construct_message(parser.p, options));
     g_mime_parser_options_free(options);
 
-    GMimeHeaderList *headers = message.p ? g_mime_object_get_header_list(GMIME_OBJECT(message.p)) : nullptr;
+    GMimeHeaderList* headers =
+        message.p ? g_mime_object_get_header_list(GMIME_OBJECT(message.p)) : nullptr;
     if (!message.p || !headers || g_mime_header_list_get_count(headers) == 0)
-        return MailResult::message(QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
+        return MailResult::message(
+            QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
 
     Reader reader(attachmentFolder);
-    if (GMimeObject *top = g_mime_message_get_mime_part(message.p))
+    if (GMimeObject* top = g_mime_message_get_mime_part(message.p))
         reader.visit(top);
     if (!reader.error().isEmpty()) {
-        for (const QString &p : reader.files())
+        for (const QString& p : reader.files())
             QFile::remove(p);
         return MailResult::message(reader.error());
     }
 
     QStringList items;
-    GMimeObject *object = GMIME_OBJECT(message.p);
-    for (const QString &f : fields) {
+    GMimeObject* object = GMIME_OBJECT(message.p);
+    for (const QString& f : fields) {
         if (f == QLatin1String("date"))
             items << QStringLiteral("Date: ") + decodeHeaderText(rawHeader(object, "Date"));
         else if (f == QLatin1String("from"))
@@ -312,7 +323,7 @@ MailResult ReadMail(const QString &messageFile, const QString &fieldList, const 
         else if (f == QLatin1String("body"))
             items << QStringLiteral("Body: ") + withCrLf(reader.body());
     }
-    for (const QString &p : reader.files())
+    for (const QString& p : reader.files())
         items << QStringLiteral("File: ") + p;
     return MailResult::list(items);
 }

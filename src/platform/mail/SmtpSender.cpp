@@ -6,7 +6,6 @@
 
 #include <QSysInfo>
 #include <QUrl>
-
 #include <cstring>
 
 namespace qm::mail {
@@ -16,26 +15,29 @@ namespace {
 constexpr int kSmtpPort = 25;
 constexpr int kSmtpsPort = 465;
 
-struct Upload {
-    const QByteArray *data;
+struct Upload
+{
+    const QByteArray* data;
     qsizetype offset = 0;
 };
 
-size_t readUpload(char *buffer, size_t size, size_t count, void *userdata)
+size_t readUpload(char* buffer, size_t size, size_t count, void* userdata)
 {
-    auto *u = static_cast<Upload *>(userdata);
+    auto* u = static_cast<Upload*>(userdata);
     const size_t n = std::min(size * count, size_t(u->data->size() - u->offset));
     std::memcpy(buffer, u->data->constData() + u->offset, n);
     u->offset += qsizetype(n);
     return n;
 }
 
-struct SlistGuard {
-    curl_slist *list = nullptr;
+struct SlistGuard
+{
+    curl_slist* list = nullptr;
     ~SlistGuard() { curl_slist_free_all(list); }
 };
 
-struct SenderLogin {
+struct SenderLogin
+{
     QString address;
     bool authenticate = false;
     QByteArray user;
@@ -43,7 +45,7 @@ struct SenderLogin {
     QByteArray mechanism;
 };
 
-bool parseSender(const QString &sender, SenderLogin *out, QString *error)
+bool parseSender(const QString& sender, SenderLogin* out, QString* error)
 {
     const QStringList parts = sender.split(QLatin1Char('\t'));
     out->address = parts.value(0).trimmed();
@@ -62,8 +64,8 @@ bool parseSender(const QString &sender, SenderLogin *out, QString *error)
     const QString mechanism = parts.value(2).trimmed().toUpper();
     if (mechanism.isEmpty())
         return true;
-    if (mechanism != QLatin1String("PLAIN") && mechanism != QLatin1String("LOGIN")
-        && mechanism != QLatin1String("CRAM-MD5")) {
+    if (mechanism != QLatin1String("PLAIN") && mechanism != QLatin1String("LOGIN") &&
+        mechanism != QLatin1String("CRAM-MD5")) {
         *error = QStringLiteral("SMTP認証方式 %1 には対応していません").arg(parts.value(2));
         return false;
     }
@@ -71,15 +73,15 @@ bool parseSender(const QString &sender, SenderLogin *out, QString *error)
     return true;
 }
 
-QByteArray envelopeAddress(const QString &text)
+QByteArray envelopeAddress(const QString& text)
 {
     return '<' + addressSpec(text).toUtf8() + '>';
 }
 
 } // namespace
 
-QString SendMail(const QString &server, const QString &recipients, const QString &sender,
-                 const QString &subject, const QString &body, const QString &attachments)
+QString SendMail(const QString& server, const QString& recipients, const QString& sender,
+                 const QString& subject, const QString& body, const QString& attachments)
 {
     ServerAddress address;
     if (!parseServerAddress(server, kSmtpPort, &address))
@@ -94,7 +96,7 @@ QString SendMail(const QString &server, const QString &recipients, const QString
     parseRecipients(recipients, &mail);
     mail.subject = subject;
     mail.body = body;
-    for (const QString &path : attachments.split(QLatin1Char('\t'), Qt::SkipEmptyParts)) {
+    for (const QString& path : attachments.split(QLatin1Char('\t'), Qt::SkipEmptyParts)) {
         if (!path.trimmed().isEmpty())
             mail.attachments << path;
     }
@@ -109,7 +111,7 @@ QString SendMail(const QString &server, const QString &recipients, const QString
     if (!session.valid())
         return QStringLiteral("通信ライブラリを初期化できません");
     const QByteArray base = session.configure(address, address.port == kSmtpsPort);
-    CURL *c = session.handle();
+    CURL* c = session.handle();
     // The URL's path is what libcurl says in EHLO.
     QByteArray helo = QSysInfo::machineHostName().toUtf8();
     if (helo.isEmpty())
@@ -121,8 +123,8 @@ QString SendMail(const QString &server, const QString &recipients, const QString
     curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
     SlistGuard rcpt;
     QStringList seen;
-    for (const QStringList *list : {&mail.to, &mail.cc, &mail.bcc}) {
-        for (const QString &item : *list) {
+    for (const QStringList* list : {&mail.to, &mail.cc, &mail.bcc}) {
+        for (const QString& item : *list) {
             const QByteArray a = envelopeAddress(item);
             if (seen.contains(QString::fromUtf8(a), Qt::CaseInsensitive))
                 continue;

@@ -10,7 +10,6 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-
 #include <algorithm>
 #include <cmath>
 
@@ -29,10 +28,11 @@ constexpr int kRowsAbove = 3;
 
 } // namespace
 
-PrintResult printForwardText(const QString &text, const QString &fontName, int pointSize, const PrintTarget &target)
+PrintResult printForwardText(const QString& text, const QString& fontName, int pointSize,
+                             const PrintTarget& target)
 {
     PrintResult result;
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         result.error = QStringLiteral("印刷には画面部品の初期化が必要です");
         return result;
     }
@@ -44,8 +44,9 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
         printer.setOutputFileName(target.pdfFile);
         result.printerName = target.pdfFile;
     } else {
-        const QPrinterInfo info = target.printerName.isEmpty() ? QPrinterInfo::defaultPrinter()
-                                                               : QPrinterInfo::printerInfo(target.printerName);
+        const QPrinterInfo info = target.printerName.isEmpty()
+                                      ? QPrinterInfo::defaultPrinter()
+                                      : QPrinterInfo::printerInfo(target.printerName);
         if (info.isNull()) {
             result.error = target.printerName.isEmpty()
                                ? QStringLiteral("通常使うプリンタがありません")
@@ -57,7 +58,8 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
     }
     printer.setDocName(QStringLiteral("quillmarc"));
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                      QMarginsF(kMarginPt, kMarginPt, kMarginPt, kMarginPt), QPageLayout::Point));
+                                      QMarginsF(kMarginPt, kMarginPt, kMarginPt, kMarginPt),
+                                      QPageLayout::Point));
 
     QFont font(mapFontFamily(fontName));
     font.setPointSize(size);
@@ -73,7 +75,8 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
         perPage = std::max(1, int(std::floor(area.height() / pitch)) - kRowsAbove - 1);
     } else {
         // The table's count must fit the page: tighten the leading, never the glyphs.
-        pitch = std::max(qreal(size) * dotsPerPt, std::min(pitch, area.height() / (perPage + kRowsAbove + 1)));
+        pitch = std::max(qreal(size) * dotsPerPt,
+                         std::min(pitch, area.height() / (perPage + kRowsAbove + 1)));
     }
 
     const QList<QStringList> pages = paginateLines(lines, perPage);
@@ -90,7 +93,7 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
     for (int p = 0; p < pages.size(); ++p) {
         if (p > 0)
             printer.newPage();
-        const QStringList &page = pages.at(p);
+        const QStringList& page = pages.at(p);
         for (int k = 1; k <= page.size(); ++k) {
             const qreal top = (k + kRowsAbove) * pitch;
             painter.drawText(QPointF(kFirstColumn * column, top + fm.ascent()), page.at(k - 1));
@@ -98,7 +101,8 @@ PrintResult printForwardText(const QString &text, const QString &fontName, int p
         result.linesPerPage.append(page.size());
     }
     if (!painter.end()) {
-        result.error = QStringLiteral("プリンタ %1 への印刷を終えられません").arg(result.printerName);
+        result.error =
+            QStringLiteral("プリンタ %1 への印刷を終えられません").arg(result.printerName);
         result.linesPerPage.clear();
         return result;
     }

@@ -12,21 +12,21 @@ int tableLinesPerPage(int pointSize);
 
 // The printed lines of a forward text: split at line breaks; a final empty piece
 // (after the last line break) is not a line.
-QStringList forwardTextLines(const QString &text);
+QStringList forwardTextLines(const QString& text);
 
 // Splits lines into pages of at most linesPerPage.
-QList<QStringList> paginateLines(const QStringList &lines, int linesPerPage);
+QList<QStringList> paginateLines(const QStringList& lines, int linesPerPage);
 
 struct PrintTarget
 {
-    QString printerName;  // empty: the default printer
-    QString pdfFile;      // non-empty: write this PDF instead of printing (no CUPS)
+    QString printerName; // empty: the default printer
+    QString pdfFile;     // non-empty: write this PDF instead of printing (no CUPS)
 };
 
 struct PrintResult
 {
     bool ok = false;
-    QList<int> linesPerPage;  // lines printed on each page
+    QList<int> linesPerPage; // lines printed on each page
     QString printerName;
     QString error;
 };
@@ -34,7 +34,7 @@ struct PrintResult
 // Prints the text with the given font (Windows name, mapped like the fax font) and
 // size on A4: each line at column 5, row k+3 of the page's character grid.
 // No printer: a failure with a reason, never a crash. Needs a QGuiApplication.
-PrintResult printForwardText(const QString &text, const QString &fontName, int pointSize,
-                             const PrintTarget &target = {});
+PrintResult printForwardText(const QString& text, const QString& fontName, int pointSize,
+                             const PrintTarget& target = {});
 
 } // namespace qm

@@ -10,32 +10,29 @@ namespace qm {
 
 namespace {
 
-bool fail(QString *error, const QString &text)
+bool fail(QString* error, const QString& text)
 {
     if (error)
         *error = text;
     return false;
 }
 
-QString suffix3(const QString &path)
+QString suffix3(const QString& path)
 {
     return path.size() >= 3 ? path.right(3) : QString();
 }
 
 } // namespace
 
-FaxDocumentConverter::FaxDocumentConverter(OfficeSession *office)
-    : m_office(office)
-{
-}
+FaxDocumentConverter::FaxDocumentConverter(OfficeSession* office) : m_office(office) {}
 
-bool FaxDocumentConverter::isPassThrough(const QString &path)
+bool FaxDocumentConverter::isPassThrough(const QString& path)
 {
     const QString s = suffix3(path);
     return s == u"pdf" || s == u"PDF" || s == u"tif" || s == u"TIF";
 }
 
-bool FaxDocumentConverter::toPdf(const QString &path, const QString &pdfPath, QString *error)
+bool FaxDocumentConverter::toPdf(const QString& path, const QString& pdfPath, QString* error)
 {
     if (!QFileInfo(path).isFile())
         return fail(error, QStringLiteral("%1 がありません").arg(path));
@@ -63,7 +60,9 @@ bool FaxDocumentConverter::toPdf(const QString &path, const QString &pdfPath, QS
             return fail(error, r.error);
         return true;
     }
-    return fail(error, QStringLiteral("FAX送信できない種類のファイルです: %1").arg(QFileInfo(path).fileName()));
+    return fail(
+        error,
+        QStringLiteral("FAX送信できない種類のファイルです: %1").arg(QFileInfo(path).fileName()));
 }
 
 } // namespace qm

@@ -13,20 +13,20 @@ class OfficeSession;
 class FaxDocumentConverter
 {
 public:
-    explicit FaxDocumentConverter(OfficeSession *office = nullptr);
+    explicit FaxDocumentConverter(OfficeSession* office = nullptr);
 
-    void setTextStyle(const TextFaxStyle &style) { m_style = style; }
+    void setTextStyle(const TextFaxStyle& style) { m_style = style; }
     TextFaxStyle textStyle() const { return m_style; }
-    void setOffice(OfficeSession *office) { m_office = office; }
+    void setOffice(OfficeSession* office) { m_office = office; }
 
     // Writes pdfPath. False with a reason when the type is unknown or rendering failed.
-    bool toPdf(const QString &path, const QString &pdfPath, QString *error = nullptr);
+    bool toPdf(const QString& path, const QString& pdfPath, QString* error = nullptr);
 
     // True when the file can be sent to a fax client as it is (pdf, tif).
-    static bool isPassThrough(const QString &path);
+    static bool isPassThrough(const QString& path);
 
 private:
-    OfficeSession *m_office;
+    OfficeSession* m_office;
     TextFaxStyle m_style;
 };
 

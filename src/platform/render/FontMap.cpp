@@ -9,9 +9,9 @@ namespace qm {
 
 namespace {
 
-QString installed(const QStringList &families, const QString &wanted)
+QString installed(const QStringList& families, const QString& wanted)
 {
-    for (const QString &f : families) {
+    for (const QString& f : families) {
         if (f.compare(wanted, Qt::CaseInsensitive) == 0)
             return f;
     }
@@ -20,7 +20,7 @@ QString installed(const QStringList &families, const QString &wanted)
 
 } // namespace
 
-QString mapFontFamily(const QString &windowsName)
+QString mapFontFamily(const QString& windowsName)
 {
     // Both the full-width spelling the account editor stores and the ASCII one.
     static const QHash<QString, QString> kMap = {
@@ -54,7 +54,7 @@ QString mapFontFamily(const QString &windowsName)
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
 
-bool fontCoversText(const QString &family, const QString &text)
+bool fontCoversText(const QString& family, const QString& text)
 {
     QFont font(family);
     font.setPixelSize(32);

@@ -10,7 +10,7 @@ namespace {
 const QString kGs = QStringLiteral("gs");
 constexpr int kTimeoutMs = 120000;
 
-bool fail(QString *error, const QString &text)
+bool fail(QString* error, const QString& text)
 {
     if (error)
         *error = text;
@@ -18,17 +18,17 @@ bool fail(QString *error, const QString &text)
 }
 } // namespace
 
-bool pdfToFaxTiff(const QString &pdfPath, const QString &tiffPath, bool fine, QString *error)
+bool pdfToFaxTiff(const QString& pdfPath, const QString& tiffPath, bool fine, QString* error)
 {
     if (!QFileInfo(pdfPath).isFile())
         return fail(error, QStringLiteral("%1 がありません").arg(pdfPath));
     // tiffg3 is 1-D MH with EOLs, what every fax modem takes; the device pads to 1728.
     const QStringList args = {
-        QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"), QStringLiteral("-dSAFER"),
-        QStringLiteral("-sDEVICE=tiffg3"),
+        QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+        QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=tiffg3"),
         fine ? QStringLiteral("-r204x196") : QStringLiteral("-r204x98"),
-        QStringLiteral("-sPAPERSIZE=a4"), QStringLiteral("-dFIXEDMEDIA"), QStringLiteral("-dPDFFitPage"),
-        QStringLiteral("-sOutputFile=") + tiffPath,
+        QStringLiteral("-sPAPERSIZE=a4"), QStringLiteral("-dFIXEDMEDIA"),
+        QStringLiteral("-dPDFFitPage"), QStringLiteral("-sOutputFile=") + tiffPath,
         // After -f the next argument is always a file name, never an option.
         QStringLiteral("-f"), QFileInfo(pdfPath).absoluteFilePath()};
     const ProcessResult r = runProcess(kGs, args, kTimeoutMs);
@@ -39,12 +39,15 @@ bool pdfToFaxTiff(const QString &pdfPath, const QString &tiffPath, bool fine, QS
     return true;
 }
 
-bool tiffToPdf(const QString &tiffPath, const QString &pdfPath, QString *error)
+bool tiffToPdf(const QString& tiffPath, const QString& pdfPath, QString* error)
 {
     if (!QFileInfo(tiffPath).isFile())
         return fail(error, QStringLiteral("%1 がありません").arg(tiffPath));
     const QString tool = QStringLiteral("tiff2pdf");
-    const ProcessResult r = runProcess(tool, {QStringLiteral("-o"), QFileInfo(pdfPath).absoluteFilePath(), QFileInfo(tiffPath).absoluteFilePath()}, kTimeoutMs);
+    const ProcessResult r = runProcess(tool,
+                                       {QStringLiteral("-o"), QFileInfo(pdfPath).absoluteFilePath(),
+                                        QFileInfo(tiffPath).absoluteFilePath()},
+                                       kTimeoutMs);
     if (!r.ok() || QFileInfo(pdfPath).size() <= 0)
         return fail(error, r.describe(tool));
     return true;

@@ -5,9 +5,10 @@
 namespace qm {
 
 // PDF -> multi-page fax TIFF: CCITT G3, 1728 pixels wide, A4, 204x196 (fine) or 204x98.
-bool pdfToFaxTiff(const QString &pdfPath, const QString &tiffPath, bool fine, QString *error = nullptr);
+bool pdfToFaxTiff(const QString& pdfPath, const QString& tiffPath, bool fine,
+                  QString* error = nullptr);
 
 // TIFF (any, multi-page) -> PDF, so that it can be re-rendered for the fax.
-bool tiffToPdf(const QString &tiffPath, const QString &pdfPath, QString *error = nullptr);
+bool tiffToPdf(const QString& tiffPath, const QString& pdfPath, QString* error = nullptr);
 
 } // namespace qm

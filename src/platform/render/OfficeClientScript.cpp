@@ -4,7 +4,7 @@ namespace qm {
 
 // Kept in the program so the program folder stays just the executables; written
 // into the office session's private folder and run by the system Python with UNO.
-const char *officeClientScript()
+const char* officeClientScript()
 {
     return R"QMPY(# UNO client of quillmarc: one document per run, against an office started by the program.
 # argv: pipe action kind source [pdf]

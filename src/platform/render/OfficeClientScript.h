@@ -3,6 +3,6 @@
 namespace qm {
 
 // The Python UNO client that the office session runs for each document.
-const char *officeClientScript();
+const char* officeClientScript();
 
 } // namespace qm

@@ -11,7 +11,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
-
 #include <cerrno>
 #include <csignal>
 #include <sys/prctl.h>
@@ -26,7 +25,7 @@ namespace {
 // never gets near the office's save.
 const QByteArray kOle2Magic = QByteArray::fromHex("D0CF11E0A1B11AE1");
 
-bool hasOle2Magic(const QString &path)
+bool hasOle2Magic(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -34,23 +33,25 @@ bool hasOle2Magic(const QString &path)
     return f.read(8) == kOle2Magic;
 }
 
-constexpr int kRestartExitCode = 81;  // a new profile was made; the office wants a restart
+constexpr int kRestartExitCode = 81; // a new profile was made; the office wants a restart
 
 // Folders of sessions whose program was killed before it could clean up.
 void removeStaleRoots()
 {
     const QDir temp = QDir::temp();
-    for (const QString &name : temp.entryList({QStringLiteral("qm-office-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         temp.entryList({QStringLiteral("qm-office-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool ok = false;
         const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
-        if (ok && pid > 0 && pid != QCoreApplication::applicationPid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        if (ok && pid > 0 && pid != QCoreApplication::applicationPid() &&
+            ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
             QDir(temp.filePath(name)).removeRecursively();
     }
 }
 
 } // namespace
 
-bool officeKindOf(const QString &path, OfficeKind *kind)
+bool officeKindOf(const QString& path, OfficeKind* kind)
 {
     const QString s = path.size() >= 3 ? path.right(3) : QString();
     if (s == u"xls" || s == u"XLS") {
@@ -64,10 +65,7 @@ bool officeKindOf(const QString &path, OfficeKind *kind)
     return false;
 }
 
-OfficeSession::OfficeSession(OfficeOptions options)
-    : m_options(std::move(options))
-{
-}
+OfficeSession::OfficeSession(OfficeOptions options) : m_options(std::move(options)) {}
 
 OfficeSession::~OfficeSession()
 {
@@ -76,7 +74,7 @@ OfficeSession::~OfficeSession()
         QDir(m_root).removeRecursively();
 }
 
-bool OfficeSession::isInstalled(QString *why) const
+bool OfficeSession::isInstalled(QString* why) const
 {
     if (!QFileInfo(m_options.officeBinary).isExecutable()) {
         if (why)
@@ -103,10 +101,12 @@ qint64 OfficeSession::officePid() const
 
 QString OfficeSession::pipeName() const
 {
-    return QStringLiteral("qm_office_%1_%2").arg(QCoreApplication::applicationPid()).arg(quintptr(this), 0, 16);
+    return QStringLiteral("qm_office_%1_%2")
+        .arg(QCoreApplication::applicationPid())
+        .arg(quintptr(this), 0, 16);
 }
 
-bool OfficeSession::ensureStarted(QString *error)
+bool OfficeSession::ensureStarted(QString* error)
 {
     if (isRunning())
         return true;
@@ -116,8 +116,9 @@ bool OfficeSession::ensureStarted(QString *error)
         if (!m_options.workDir.isEmpty()) {
             m_root = m_options.workDir;
         } else {
-            m_root = QDir::temp().filePath(
-                QStringLiteral("qm-office-%1-%2").arg(QCoreApplication::applicationPid()).arg(quintptr(this), 0, 16));
+            m_root = QDir::temp().filePath(QStringLiteral("qm-office-%1-%2")
+                                               .arg(QCoreApplication::applicationPid())
+                                               .arg(quintptr(this), 0, 16));
             m_ownRoot = true;
             removeStaleRoots();
         }
@@ -126,8 +127,9 @@ bool OfficeSession::ensureStarted(QString *error)
         *error = QStringLiteral("%1 を作れません").arg(m_root);
         return false;
     }
-    const QString script = m_options.clientScript.isEmpty() ? m_root + QStringLiteral("/qm-office.py")
-                                                            : m_options.clientScript;
+    const QString script = m_options.clientScript.isEmpty()
+                               ? m_root + QStringLiteral("/qm-office.py")
+                               : m_options.clientScript;
     if (m_options.clientScript.isEmpty()) {
         QString writeError;
         if (!writeFileAtomic(script, QByteArray(officeClientScript()), &writeError)) {
@@ -139,9 +141,14 @@ bool OfficeSession::ensureStarted(QString *error)
     const QString profile = m_root + QStringLiteral("/profile");
     const bool freshProfile = !QFileInfo::exists(profile);
     const QStringList args = {
-        QStringLiteral("--headless"), QStringLiteral("--invisible"), QStringLiteral("--norestore"),
-        QStringLiteral("--nologo"), QStringLiteral("--nodefault"), QStringLiteral("--nolockcheck"),
-        QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
+        QStringLiteral("--headless"),
+        QStringLiteral("--invisible"),
+        QStringLiteral("--norestore"),
+        QStringLiteral("--nologo"),
+        QStringLiteral("--nodefault"),
+        QStringLiteral("--nolockcheck"),
+        QStringLiteral("-env:UserInstallation=") +
+            QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded),
         QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName())};
 
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -166,9 +173,11 @@ bool OfficeSession::ensureStarted(QString *error)
             return true;
         // With a new profile the office sets it up and exits asking to be started again.
         if (m_office->waitForFinished(m_options.startTimeoutMs)) {
-            if (m_office->exitStatus() == QProcess::NormalExit && m_office->exitCode() == kRestartExitCode)
+            if (m_office->exitStatus() == QProcess::NormalExit &&
+                m_office->exitCode() == kRestartExitCode)
                 continue;
-            *error = QStringLiteral("文書変換ソフトが終了コード %1 で終わりました").arg(m_office->exitCode());
+            *error = QStringLiteral("文書変換ソフトが終了コード %1 で終わりました")
+                         .arg(m_office->exitCode());
             m_office.reset();
             return false;
         }
@@ -194,28 +203,30 @@ void OfficeSession::shutdown()
     if (!m_office)
         return;
     if (isRunning()) {
-        const QString script = m_options.clientScript.isEmpty() ? m_root + QStringLiteral("/qm-office.py")
-                                                                : m_options.clientScript;
+        const QString script = m_options.clientScript.isEmpty()
+                                   ? m_root + QStringLiteral("/qm-office.py")
+                                   : m_options.clientScript;
         runProcess(m_options.python,
-                   {script, pipeName(), QStringLiteral("terminate"), QStringLiteral("-"), QStringLiteral("-"),
-                    QString(), QStringLiteral("5")},
+                   {script, pipeName(), QStringLiteral("terminate"), QStringLiteral("-"),
+                    QStringLiteral("-"), QString(), QStringLiteral("5")},
                    15000);
         m_office->waitForFinished(5000);
     }
     killOffice();
 }
 
-OfficeResult OfficeSession::prepare(OfficeKind kind, const QString &path, const QString &pdfPath)
+OfficeResult OfficeSession::prepare(OfficeKind kind, const QString& path, const QString& pdfPath)
 {
     return run(kind, path, pdfPath, true);
 }
 
-OfficeResult OfficeSession::toPdf(OfficeKind kind, const QString &path, const QString &pdfPath)
+OfficeResult OfficeSession::toPdf(OfficeKind kind, const QString& path, const QString& pdfPath)
 {
     return run(kind, path, pdfPath, false);
 }
 
-OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QString &pdfPath, bool changePages)
+OfficeResult OfficeSession::run(OfficeKind kind, const QString& path, const QString& pdfPath,
+                                bool changePages)
 {
     OfficeResult result;
     const QFileInfo source(path);
@@ -224,7 +235,8 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
         return result;
     }
     if (!hasOle2Magic(path)) {
-        result.error = QStringLiteral("%1 は Word 97 / Excel 97 形式ではありません").arg(source.fileName());
+        result.error =
+            QStringLiteral("%1 は Word 97 / Excel 97 形式ではありません").arg(source.fileName());
         return result;
     }
     QString why;
@@ -241,7 +253,8 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
     const QString work = m_root + QStringLiteral("/work/%1").arg(++m_serial);
     QDir(work).removeRecursively();
     QDir().mkpath(work);
-    const QString suffix = kind == OfficeKind::Workbook ? QStringLiteral(".xls") : QStringLiteral(".doc");
+    const QString suffix =
+        kind == OfficeKind::Workbook ? QStringLiteral(".xls") : QStringLiteral(".doc");
     const QString copy = work + QStringLiteral("/document") + suffix;
     const QString pdfCopy = work + QStringLiteral("/document.pdf");
     if (!QFile::copy(path, copy)) {
@@ -250,19 +263,22 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
         return result;
     }
 
-    const QString script = m_options.clientScript.isEmpty() ? m_root + QStringLiteral("/qm-office.py")
-                                                            : m_options.clientScript;
+    const QString script = m_options.clientScript.isEmpty()
+                               ? m_root + QStringLiteral("/qm-office.py")
+                               : m_options.clientScript;
     // A running office answers at once; a starting one may take its start-up time.
     const int connectSeconds = (wasRunning ? 5000 : m_options.startTimeoutMs) / 1000;
     const QStringList args = {script,
                               pipeName(),
                               changePages ? QStringLiteral("prepare") : QStringLiteral("pdf"),
-                              kind == OfficeKind::Workbook ? QStringLiteral("workbook") : QStringLiteral("document"),
+                              kind == OfficeKind::Workbook ? QStringLiteral("workbook")
+                                                           : QStringLiteral("document"),
                               copy,
                               pdfPath.isEmpty() ? QString() : pdfCopy,
                               QString::number(connectSeconds)};
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    const ProcessResult r = runProcess(m_options.python, args, connectSeconds * 1000 + m_options.callTimeoutMs, env);
+    const ProcessResult r =
+        runProcess(m_options.python, args, connectSeconds * 1000 + m_options.callTimeoutMs, env);
     const QString said = QString::fromUtf8(r.out).trimmed();
     if (r.timedOut) {
         // A hung office blocks every call; kill it now and start afresh next time.
@@ -274,9 +290,11 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
         killOffice();
         result.error = QStringLiteral("文書変換ソフトに接続できません");
     } else if (r.exitCode == 3) {
-        result.error = QStringLiteral("%1 は Word 97 / Excel 97 として読めません").arg(source.fileName());
+        result.error =
+            QStringLiteral("%1 は Word 97 / Excel 97 として読めません").arg(source.fileName());
     } else if (r.exitCode != 0) {
-        result.error = QStringLiteral("文書変換に失敗しました: %1").arg(said.isEmpty() ? r.describe(m_options.python) : said);
+        result.error = QStringLiteral("文書変換に失敗しました: %1")
+                           .arg(said.isEmpty() ? r.describe(m_options.python) : said);
     } else {
         result.ok = true;
     }
@@ -284,7 +302,8 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString &path, const QStr
     if (result.ok && changePages) {
         if (!hasOle2Magic(copy)) {
             result.ok = false;
-            result.error = QStringLiteral("変換後のファイルが Word 97 / Excel 97 形式ではありません");
+            result.error =
+                QStringLiteral("変換後のファイルが Word 97 / Excel 97 形式ではありません");
         } else {
             const auto bytes = readFileBytes(copy, &result.error);
             if (!bytes || !writeFileAtomic(path, *bytes, &result.error))

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <memory>
 
 class QProcess;
@@ -12,8 +11,8 @@ struct OfficeOptions
 {
     QString officeBinary = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
     QString python = QStringLiteral("/usr/bin/python3");
-    QString clientScript;     // qm-office.py; empty: beside the running program
-    QString workDir;          // profile and private copies; empty: a temporary folder
+    QString clientScript; // qm-office.py; empty: beside the running program
+    QString workDir;      // profile and private copies; empty: a temporary folder
     int startTimeoutMs = 60000;
     int callTimeoutMs = 60000;
 };
@@ -23,8 +22,8 @@ enum class OfficeKind { Workbook, Document };
 struct OfficeResult
 {
     bool ok = false;
-    bool changed = false;     // the file was set up and written back
-    QString pdfPath;          // set when a PDF was asked for and made
+    bool changed = false; // the file was set up and written back
+    QString pdfPath;      // set when a PDF was asked for and made
     QString error;
 };
 
@@ -38,18 +37,18 @@ class OfficeSession
 public:
     explicit OfficeSession(OfficeOptions options = {});
     ~OfficeSession();
-    OfficeSession(const OfficeSession &) = delete;
-    OfficeSession &operator=(const OfficeSession &) = delete;
+    OfficeSession(const OfficeSession&) = delete;
+    OfficeSession& operator=(const OfficeSession&) = delete;
 
     // Whether the office and the UNO client can be found here.
-    bool isInstalled(QString *why = nullptr) const;
+    bool isInstalled(QString* why = nullptr) const;
 
     // Page setup for the fax (A4, margins, zoom rule, centred for workbooks), saved in
     // place in the same format; with pdfPath also a PDF (first sheet of a workbook).
-    OfficeResult prepare(OfficeKind kind, const QString &path, const QString &pdfPath = QString());
+    OfficeResult prepare(OfficeKind kind, const QString& path, const QString& pdfPath = QString());
 
     // Renders to PDF without changing the file (first sheet only for a workbook).
-    OfficeResult toPdf(OfficeKind kind, const QString &path, const QString &pdfPath);
+    OfficeResult toPdf(OfficeKind kind, const QString& path, const QString& pdfPath);
 
     // Ends the office (terminate over UNO, then kill the group).
     void shutdown();
@@ -58,8 +57,9 @@ public:
     qint64 officePid() const;
 
 private:
-    OfficeResult run(OfficeKind kind, const QString &path, const QString &pdfPath, bool changePages);
-    bool ensureStarted(QString *error);
+    OfficeResult run(OfficeKind kind, const QString& path, const QString& pdfPath,
+                     bool changePages);
+    bool ensureStarted(QString* error);
     void killOffice();
     QString pipeName() const;
 
@@ -71,6 +71,6 @@ private:
 };
 
 // The office kind of an attachment path by its case-sensitive suffix (doc/DOC, xls/XLS).
-bool officeKindOf(const QString &path, OfficeKind *kind);
+bool officeKindOf(const QString& path, OfficeKind* kind);
 
 } // namespace qm

@@ -1,7 +1,6 @@
 #include "platform/render/ProcessRunner.h"
 
 #include <QProcess>
-
 #include <csignal>
 #include <sys/prctl.h>
 #include <sys/types.h>
@@ -9,7 +8,7 @@
 
 namespace qm {
 
-QString ProcessResult::describe(const QString &program) const
+QString ProcessResult::describe(const QString& program) const
 {
     if (!started)
         return QStringLiteral("%1 を起動できません").arg(program);
@@ -20,11 +19,14 @@ QString ProcessResult::describe(const QString &program) const
         text = QString::fromLocal8Bit(out).trimmed();
     if (text.size() > 400)
         text = text.left(400) + QStringLiteral("...");
-    return QStringLiteral("%1 が終了コード %2 で終わりました: %3").arg(program).arg(exitCode).arg(text);
+    return QStringLiteral("%1 が終了コード %2 で終わりました: %3")
+        .arg(program)
+        .arg(exitCode)
+        .arg(text);
 }
 
-ProcessResult runProcess(const QString &program, const QStringList &args, int timeoutMs,
-                         const QProcessEnvironment &env, const QString &workingDir)
+ProcessResult runProcess(const QString& program, const QStringList& args, int timeoutMs,
+                         const QProcessEnvironment& env, const QString& workingDir)
 {
     ProcessResult result;
     QProcess process;

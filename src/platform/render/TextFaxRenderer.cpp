@@ -17,14 +17,14 @@ namespace qm {
 
 namespace {
 
-bool fail(QString *error, const QString &text)
+bool fail(QString* error, const QString& text)
 {
     if (error)
         *error = text;
     return false;
 }
 
-QString expandTabs(const QString &line)
+QString expandTabs(const QString& line)
 {
     if (!line.contains(u'\t'))
         return line;
@@ -40,10 +40,10 @@ QString expandTabs(const QString &line)
 
 } // namespace
 
-bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QString &pdfPath,
-                     QString *error, int *pages)
+bool renderTextToPdf(const QString& text, const TextFaxStyle& style, const QString& pdfPath,
+                     QString* error, int* pages)
 {
-    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         return fail(error, QStringLiteral("文字の描画には画面部品の初期化が必要です"));
 
     const int pointSize = style.pointSize >= 1 ? style.pointSize : 11;
@@ -75,7 +75,7 @@ bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QStri
     int pageCount = 1;
     qreal y = 0;
     const QStringList lines = splitLines(text);
-    for (const QString &raw : lines) {
+    for (const QString& raw : lines) {
         const QString line = expandTabs(raw);
         QTextLayout layout(line, font, &writer);
         layout.setTextOption(option);
@@ -96,7 +96,7 @@ bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QStri
             y += lineHeight;
             continue;
         }
-        for (QTextLine &tl : parts) {
+        for (QTextLine& tl : parts) {
             if (y + lineHeight > height) {
                 writer.newPage();
                 ++pageCount;

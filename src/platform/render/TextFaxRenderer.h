@@ -6,17 +6,17 @@ namespace qm {
 
 struct TextFaxStyle
 {
-    QString fontName = QStringLiteral("ＭＳ ゴシック");  // as the account stores it
+    QString fontName = QStringLiteral("ＭＳ ゴシック"); // as the account stores it
     int pointSize = 11;
 };
 
 // Renders plain text on A4 pages (margins like a text editor's print-out, long
 // lines wrapped) to a PDF. Needs a QGuiApplication (the offscreen platform will do).
-bool renderTextToPdf(const QString &text, const TextFaxStyle &style, const QString &pdfPath,
-                     QString *error = nullptr, int *pages = nullptr);
+bool renderTextToPdf(const QString& text, const TextFaxStyle& style, const QString& pdfPath,
+                     QString* error = nullptr, int* pages = nullptr);
 
 // Reads a text file for faxing: UTF-8 when it is valid UTF-8 (with or without BOM),
 // otherwise Shift-JIS (CP932) as the data files are.
-bool readFaxText(const QString &path, QString *text, QString *error = nullptr);
+bool readFaxText(const QString& path, QString* text, QString* error = nullptr);
 
 } // namespace qm

@@ -9,7 +9,7 @@ namespace qm {
 
 namespace {
 
-QString sectionOf(const QString &root, const QString &subkey)
+QString sectionOf(const QString& root, const QString& subkey)
 {
     return root + QLatin1Char('\\') + subkey;
 }
@@ -19,10 +19,11 @@ const QString kMissing = QStringLiteral("\x01missing");
 
 } // namespace
 
-QVariant ReadRegistryValue(const QString &root, const QString &subkey, const QString &name, RegistryType type,
-                           const QVariant &fallback)
+QVariant ReadRegistryValue(const QString& root, const QString& subkey, const QString& name,
+                           RegistryType type, const QVariant& fallback)
 {
-    const QString text = ReadIniValue(filePaths().registryStore, sectionOf(root, subkey), name, kMissing);
+    const QString text =
+        ReadIniValue(filePaths().registryStore, sectionOf(root, subkey), name, kMissing);
     if (text == kMissing)
         return fallback;
     if (type == RegistryType::String)
@@ -32,14 +33,15 @@ QVariant ReadRegistryValue(const QString &root, const QString &subkey, const QSt
     return ok ? QVariant(v) : fallback;
 }
 
-bool WriteRegistryValue(const QString &root, const QString &subkey, const QString &name, RegistryType type,
-                        const QVariant &value)
+bool WriteRegistryValue(const QString& root, const QString& subkey, const QString& name,
+                        RegistryType type, const QVariant& value)
 {
     QString text;
     if (type == RegistryType::Dword) {
         bool ok = false;
         const qlonglong v = value.toLongLong(&ok);
-        if (!ok || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<quint32>::max())
+        if (!ok || v < std::numeric_limits<qint32>::min() ||
+            v > std::numeric_limits<quint32>::max())
             return false;
         text = QString::number(qint32(quint32(v)));
     } else {

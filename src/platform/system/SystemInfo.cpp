@@ -9,7 +9,7 @@ QString GetLocalComputerName()
     return TrimAtNul(QSysInfo::machineHostName());
 }
 
-QString TrimAtNul(const QString &text)
+QString TrimAtNul(const QString& text)
 {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul <= 0)

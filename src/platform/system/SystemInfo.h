@@ -8,6 +8,6 @@ namespace qm {
 QString GetLocalComputerName();
 
 // Text before the first NUL; unchanged when there is none or it is the first character.
-QString TrimAtNul(const QString &text);
+QString TrimAtNul(const QString& text);
 
 } // namespace qm

@@ -1,7 +1,6 @@
 #include "FormQuillmarc.h"
 
 #include "FormLogin.h"
-#include "service/InstanceLock.h"
 #include "MessageBox.h"
 #include "ProgramIcon.h"
 #include "ServiceAddresses.h"
@@ -9,6 +8,7 @@
 #include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
+#include "service/InstanceLock.h"
 
 #include <QGroupBox>
 #include <QHeaderView>

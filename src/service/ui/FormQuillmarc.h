@@ -18,7 +18,7 @@ class QTreeWidget;
 namespace qm::service {
 class ForwardingTimer;
 class InstanceLock;
-}
+} // namespace qm::service
 
 namespace qm::ui {
 

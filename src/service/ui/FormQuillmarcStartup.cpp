@@ -2,7 +2,6 @@
 #include "FormCommon.h"
 #include "FormLogin.h"
 #include "FormQuillmarc.h"
-#include "service/InstanceLock.h"
 #include "MessageBox.h"
 #include "data/AtomicFile.h"
 #include "data/ForwardLog.h"
@@ -10,6 +9,7 @@
 #include "data/IniFile.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
+#include "service/InstanceLock.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

@@ -1,13 +1,12 @@
-#include "platform/render/FaxTestSupport.h"
-
+#include "data/FaxConfig.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxBackend.h"
-#include "data/FaxConfig.h"
 #include "platform/fax/FaxFileTypes.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/fax/HylafaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
 #include "platform/render/FaxDocumentConverter.h"
+#include "platform/render/FaxTestSupport.h"
 #include "platform/render/Ghostscript.h"
 
 #include <QDir>
@@ -21,7 +20,7 @@ using qm::test::toolOutput;
 
 namespace {
 
-QString writeFile(const QString &path, const QByteArray &bytes)
+QString writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     f.open(QIODevice::WriteOnly);
@@ -29,7 +28,7 @@ QString writeFile(const QString &path, const QByteArray &bytes)
     return path;
 }
 
-QByteArray sjis(const QString &text)
+QByteArray sjis(const QString& text)
 {
     return *encodeCp932(text);
 }
@@ -38,9 +37,9 @@ QByteArray sjis(const QString &text)
 
 TEST(FaxNumber, OnlyPlainNumbersPass)
 {
-    for (const char *good : {"0312345678", "03-1234-5678", "+81 3 1234 5678", "1"})
+    for (const char* good : {"0312345678", "03-1234-5678", "+81 3 1234 5678", "1"})
         EXPECT_TRUE(isValidFaxNumber(QString::fromUtf8(good))) << good;
-    for (const char *bad : {"", "-0312345678", "0312345678-", "03--1234", "03  1234", "+", "12+34",
+    for (const char* bad : {"", "-0312345678", "0312345678-", "03--1234", "03  1234", "+", "12+34",
                             "0312345678;rm -rf /", "$(id)", "0312\n345", "０３１２３４", "03 1234 ",
                             "123456789012345678901234567890123"})
         EXPECT_FALSE(isValidFaxNumber(QString::fromUtf8(bad))) << bad;
@@ -51,9 +50,10 @@ TEST(FaxNumber, OnlyPlainNumbersPass)
 
 TEST(FaxFileTypes, LastThreeCharactersExactly)
 {
-    for (const char *yes : {"/a/b.tif", "B.TIF", "a.doc", "a.DOC", "a.xls", "a.XLS", "a.txt", "a.TXT", "a.pdf", "a.PDF"})
+    for (const char* yes : {"/a/b.tif", "B.TIF", "a.doc", "a.DOC", "a.xls", "a.XLS", "a.txt",
+                            "a.TXT", "a.pdf", "a.PDF"})
         EXPECT_TRUE(isFaxableFile(QString::fromUtf8(yes))) << yes;
-    for (const char *no : {"report.Doc", "b.jpg", "a.Pdf", "a.xlsx", "a.docx", "a.tiff", "", "xl"})
+    for (const char* no : {"report.Doc", "b.jpg", "a.Pdf", "a.xlsx", "a.docx", "a.tiff", "", "xl"})
         EXPECT_FALSE(isFaxableFile(QString::fromUtf8(no))) << no;
 }
 
@@ -85,10 +85,11 @@ TEST(FaxConfig, DefaultsFileRoundTripAndBadLines)
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 
     // Bad values keep the defaults and say why; a relative spool folder is below Data.
-    const FaxConfig bad = parseFaxConfig({QStringLiteral("\"backend\",\"modem\""), QStringLiteral("\"timeout\",\"-5\""),
-                                          QStringLiteral("\"colour\",\"red\""), QStringLiteral("\"host\""),
-                                          QStringLiteral("\"spool\",\"jobs\"")},
-                                         dir.path(), &warnings);
+    const FaxConfig bad =
+        parseFaxConfig({QStringLiteral("\"backend\",\"modem\""),
+                        QStringLiteral("\"timeout\",\"-5\""), QStringLiteral("\"colour\",\"red\""),
+                        QStringLiteral("\"host\""), QStringLiteral("\"spool\",\"jobs\"")},
+                       dir.path(), &warnings);
     EXPECT_EQ(bad.backend, FaxConfig::Backend::Spool);
     EXPECT_EQ(bad.timeoutSeconds, 60);
     EXPECT_EQ(bad.host, QStringLiteral("localhost"));
@@ -127,12 +128,16 @@ TEST(SpoolFaxBackend, TextJobBecomesAFaxTiffAndAJobFile)
     SpoolFaxBackend backend(spool, true, converter);
     ASSERT_TRUE(backend.isUsable());
 
-    const QString text = writeFile(dir.filePath(QStringLiteral("MAILFAX.txt")),
-                                   sjis(QStringLiteral("差出人：山田太郎\r\n件名：見積書の件\r\n\r\nいつもお世話になっております。")));
-    const FaxResult r = backend.send({QStringLiteral("メール転送"), text, QStringLiteral("03-1234-5678")});
+    const QString text = writeFile(
+        dir.filePath(QStringLiteral("MAILFAX.txt")),
+        sjis(QStringLiteral(
+            "差出人：山田太郎\r\n件名：見積書の件\r\n\r\nいつもお世話になっております。")));
+    const FaxResult r =
+        backend.send({QStringLiteral("メール転送"), text, QStringLiteral("03-1234-5678")});
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     const QDir out(spool);
-    ASSERT_EQ(out.entryList(QDir::Files, QDir::Name), (QStringList{r.jobId + QStringLiteral(".job"), r.jobId + QStringLiteral(".tif")}));
+    ASSERT_EQ(out.entryList(QDir::Files, QDir::Name),
+              (QStringList{r.jobId + QStringLiteral(".job"), r.jobId + QStringLiteral(".tif")}));
 
     const auto job = readTextLines(out.filePath(r.jobId + QStringLiteral(".job")));
     ASSERT_TRUE(job);
@@ -143,7 +148,8 @@ TEST(SpoolFaxBackend, TextJobBecomesAFaxTiffAndAJobFile)
 
     const QString tif = out.filePath(r.jobId + QStringLiteral(".tif"));
     const QString info = QString::fromUtf8(toolOutput(QStringLiteral("tiffinfo"), {tif}));
-    EXPECT_TRUE(info.contains(QStringLiteral("Image Width: 1728 Image Length: 2292"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("Image Width: 1728 Image Length: 2292")))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("CCITT Group 3")));
     EXPECT_TRUE(info.contains(QStringLiteral("Resolution: 204, 196")));
 
@@ -151,9 +157,10 @@ TEST(SpoolFaxBackend, TextJobBecomesAFaxTiffAndAJobFile)
     const QString back = dir.filePath(QStringLiteral("back.pdf"));
     ASSERT_TRUE(tiffToPdf(tif, back));
     const QString png = dir.filePath(QStringLiteral("page.png"));
-    toolOutput(QStringLiteral("gs"), {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                                      QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=pnggray"), QStringLiteral("-r100"),
-                                      QStringLiteral("-sOutputFile=") + png, back});
+    toolOutput(QStringLiteral("gs"),
+               {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=pnggray"),
+                QStringLiteral("-r100"), QStringLiteral("-sOutputFile=") + png, back});
     const QImage page = QImage(png).convertToFormat(QImage::Format_Grayscale8);
     ASSERT_FALSE(page.isNull());
     int dark = 0;
@@ -173,11 +180,13 @@ TEST(SpoolFaxBackend, RefusedJobsLeaveNothingBehind)
     const QString photo = writeFile(dir.filePath(QStringLiteral("photo.jpg")), "\xFF\xD8\xFF");
     const QString junk = writeFile(dir.filePath(QStringLiteral("junk.pdf")), "not a pdf");
 
-    for (const FaxJob &job : {FaxJob{QStringLiteral("x"), text, QStringLiteral("03;touch /tmp/qm-pwned")},
-                              FaxJob{QStringLiteral("x"), text, QString()},
-                              FaxJob{QStringLiteral("x"), dir.filePath(QStringLiteral("missing.txt")), QStringLiteral("0312345678")},
-                              FaxJob{QStringLiteral("x"), photo, QStringLiteral("0312345678")},
-                              FaxJob{QStringLiteral("x"), junk, QStringLiteral("0312345678")}}) {
+    for (const FaxJob& job :
+         {FaxJob{QStringLiteral("x"), text, QStringLiteral("03;touch /tmp/qm-pwned")},
+          FaxJob{QStringLiteral("x"), text, QString()},
+          FaxJob{QStringLiteral("x"), dir.filePath(QStringLiteral("missing.txt")),
+                 QStringLiteral("0312345678")},
+          FaxJob{QStringLiteral("x"), photo, QStringLiteral("0312345678")},
+          FaxJob{QStringLiteral("x"), junk, QStringLiteral("0312345678")}}) {
         const FaxResult r = backend.send(job);
         EXPECT_FALSE(r.ok) << job.filePath.toStdString() << " " << job.number.toStdString();
         EXPECT_FALSE(r.error.isEmpty());
@@ -208,13 +217,17 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     QString why;
     ASSERT_TRUE(backend->isUsable(&why)) << why.toStdString();
 
-    const QString text = writeFile(dir.filePath(QStringLiteral("MAILFAX.txt")), sjis(QStringLiteral("日本語のファクス本文")));
-    const FaxResult r = backend->send({QStringLiteral("メール転送"), text, QStringLiteral("03-9876-5432")});
+    const QString text = writeFile(dir.filePath(QStringLiteral("MAILFAX.txt")),
+                                   sjis(QStringLiteral("日本語のファクス本文")));
+    const FaxResult r =
+        backend->send({QStringLiteral("メール転送"), text, QStringLiteral("03-9876-5432")});
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     ASSERT_FALSE(r.jobId.isEmpty());
 
-    const QString status = QString::fromUtf8(toolOutput(QStringLiteral("faxstat"), {QStringLiteral("-h"), host, QStringLiteral("-s")}));
-    EXPECT_TRUE(status.contains(QRegularExpression(QStringLiteral("\\n%1\\s+\\d+\\s+\\w\\s+\\S+\\s+0398765432\\b").arg(r.jobId))))
+    const QString status = QString::fromUtf8(
+        toolOutput(QStringLiteral("faxstat"), {QStringLiteral("-h"), host, QStringLiteral("-s")}));
+    EXPECT_TRUE(status.contains(QRegularExpression(
+        QStringLiteral("\\n%1\\s+\\d+\\s+\\w\\s+\\S+\\s+0398765432\\b").arg(r.jobId))))
         << status.toStdString();
     QFile q(QDir(spool).filePath(QStringLiteral("sendq/q") + r.jobId));
     ASSERT_TRUE(q.open(QIODevice::ReadOnly));
@@ -222,16 +235,19 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     EXPECT_TRUE(qfile.contains(QStringLiteral("number:0398765432")));
     EXPECT_TRUE(qfile.contains(QStringLiteral("resolution:196")));
     // Japanese text goes as our own PDF, which sendfax stores as it is.
-    const auto doc = QRegularExpression(QStringLiteral("\\npdf:\\d*:\\d*:(docq/\\S+)")).match(qfile);
+    const auto doc =
+        QRegularExpression(QStringLiteral("\\npdf:\\d*:\\d*:(docq/\\S+)")).match(qfile);
     ASSERT_TRUE(doc.hasMatch()) << qfile.toStdString();
     const QString stored = QDir(spool).filePath(doc.captured(1));
-    const QString pdfText = QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {stored, QStringLiteral("-")}));
+    const QString pdfText =
+        QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {stored, QStringLiteral("-")}));
     EXPECT_TRUE(pdfText.contains(QStringLiteral("日本語のファクス本文"))) << pdfText.toStdString();
 
     // A number that is not a number never reaches sendfax.
     const QDir sendq(QDir(spool).filePath(QStringLiteral("sendq")));
     const qsizetype before = sendq.entryList({QStringLiteral("q*")}, QDir::Files).size();
-    const FaxResult refused = backend->send({QStringLiteral("メール"), text, QStringLiteral("-h evil")});
+    const FaxResult refused =
+        backend->send({QStringLiteral("メール"), text, QStringLiteral("-h evil")});
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.jobId.isEmpty());
     EXPECT_EQ(sendq.entryList({QStringLiteral("q*")}, QDir::Files).size(), before);
@@ -255,7 +271,8 @@ TEST(HylafaxBackend, ServerDownIsReportedNotHidden)
     const FaxResult r = backend.send({QStringLiteral("メール"), pdf, QStringLiteral("0312345678")});
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.isEmpty());
-    EXPECT_EQ(backend.sendfaxArguments(QStringLiteral("0312345678"), pdf),
-              (QStringList{QStringLiteral("-n"), QStringLiteral("-h"), config.host, QStringLiteral("-m"),
-                           QStringLiteral("-d"), QStringLiteral("0312345678"), pdf}));
+    EXPECT_EQ(
+        backend.sendfaxArguments(QStringLiteral("0312345678"), pdf),
+        (QStringList{QStringLiteral("-n"), QStringLiteral("-h"), config.host, QStringLiteral("-m"),
+                     QStringLiteral("-d"), QStringLiteral("0312345678"), pdf}));
 }

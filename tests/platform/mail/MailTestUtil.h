@@ -12,7 +12,7 @@
 
 namespace qm::mail::testutil {
 
-inline QByteArray plainMail(const QString &tag)
+inline QByteArray plainMail(const QString& tag)
 {
     return QStringLiteral("From: sender@example.jp\r\nTo: box@example.jp\r\nSubject: %1\r\n"
                           "Message-ID: <%1@example.jp>\r\n\r\nbody of %1\r\n")
@@ -20,26 +20,27 @@ inline QByteArray plainMail(const QString &tag)
         .toUtf8();
 }
 
-inline QByteArray readAll(const QString &path)
+inline QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The Subject of every message in the list, in list order.
-inline QStringList subjectsOf(const QStringList &paths)
+inline QStringList subjectsOf(const QStringList& paths)
 {
     QStringList out;
-    for (const QString &p : paths)
+    for (const QString& p : paths)
         out << qm::test::parseMail(readAll(p)).subject;
     return out;
 }
 
 // Restores the process-wide settings a test changed.
-struct EnvGuard {
+struct EnvGuard
+{
     QByteArray name, old;
     bool had;
-    EnvGuard(const char *n, const QByteArray &value)
+    EnvGuard(const char* n, const QByteArray& value)
         : name(n), old(qgetenv(n)), had(qEnvironmentVariableIsSet(n))
     {
         qputenv(n, value);
@@ -53,7 +54,8 @@ struct EnvGuard {
     }
 };
 
-struct TimeoutGuard {
+struct TimeoutGuard
+{
     MailTimeouts old = mailTimeouts();
     explicit TimeoutGuard(MailTimeouts t) { setMailTimeouts(t); }
     ~TimeoutGuard() { setMailTimeouts(old); }

@@ -1,17 +1,24 @@
 #include "platform/mail/MailboxFiles.h"
 
-#include <gtest/gtest.h>
-
 #include <QSet>
+#include <gtest/gtest.h>
 
 using namespace qm::mail;
 
 TEST(MailboxFiles, NamesFromUidlsAreSafeDistinctAndRecognised)
 {
-    const QStringList uidls{"000000010000abcd", "a/b", "a%2Fb", "..", ".hidden", "x\\y:z*?", "A", "a",
-                            QString(300, QLatin1Char('q')), QString(300, QLatin1Char('q')) + "r"};
+    const QStringList uidls{"000000010000abcd",
+                            "a/b",
+                            "a%2Fb",
+                            "..",
+                            ".hidden",
+                            "x\\y:z*?",
+                            "A",
+                            "a",
+                            QString(300, QLatin1Char('q')),
+                            QString(300, QLatin1Char('q')) + "r"};
     QSet<QString> names;
-    for (const QString &u : uidls) {
+    for (const QString& u : uidls) {
         const QString name = messageFileName(u);
         EXPECT_FALSE(name.contains(QLatin1Char('/'))) << name.toStdString();
         EXPECT_FALSE(name.contains(QLatin1Char('\\'))) << name.toStdString();
@@ -22,7 +29,8 @@ TEST(MailboxFiles, NamesFromUidlsAreSafeDistinctAndRecognised)
         names.insert(name);
     }
     EXPECT_EQ(names.size(), uidls.size());
-    EXPECT_EQ(messageFileName(QStringLiteral("000000010000abcd")), QStringLiteral("000000010000abcd.eml"));
+    EXPECT_EQ(messageFileName(QStringLiteral("000000010000abcd")),
+              QStringLiteral("000000010000abcd.eml"));
     EXPECT_FALSE(isMessageFileName(QStringLiteral(".uidl-list")));
     EXPECT_FALSE(isMessageFileName(QStringLiteral("MailRcv.log")));
     EXPECT_FALSE(isMessageFileName(QStringLiteral("報告.eml")));

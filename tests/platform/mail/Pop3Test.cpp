@@ -3,7 +3,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,12 +13,13 @@ using namespace qm::mail;
 using namespace qm::mail::testutil;
 using qm::test::deliverRaw;
 using qm::test::emptyMailbox;
-using qm::test::maildirOf;
 using qm::test::mailboxCount;
+using qm::test::maildirOf;
 
 namespace {
 
-class Pop3Test : public ::testing::Test {
+class Pop3Test : public ::testing::Test
+{
 protected:
     // Each test gets its own mailbox from the mail library's range.
     QString user(int n) const { return qm::test::userName(n); }
@@ -27,7 +27,7 @@ protected:
     QString folder() const { return m_dir.path() + QStringLiteral("/MlTmp80>"); }
     QString folderPath() const { return m_dir.path() + QStringLiteral("/MlTmp80"); }
 
-    void deliver(const QString &u, const QByteArray &raw)
+    void deliver(const QString& u, const QByteArray& raw)
     {
         QString error;
         ASSERT_FALSE(deliverRaw(u, raw, &error).isEmpty()) << error.toStdString();
@@ -37,23 +37,23 @@ protected:
 };
 
 // Removes one message from the Maildir directly, as another client would.
-void removeOnServer(const QString &u, const QString &subject)
+void removeOnServer(const QString& u, const QString& subject)
 {
-    for (const char *sub : {"/cur", "/new"}) {
+    for (const char* sub : {"/cur", "/new"}) {
         QDir d(maildirOf(u) + QLatin1String(sub));
-        for (const QString &f : d.entryList(QDir::Files)) {
+        for (const QString& f : d.entryList(QDir::Files)) {
             if (qm::test::parseMail(readAll(d.filePath(f))).subject == subject)
                 d.remove(f);
         }
     }
 }
 
-QStringList serverSubjects(const QString &u)
+QStringList serverSubjects(const QString& u)
 {
     QStringList subjects;
-    for (const char *sub : {"/cur", "/new"}) {
+    for (const char* sub : {"/cur", "/new"}) {
         QDir d(maildirOf(u) + QLatin1String(sub));
-        for (const QString &f : d.entryList(QDir::Files))
+        for (const QString& f : d.entryList(QDir::Files))
             subjects << qm::test::parseMail(readAll(d.filePath(f))).subject;
     }
     subjects.sort();
@@ -69,11 +69,12 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
     deliver(u, plainMail(QStringLiteral("two")));
     deliver(u, plainMail(QStringLiteral("three")));
 
-    const MailResult first = RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult first =
+        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
     ASSERT_TRUE(first.isList) << first.text.toStdString();
     ASSERT_EQ(first.items.size(), 3);
     EXPECT_EQ(subjectsOf(first.items), (QStringList{"one", "two", "three"}));
-    for (const QString &p : first.items) {
+    for (const QString& p : first.items) {
         EXPECT_EQ(QFileInfo(p).absolutePath(), QFileInfo(folderPath()).absoluteFilePath());
         EXPECT_TRUE(readAll(p).startsWith("From: sender@example.jp\r\n")) << p.toStdString();
     }
@@ -85,7 +86,8 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
         f.write("LOCAL MARK");
     }
     deliver(u, plainMail(QStringLiteral("four")));
-    const MailResult second = RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult second =
+        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
     ASSERT_TRUE(second.isList) << second.text.toStdString();
     ASSERT_EQ(second.items.size(), 4);
     EXPECT_EQ(second.items.mid(0, 3), first.items);
@@ -95,15 +97,18 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
 
     // The file of a message that left the server goes too; the others keep their names.
     removeOnServer(u, QStringLiteral("one"));
-    const MailResult third = RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult third =
+        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
     ASSERT_TRUE(third.isList) << third.text.toStdString();
     EXPECT_EQ(third.items, second.items.mid(1));
     EXPECT_FALSE(QFileInfo::exists(first.items.at(0)));
 
     // Nothing new: the stored list is not rewritten (a cycle costs no disk sync then), and
     // what an interrupted fetch left behind still goes.
-    const auto inodeOf = [](const QString &path) {
-        struct stat st {};
+    const auto inodeOf = [](const QString& path) {
+        struct stat st
+        {
+        };
         return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : ino_t(0);
     };
     const QString list = uidlListPath(folderPath());
@@ -111,7 +116,8 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
     ASSERT_NE(before, ino_t(0));
     const QString leftover = QDir(folderPath()).filePath(QStringLiteral(".x.eml.part"));
     QFile(leftover).open(QIODevice::WriteOnly);
-    const MailResult fourth = RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult fourth =
+        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
     EXPECT_EQ(fourth.items, third.items);
     EXPECT_EQ(inodeOf(list), before);
     EXPECT_FALSE(QFileInfo::exists(leftover));
@@ -122,7 +128,8 @@ TEST_F(Pop3Test, EmptyMailboxGivesEmptyText)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
     emptyMailbox(user(81));
-    const MailResult r = RcvMail(s.pop3Server(), user(81), password(81), QStringLiteral("SAVEALL"), folder());
+    const MailResult r =
+        RcvMail(s.pop3Server(), user(81), password(81), QStringLiteral("SAVEALL"), folder());
     EXPECT_FALSE(r.isList);
     EXPECT_EQ(r.text, QString());
     EXPECT_FALSE(r.isError());
@@ -133,17 +140,20 @@ TEST_F(Pop3Test, DeleteRemovesTheListedMessageEvenAfterNewMailArrived)
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString u = user(82);
     emptyMailbox(u);
-    for (const char *subject : {"a", "b", "c", "d"})
+    for (const char* subject : {"a", "b", "c", "d"})
         deliver(u, plainMail(QString::fromLatin1(subject)));
-    const MailResult listed = RcvMail(s.pop3Server(), u, password(82), QStringLiteral("SAVEALL"), folder());
+    const MailResult listed =
+        RcvMail(s.pop3Server(), u, password(82), QStringLiteral("SAVEALL"), folder());
     ASSERT_TRUE(listed.isList) << listed.text.toStdString();
     deliver(u, plainMail(QStringLiteral("late")));
 
     // The caller walks its list and counts its own deletions: deleting the 2nd ("b")
     // makes the 3rd ("c") position 2.
-    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text, QString());
+    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text,
+              QString());
     EXPECT_EQ(serverSubjects(u), (QStringList{"a", "c", "d", "late"}));
-    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text, QString());
+    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text,
+              QString());
     EXPECT_EQ(serverSubjects(u), (QStringList{"a", "d", "late"}));
 }
 
@@ -155,25 +165,31 @@ TEST_F(Pop3Test, DeleteRefusesWhenThePositionNoLongerHoldsTheListedMessage)
 
     // Without a listing there is nothing to check against.
     deliver(u, plainMail(QStringLiteral("x")));
-    const MailResult blind = RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 1"), folder());
+    const MailResult blind =
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 1"), folder());
     EXPECT_TRUE(blind.isError());
     EXPECT_EQ(serverSubjects(u), (QStringList{"x"}));
 
     emptyMailbox(u);
-    for (const char *subject : {"a", "b", "c"})
+    for (const char* subject : {"a", "b", "c"})
         deliver(u, plainMail(QString::fromLatin1(subject)));
-    ASSERT_TRUE(RcvMail(s.pop3Server(), u, password(83), QStringLiteral("SAVEALL"), folder()).isList);
+    ASSERT_TRUE(
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("SAVEALL"), folder()).isList);
     removeOnServer(u, QStringLiteral("a")); // another client: "c" moves up to position 2
 
-    const MailResult r = RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 2"), folder());
+    const MailResult r =
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 2"), folder());
     EXPECT_TRUE(r.isError());
     EXPECT_TRUE(r.text.contains(s.pop3Host)) << r.text.toStdString();
     EXPECT_EQ(serverSubjects(u), (QStringList{"b", "c"}));
 
-    const MailResult beyond = RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 9"), folder());
+    const MailResult beyond =
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 9"), folder());
     EXPECT_TRUE(beyond.isError());
-    EXPECT_TRUE(RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE x"), folder()).isError());
-    EXPECT_TRUE(RcvMail(s.pop3Server(), u, password(83), QStringLiteral("FETCH"), folder()).isError());
+    EXPECT_TRUE(
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE x"), folder()).isError());
+    EXPECT_TRUE(
+        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("FETCH"), folder()).isError());
     EXPECT_EQ(serverSubjects(u), (QStringList{"b", "c"}));
 }
 
@@ -193,16 +209,19 @@ TEST_F(Pop3Test, LoginVariantsAndTheirFailures)
     EXPECT_TRUE(noApop.isError());
     EXPECT_TRUE(noApop.text.contains(QStringLiteral("APOP"))) << noApop.text.toStdString();
 
-    const MailResult wrong = RcvMail(s.pop3Server(), u, QStringLiteral("nope"), QStringLiteral("SAVEALL"), folder());
+    const MailResult wrong =
+        RcvMail(s.pop3Server(), u, QStringLiteral("nope"), QStringLiteral("SAVEALL"), folder());
     EXPECT_TRUE(wrong.isError());
     EXPECT_TRUE(wrong.text.contains(QString::number(s.pop3Port))) << wrong.text.toStdString();
     EXPECT_TRUE(wrong.text.contains(QStringLiteral("ログイン"))) << wrong.text.toStdString();
 
-    const MailResult wrongApop = RcvMail(s.pop3Server(), u, QStringLiteral("a nope"), QStringLiteral("SAVEALL"), folder());
+    const MailResult wrongApop =
+        RcvMail(s.pop3Server(), u, QStringLiteral("a nope"), QStringLiteral("SAVEALL"), folder());
     EXPECT_TRUE(wrongApop.isError());
 
     // A server without TLS or APOP.
-    const MailResult plain = RcvMail(s.pop3NoApopServer(), u, password(84), QStringLiteral("SAVEALL"), folder());
+    const MailResult plain =
+        RcvMail(s.pop3NoApopServer(), u, password(84), QStringLiteral("SAVEALL"), folder());
     EXPECT_TRUE(plain.isList) << plain.text.toStdString();
 }
 
@@ -216,13 +235,17 @@ TEST_F(Pop3Test, CertificatesAreVerifiedOnStartTlsAndImplicitTls)
     // The plain port offers STLS; trusting another CA must make the session fail.
     {
         EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
-        const MailResult r = RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder());
+        const MailResult r =
+            RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder());
         EXPECT_TRUE(r.isError());
         EXPECT_TRUE(r.text.contains(QStringLiteral("証明書"))) << r.text.toStdString();
         // Without STLS on offer the same trust store does not matter.
-        EXPECT_TRUE(RcvMail(s.pop3NoApopServer(), u, password(85), QStringLiteral("SAVEALL"), folder()).isList);
+        EXPECT_TRUE(
+            RcvMail(s.pop3NoApopServer(), u, password(85), QStringLiteral("SAVEALL"), folder())
+                .isList);
     }
-    EXPECT_TRUE(RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder()).isList);
+    EXPECT_TRUE(
+        RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder()).isList);
 
     if (s.stdPortsHost.isEmpty()) {
         if (qm::test::runningInCi())
@@ -246,25 +269,31 @@ TEST_F(Pop3Test, DeadServersGiveErrorTextsWithoutHanging)
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(lone, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::bind(lone, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     socklen_t len = sizeof addr;
-    ::getsockname(lone, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::getsockname(lone, reinterpret_cast<sockaddr*>(&addr), &len);
     const QString closed = QStringLiteral("127.0.0.1\t%1").arg(ntohs(addr.sin_port));
-    const MailResult refused = RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
+    const MailResult refused =
+        RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
     EXPECT_TRUE(refused.isError());
-    EXPECT_TRUE(refused.text.contains(QStringLiteral("接続できません"))) << refused.text.toStdString();
+    EXPECT_TRUE(refused.text.contains(QStringLiteral("接続できません")))
+        << refused.text.toStdString();
 
     // A server that accepts and never says a word.
     ASSERT_EQ(::listen(lone, 4), 0);
     QElapsedTimer timer;
     timer.start();
-    const MailResult silent = RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
+    const MailResult silent =
+        RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
     EXPECT_TRUE(silent.isError());
     EXPECT_LT(timer.elapsed(), 10000);
     ::close(lone);
 
-    EXPECT_TRUE(RcvMail(QStringLiteral("127.0.0.1\tnoport"), user(86), password(86), QStringLiteral("SAVEALL"), folder()).isError());
-    EXPECT_TRUE(RcvMail(QString(), user(86), password(86), QStringLiteral("SAVEALL"), folder()).isError());
+    EXPECT_TRUE(RcvMail(QStringLiteral("127.0.0.1\tnoport"), user(86), password(86),
+                        QStringLiteral("SAVEALL"), folder())
+                    .isError());
+    EXPECT_TRUE(
+        RcvMail(QString(), user(86), password(86), QStringLiteral("SAVEALL"), folder()).isError());
 }
 
 } // namespace

@@ -12,9 +12,10 @@ namespace {
 
 const QString kFields = QStringLiteral("date:from:to:cc:subject:body:");
 
-class ReadMailTest : public ::testing::Test {
+class ReadMailTest : public ::testing::Test
+{
 protected:
-    QString write(const QByteArray &raw, const QString &name = QStringLiteral("m.eml"))
+    QString write(const QByteArray& raw, const QString& name = QStringLiteral("m.eml"))
     {
         const QString path = m_dir.filePath(name);
         QFile f(path);
@@ -24,22 +25,22 @@ protected:
     }
     QString attachDir() const { return m_dir.filePath(QStringLiteral("Attach")); }
 
-    MailResult read(const QByteArray &raw)
+    MailResult read(const QByteArray& raw)
     {
         return ReadMail(write(raw, QStringLiteral("m%1.eml").arg(m_count++)), kFields, attachDir());
     }
 
-    static QString field(const MailResult &r, int i)
+    static QString field(const MailResult& r, int i)
     {
-        static const char *prefixes[] = {"Date: ", "From: ", "To: ", "cc: ", "Subject: ", "Body: "};
+        static const char* prefixes[] = {"Date: ", "From: ", "To: ", "cc: ", "Subject: ", "Body: "};
         const QString item = r.items.value(i);
         EXPECT_TRUE(item.startsWith(QLatin1String(prefixes[i]))) << item.toStdString();
         return item.mid(int(strlen(prefixes[i])));
     }
-    static QStringList files(const MailResult &r)
+    static QStringList files(const MailResult& r)
     {
         QStringList out;
-        for (const QString &item : r.items.mid(6)) {
+        for (const QString& item : r.items.mid(6)) {
             EXPECT_TRUE(item.startsWith(QLatin1String("File: ")));
             out << item.mid(6);
         }
@@ -50,9 +51,18 @@ protected:
     int m_count = 0;
 };
 
-QByteArray sjis(const QString &s) { return QStringEncoder("Shift_JIS").encode(s); }
-QByteArray eucjp(const QString &s) { return QStringEncoder("EUC-JP").encode(s); }
-QByteArray jis(const QString &s) { return QStringEncoder("ISO-2022-JP").encode(s); }
+QByteArray sjis(const QString& s)
+{
+    return QStringEncoder("Shift_JIS").encode(s);
+}
+QByteArray eucjp(const QString& s)
+{
+    return QStringEncoder("EUC-JP").encode(s);
+}
+QByteArray jis(const QString& s)
+{
+    return QStringEncoder("ISO-2022-JP").encode(s);
+}
 
 TEST_F(ReadMailTest, ComposedJapaneseMailGivesFieldsBodyAndAttachments)
 {
@@ -63,8 +73,9 @@ TEST_F(ReadMailTest, ComposedJapaneseMailGivesFieldsBodyAndAttachments)
     m.subject = QStringLiteral("見積書の送付について（再送）");
     m.body = QStringLiteral("お世話になっております。\n見積書を送ります。\n");
     const QByteArray pdf("%PDF-1.4\x00\x01\x02\xff binary", 24);
-    m.attachments = {{QStringLiteral("見積書 2026年12月.pdf"), pdf, QStringLiteral("application/pdf")},
-                     {QStringLiteral("memo.txt"), QByteArray("plain\r\nmemo"), QStringLiteral("text/plain")}};
+    m.attachments = {
+        {QStringLiteral("見積書 2026年12月.pdf"), pdf, QStringLiteral("application/pdf")},
+        {QStringLiteral("memo.txt"), QByteArray("plain\r\nmemo"), QStringLiteral("text/plain")}};
     const MailResult r = read(qm::test::composeMail(m));
     ASSERT_TRUE(r.isList) << r.text.toStdString();
     ASSERT_EQ(r.items.size(), 8);
@@ -86,14 +97,16 @@ TEST_F(ReadMailTest, ComposedJapaneseMailGivesFieldsBodyAndAttachments)
     ASSERT_TRUE(two.isList);
     EXPECT_TRUE(two.items.at(0).startsWith(QLatin1String("Subject: ")));
     EXPECT_TRUE(two.items.at(1).startsWith(QLatin1String("Body: ")));
-    EXPECT_TRUE(ReadMail(write("Subject: x\r\n\r\nb"), QStringLiteral("date:colour:"), attachDir()).isError());
+    EXPECT_TRUE(ReadMail(write("Subject: x\r\n\r\nb"), QStringLiteral("date:colour:"), attachDir())
+                    .isError());
 }
 
 TEST_F(ReadMailTest, JapaneseCharsetsAsMailersReallySendThem)
 {
     const QString text = QStringLiteral("①納品～完了㈱ テスト");
-    struct Case {
-        const char *what;
+    struct Case
+    {
+        const char* what;
         QByteArray subjectHeader;
         QByteArray contentType;
         QByteArray body;
@@ -102,25 +115,30 @@ TEST_F(ReadMailTest, JapaneseCharsetsAsMailersReallySendThem)
     };
     const QList<Case> cases{
         {"Shift_JIS words and body with NEC and tilde characters",
-         "=?Shift_JIS?B?" + sjis(text).toBase64() + "?=", "text/plain; charset=Shift_JIS", sjis(text), text, text},
+         "=?Shift_JIS?B?" + sjis(text).toBase64() + "?=", "text/plain; charset=Shift_JIS",
+         sjis(text), text, text},
         {"ISO-2022-JP with NEC special characters",
          "=?ISO-2022-JP?B?" + jis(QStringLiteral("①の件")).toBase64() + "?=",
-         "text/plain; charset=ISO-2022-JP", jis(QStringLiteral("①あ")),
-         QStringLiteral("①の件"), QStringLiteral("①あ")},
+         "text/plain; charset=ISO-2022-JP", jis(QStringLiteral("①あ")), QStringLiteral("①の件"),
+         QStringLiteral("①あ")},
         {"EUC-JP Q word",
          "=?EUC-JP?Q?" + eucjp(QStringLiteral("日本")).toPercentEncoding().replace('%', '=') + "?=",
-         "text/plain; charset=EUC-JP", eucjp(QStringLiteral("本文")), QStringLiteral("日本"), QStringLiteral("本文")},
+         "text/plain; charset=EUC-JP", eucjp(QStringLiteral("本文")), QStringLiteral("日本"),
+         QStringLiteral("本文")},
         {"UTF-8 character split across two words",
-         "=?UTF-8?B?" + QByteArray("\xe6\x97").toBase64() + "?= =?UTF-8?B?" + QByteArray("\xa5\xe6\x9c\xac").toBase64() + "?=",
-         "text/plain; charset=UTF-8", QStringLiteral("ユー").toUtf8(), QStringLiteral("日本"), QStringLiteral("ユー")},
-        {"raw 8-bit Shift_JIS header and unlabelled body", sjis(QStringLiteral("生の件名")), "", sjis(QStringLiteral("生の本文")),
-         QStringLiteral("生の件名"), QStringLiteral("生の本文")},
-        {"EUC-JP body labelled ISO-8859-1", "plain", "text/plain; charset=iso-8859-1", eucjp(QStringLiteral("誤ラベル")),
-         QStringLiteral("plain"), QStringLiteral("誤ラベル")},
-        {"mixed plain text and words", "Re: =?UTF-8?B?" + QStringLiteral("会議").toUtf8().toBase64() + "?= (2)",
-         "text/plain", "ascii", QStringLiteral("Re: 会議 (2)"), QStringLiteral("ascii")},
+         "=?UTF-8?B?" + QByteArray("\xe6\x97").toBase64() + "?= =?UTF-8?B?" +
+             QByteArray("\xa5\xe6\x9c\xac").toBase64() + "?=",
+         "text/plain; charset=UTF-8", QStringLiteral("ユー").toUtf8(), QStringLiteral("日本"),
+         QStringLiteral("ユー")},
+        {"raw 8-bit Shift_JIS header and unlabelled body", sjis(QStringLiteral("生の件名")), "",
+         sjis(QStringLiteral("生の本文")), QStringLiteral("生の件名"), QStringLiteral("生の本文")},
+        {"EUC-JP body labelled ISO-8859-1", "plain", "text/plain; charset=iso-8859-1",
+         eucjp(QStringLiteral("誤ラベル")), QStringLiteral("plain"), QStringLiteral("誤ラベル")},
+        {"mixed plain text and words",
+         "Re: =?UTF-8?B?" + QStringLiteral("会議").toUtf8().toBase64() + "?= (2)", "text/plain",
+         "ascii", QStringLiteral("Re: 会議 (2)"), QStringLiteral("ascii")},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         QByteArray raw = "From: a@example.jp\r\nSubject: " + c.subjectHeader + "\r\n";
         if (!c.contentType.isEmpty())
             raw += "Content-Type: " + c.contentType + "\r\n";
@@ -134,11 +152,12 @@ TEST_F(ReadMailTest, JapaneseCharsetsAsMailersReallySendThem)
 
 TEST_F(ReadMailTest, AlternativeTakesPlainTextAndHtmlOnlyBecomesText)
 {
-    const QByteArray alt =
-        "From: a@example.jp\r\nSubject: alt\r\nContent-Type: multipart/alternative; boundary=XX\r\n\r\n"
-        "--XX\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n<p>HTML版</p>\r\n"
-        "--XX\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
-        "=E3=83=86=E3=82=AD=E3=82=B9=E3=83=88=E7=89=88\r\n--XX--\r\n";
+    const QByteArray alt = "From: a@example.jp\r\nSubject: alt\r\nContent-Type: "
+                           "multipart/alternative; boundary=XX\r\n\r\n"
+                           "--XX\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n<p>HTML版</p>\r\n"
+                           "--XX\r\nContent-Type: text/plain; "
+                           "charset=UTF-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\n"
+                           "=E3=83=86=E3=82=AD=E3=82=B9=E3=83=88=E7=89=88\r\n--XX--\r\n";
     MailResult r = read(alt);
     ASSERT_TRUE(r.isList) << r.text.toStdString();
     // The line break before a boundary belongs to the boundary.
@@ -147,9 +166,10 @@ TEST_F(ReadMailTest, AlternativeTakesPlainTextAndHtmlOnlyBecomesText)
 
     const QByteArray html =
         "From: a@example.jp\r\nSubject: html\r\nContent-Type: text/html\r\n\r\n"
-        "<html><head><meta charset=\"Shift_JIS\"><style>p{color:red}</style></head><body>"
-        + sjis(QStringLiteral("<p>一行目<br>二行目</p><script>alert(1)</script><p>A &amp; B &lt;x&gt; &#x3042;&#12354;</p>"))
-        + "</body></html>";
+        "<html><head><meta charset=\"Shift_JIS\"><style>p{color:red}</style></head><body>" +
+        sjis(QStringLiteral("<p>一行目<br>二行目</p><script>alert(1)</script><p>A &amp; B "
+                            "&lt;x&gt; &#x3042;&#12354;</p>")) +
+        "</body></html>";
     r = read(html);
     ASSERT_TRUE(r.isList) << r.text.toStdString();
     EXPECT_EQ(field(r, 5), QStringLiteral("一行目\r\n二行目\r\n\r\nA & B <x> ああ"));
@@ -157,17 +177,24 @@ TEST_F(ReadMailTest, AlternativeTakesPlainTextAndHtmlOnlyBecomesText)
 
 TEST_F(ReadMailTest, AttachmentNamesNeverChooseThePathNorOverwrite)
 {
-    const QStringList hostile{QStringLiteral("../../escape.txt"), QStringLiteral("..\\..\\win.exe"),
-                              QStringLiteral("/etc/passwd"), QStringLiteral(".."), QStringLiteral("a\x01\x1b[31mb.txt"),
-                              QStringLiteral("x\u202Etxt.exe"), QString(300, QChar(0x3042)) + QStringLiteral(".pdf"),
-                              QString(), QStringLiteral("same.txt"), QStringLiteral("same.txt")};
+    const QStringList hostile{QStringLiteral("../../escape.txt"),
+                              QStringLiteral("..\\..\\win.exe"),
+                              QStringLiteral("/etc/passwd"),
+                              QStringLiteral(".."),
+                              QStringLiteral("a\x01\x1b[31mb.txt"),
+                              QStringLiteral("x\u202Etxt.exe"),
+                              QString(300, QChar(0x3042)) + QStringLiteral(".pdf"),
+                              QString(),
+                              QStringLiteral("same.txt"),
+                              QStringLiteral("same.txt")};
     QStringList paths;
     for (int i = 0; i < hostile.size(); ++i) {
         qm::test::ComposedMail m;
         m.from = QStringLiteral("a@example.jp");
         m.subject = QStringLiteral("n%1").arg(i);
         m.body = QStringLiteral("b");
-        m.attachments = {{hostile.at(i), QByteArray::number(i), QStringLiteral("application/octet-stream")}};
+        m.attachments = {
+            {hostile.at(i), QByteArray::number(i), QStringLiteral("application/octet-stream")}};
         const MailResult r = read(qm::test::composeMail(m));
         ASSERT_TRUE(r.isList) << r.text.toStdString();
         ASSERT_EQ(files(r).size(), 1) << i;
@@ -181,7 +208,8 @@ TEST_F(ReadMailTest, AttachmentNamesNeverChooseThePathNorOverwrite)
         EXPECT_LE(fi.fileName().size(), 100);
         for (const QChar c : fi.fileName())
             EXPECT_GE(c.unicode(), 0x20) << paths.at(i).toStdString();
-        EXPECT_EQ(readAll(paths.at(i)), QByteArray::number(i)) << "overwritten: " << paths.at(i).toStdString();
+        EXPECT_EQ(readAll(paths.at(i)), QByteArray::number(i))
+            << "overwritten: " << paths.at(i).toStdString();
     }
     EXPECT_EQ(QFileInfo(paths.at(0)).fileName(), QStringLiteral("escape.txt"));
     EXPECT_TRUE(QFileInfo(paths.at(6)).fileName().endsWith(QLatin1String(".pdf")));
@@ -194,12 +222,15 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
 {
     // Broken base64, RFC 2231 continuation name, an inline image without a name.
     const QByteArray raw =
-        "From: a@example.jp\r\nSubject: damaged\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        "From: a@example.jp\r\nSubject: damaged\r\nContent-Type: multipart/mixed; "
+        "boundary=B\r\n\r\n"
         "--B\r\n\r\nno content type here\r\n"
         "--B\r\nContent-Type: application/octet-stream\r\nContent-Disposition: attachment;\r\n"
-        " filename*0*=UTF-8''%E5%A0%B1%E5%91%8A;\r\n filename*1=.bin\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        " filename*0*=UTF-8''%E5%A0%B1%E5%91%8A;\r\n filename*1=.bin\r\nContent-Transfer-Encoding: "
+        "base64\r\n\r\n"
         "SGVsbG8g!!!V29y\r\nbGQ=\r\n"
-        "--B\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n\r\niVBORw0KGgo=\r\n"
+        "--B\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: "
+        "base64\r\n\r\niVBORw0KGgo=\r\n"
         "--B--\r\n";
     const MailResult r = read(raw);
     ASSERT_TRUE(r.isList) << r.text.toStdString();
@@ -216,10 +247,12 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
     const QByteArray names =
         "From: a@example.jp\r\nSubject: names\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
         "--B\r\nContent-Type: text/plain\r\n\r\nbody\r\n"
-        "--B\r\nContent-Type: application/msword\r\nContent-Disposition: attachment; filename=\""
-        + sjis(QStringLiteral("議事録.doc")) + "\"\r\nContent-Transfer-Encoding: base64\r\n\r\nZG9j\r\n"
-        "--B\r\nContent-Type: application/pdf; name=\"=?ISO-2022-JP?B?" + jis(QStringLiteral("請求書.pdf")).toBase64()
-        + "?=\"\r\nContent-Transfer-Encoding: base64\r\n\r\ncGRm\r\n--B--\r\n";
+        "--B\r\nContent-Type: application/msword\r\nContent-Disposition: attachment; filename=\"" +
+        sjis(QStringLiteral("議事録.doc")) +
+        "\"\r\nContent-Transfer-Encoding: base64\r\n\r\nZG9j\r\n"
+        "--B\r\nContent-Type: application/pdf; name=\"=?ISO-2022-JP?B?" +
+        jis(QStringLiteral("請求書.pdf")).toBase64() +
+        "?=\"\r\nContent-Transfer-Encoding: base64\r\n\r\ncGRm\r\n--B--\r\n";
     const MailResult named = read(names);
     ASSERT_TRUE(named.isList) << named.text.toStdString();
     ASSERT_EQ(files(named).size(), 2);
@@ -230,8 +263,8 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
     const QByteArray forwarded =
         "From: a@example.jp\r\nSubject: fwd\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
         "--B\r\nContent-Type: text/plain\r\n\r\nsee below\r\n"
-        "--B\r\nContent-Type: message/rfc822\r\n\r\nFrom: b@example.jp\r\nSubject: =?UTF-8?B?"
-        + QStringLiteral("元の件名").toUtf8().toBase64() + "?=\r\n\r\ninner body\r\n--B--\r\n";
+        "--B\r\nContent-Type: message/rfc822\r\n\r\nFrom: b@example.jp\r\nSubject: =?UTF-8?B?" +
+        QStringLiteral("元の件名").toUtf8().toBase64() + "?=\r\n\r\ninner body\r\n--B--\r\n";
     const MailResult fwd = read(forwarded);
     ASSERT_TRUE(fwd.isList) << fwd.text.toStdString();
     ASSERT_EQ(files(fwd).size(), 1);
@@ -247,7 +280,8 @@ TEST_F(ReadMailTest, DamagedMailIsReadAsFarAsPossible)
 
 TEST_F(ReadMailTest, FilesThatAreNotMessagesGiveErrorTexts)
 {
-    EXPECT_TRUE(ReadMail(m_dir.filePath(QStringLiteral("missing.eml")), kFields, attachDir()).isError());
+    EXPECT_TRUE(
+        ReadMail(m_dir.filePath(QStringLiteral("missing.eml")), kFields, attachDir()).isError());
     EXPECT_TRUE(ReadMail(write(QByteArray()), kFields, attachDir()).isError());
     EXPECT_TRUE(ReadMail(m_dir.path(), kFields, attachDir()).isError());
     QByteArray noise(4096, '\0');
@@ -263,7 +297,8 @@ TEST_F(ReadMailTest, MangledMailNeverCrashesNorWritesOutsideTheFolder)
     m.from = QStringLiteral("差出人 <a@example.jp>");
     m.subject = QStringLiteral("壊れたメール");
     m.body = QStringLiteral("本文\n");
-    m.attachments = {{QStringLiteral("../添付.bin"), QByteArray(3000, 'z'), QStringLiteral("application/octet-stream")},
+    m.attachments = {{QStringLiteral("../添付.bin"), QByteArray(3000, 'z'),
+                      QStringLiteral("application/octet-stream")},
                      {QStringLiteral("b.txt"), QByteArray("text"), QStringLiteral("text/plain")}};
     const QByteArray original = qm::test::composeMail(m);
     quint32 seed = 12345;
@@ -287,14 +322,14 @@ TEST_F(ReadMailTest, MangledMailNeverCrashesNorWritesOutsideTheFolder)
         }
         const MailResult r = read(raw);
         if (r.isList) {
-            for (const QString &f : files(r))
+            for (const QString& f : files(r))
                 EXPECT_EQ(QFileInfo(f).absolutePath(), QFileInfo(attachDir()).absoluteFilePath());
         } else {
             EXPECT_FALSE(r.text.isEmpty()) << round;
         }
     }
     // Nothing landed beside the folder.
-    for (const QString &name : QDir(m_dir.path()).entryList(QDir::Files))
+    for (const QString& name : QDir(m_dir.path()).entryList(QDir::Files))
         EXPECT_TRUE(name.endsWith(QLatin1String(".eml"))) << name.toStdString();
 }
 
@@ -305,9 +340,11 @@ TEST_F(ReadMailTest, ThirtyMegabyteAttachmentComesOutWhole)
     {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("From: a@example.jp\r\nSubject: big\r\nContent-Type: multipart/mixed; boundary=B\r\n\r\n"
+        f.write("From: a@example.jp\r\nSubject: big\r\nContent-Type: multipart/mixed; "
+                "boundary=B\r\n\r\n"
                 "--B\r\nContent-Type: text/plain\r\n\r\nsee attachment\r\n"
-                "--B\r\nContent-Type: application/pdf; name=big.pdf\r\nContent-Transfer-Encoding: base64\r\n\r\n");
+                "--B\r\nContent-Type: application/pdf; name=big.pdf\r\nContent-Transfer-Encoding: "
+                "base64\r\n\r\n");
         QByteArray chunk(57 * 1000, '\0');
         for (int block = 0; block < 30 * 1024 * 1024 / chunk.size() + 1; ++block) {
             for (int i = 0; i < chunk.size(); ++i)

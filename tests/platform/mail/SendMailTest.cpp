@@ -1,7 +1,6 @@
 #include "MailTestUtil.h"
 
 #include <QFileInfo>
-
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -10,15 +9,16 @@
 using namespace qm::mail;
 using namespace qm::mail::testutil;
 using qm::test::ParsedMail;
-using qm::test::ReceivedMail;
 using qm::test::parseMail;
+using qm::test::ReceivedMail;
 using qm::test::receivedMails;
 
 namespace {
 
-class SendMailTest : public ::testing::Test {
+class SendMailTest : public ::testing::Test
+{
 protected:
-    QString file(const QString &name, const QByteArray &bytes)
+    QString file(const QString& name, const QByteArray& bytes)
     {
         const QString path = m_dir.filePath(name);
         QFile f(path);
@@ -28,7 +28,7 @@ protected:
     }
 
     // The one mail the server got for `rcpt`.
-    static ReceivedMail onlyMailFor(const QString &rcpt)
+    static ReceivedMail onlyMailFor(const QString& rcpt)
     {
         const QList<ReceivedMail> mails = receivedMails(rcpt);
         EXPECT_EQ(mails.size(), 1) << rcpt.toStdString();
@@ -38,7 +38,7 @@ protected:
     QTemporaryDir m_dir;
 };
 
-bool startsWithCode(const QString &text)
+bool startsWithCode(const QString& text)
 {
     return text.size() >= 3 && text.at(0).isDigit() && text.at(1).isDigit() && text.at(2).isDigit();
 }
@@ -54,10 +54,12 @@ TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
     const QString pdf = file(QStringLiteral("見積書（第２版）.pdf"), binary);
     const QString txt = file(QStringLiteral("memo.txt"), QByteArray("line1\r\nline2\r\n"));
     const QString subject = QStringLiteral("【転送】見積書の件 ― ご確認ください");
-    const QString body = QStringLiteral("お世話になっております。\r\n添付のとおりです。\r\n～以上～\r\n");
+    const QString body =
+        QStringLiteral("お世話になっております。\r\n添付のとおりです。\r\n～以上～\r\n");
 
-    const QString result = SendMail(s.smtpServer(), rcpt, QStringLiteral("sender@example.jp\tcolon:pa:ss:word\tPLAIN"),
-                                    subject, body, pdf + QLatin1Char('\t') + txt);
+    const QString result =
+        SendMail(s.smtpServer(), rcpt, QStringLiteral("sender@example.jp\tcolon:pa:ss:word\tPLAIN"),
+                 subject, body, pdf + QLatin1Char('\t') + txt);
     ASSERT_EQ(result, QString());
     const ReceivedMail sent = onlyMailFor(rcpt);
     EXPECT_EQ(sent.authUser, QStringLiteral("colon"));
@@ -67,12 +69,14 @@ TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
     qm::test::emptyMailbox(user);
     QString error;
     ASSERT_FALSE(qm::test::deliverRaw(user, sent.raw, &error).isEmpty()) << error.toStdString();
-    const MailResult got = RcvMail(s.pop3Server(), user, qm::test::userPassword(87), QStringLiteral("SAVEALL"),
-                                   m_dir.filePath(QStringLiteral("MlTmp87>")));
+    const MailResult got =
+        RcvMail(s.pop3Server(), user, qm::test::userPassword(87), QStringLiteral("SAVEALL"),
+                m_dir.filePath(QStringLiteral("MlTmp87>")));
     ASSERT_TRUE(got.isList) << got.text.toStdString();
     ASSERT_EQ(got.items.size(), 1);
-    const MailResult read = ReadMail(got.items.first(), QStringLiteral("date:from:to:cc:subject:body:"),
-                                     m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
+    const MailResult read =
+        ReadMail(got.items.first(), QStringLiteral("date:from:to:cc:subject:body:"),
+                 m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
     ASSERT_TRUE(read.isList) << read.text.toStdString();
     ASSERT_EQ(read.items.size(), 8);
     EXPECT_EQ(read.items.at(1), QStringLiteral("From: sender@example.jp"));
@@ -90,12 +94,12 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString to1 = QStringLiteral("to1@example.jp"), to2 = QStringLiteral("to2@example.jp");
     const QString cc = QStringLiteral("cc1@example.jp"), bcc = QStringLiteral("hidden@example.jp");
-    for (const QString &r : {to1, to2, cc, bcc})
+    for (const QString& r : {to1, to2, cc, bcc})
         qm::test::clearReceivedMails(r);
-    const QString recipients = to1 + "\t" + to2 + "\tcc\t" + cc + "\tbcc\t" + bcc
-        + QStringLiteral("\t>reply-to: 山田 太郎 <taro@example.jp>");
-    ASSERT_EQ(SendMail(s.smtpServer(), recipients, QStringLiteral("fwd@example.jp"), QStringLiteral("お知らせ"),
-                       QStringLiteral("本文\n"), QString()),
+    const QString recipients = to1 + "\t" + to2 + "\tcc\t" + cc + "\tbcc\t" + bcc +
+                               QStringLiteral("\t>reply-to: 山田 太郎 <taro@example.jp>");
+    ASSERT_EQ(SendMail(s.smtpServer(), recipients, QStringLiteral("fwd@example.jp"),
+                       QStringLiteral("お知らせ"), QStringLiteral("本文\n"), QString()),
               QString());
     const ReceivedMail sent = onlyMailFor(bcc);
     EXPECT_EQ(sent.authUser, QString()); // no credentials, no AUTH
@@ -120,8 +124,10 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     const QString longLine(3000, QChar(0x3042));
     const QString rcpt = QStringLiteral("charset@example.jp");
     qm::test::clearReceivedMails(rcpt);
-    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), odd, odd, QString()), QString());
-    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), QStringLiteral("長い"), longLine, QString()),
+    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), odd, odd, QString()),
+              QString());
+    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"),
+                       QStringLiteral("長い"), longLine, QString()),
               QString());
     const QList<ReceivedMail> mails = receivedMails(rcpt);
     ASSERT_EQ(mails.size(), 2);
@@ -131,7 +137,7 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     EXPECT_EQ(utf8.bodyCharset.toLower(), QStringLiteral("utf-8"));
     const ParsedMail longMail = parseMail(mails.at(1).raw);
     EXPECT_EQ(longMail.body, longLine);
-    for (const QByteArray &line : mails.at(1).raw.split('\n'))
+    for (const QByteArray& line : mails.at(1).raw.split('\n'))
         EXPECT_LE(line.size(), 999);
 }
 
@@ -140,36 +146,45 @@ TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString rcpt = QStringLiteral("auth@example.jp");
     qm::test::clearReceivedMails(rcpt);
-    for (const char *mech : {"PLAIN", "LOGIN", "CRAM-MD5"}) {
-        const QString sender = QStringLiteral("me@example.jp\tcolon:pa:ss:word\t") + QLatin1String(mech);
-        EXPECT_EQ(SendMail(s.smtpServer(), rcpt, sender, QStringLiteral("s"), QStringLiteral("b"), QString()), QString())
+    for (const char* mech : {"PLAIN", "LOGIN", "CRAM-MD5"}) {
+        const QString sender =
+            QStringLiteral("me@example.jp\tcolon:pa:ss:word\t") + QLatin1String(mech);
+        EXPECT_EQ(SendMail(s.smtpServer(), rcpt, sender, QStringLiteral("s"), QStringLiteral("b"),
+                           QString()),
+                  QString())
             << mech;
         const QString wrong = QStringLiteral("me@example.jp\tcolon:wrong\t") + QLatin1String(mech);
-        const QString refused = SendMail(s.smtpServer(), rcpt, wrong, QStringLiteral("s"), QStringLiteral("b"), QString());
-        EXPECT_TRUE(refused.startsWith(QLatin1String("535"))) << mech << ": " << refused.toStdString();
+        const QString refused = SendMail(s.smtpServer(), rcpt, wrong, QStringLiteral("s"),
+                                         QStringLiteral("b"), QString());
+        EXPECT_TRUE(refused.startsWith(QLatin1String("535")))
+            << mech << ": " << refused.toStdString();
     }
     const QList<ReceivedMail> mails = receivedMails(rcpt);
     ASSERT_EQ(mails.size(), 3);
-    for (const ReceivedMail &m : mails)
+    for (const ReceivedMail& m : mails)
         EXPECT_EQ(m.authUser, QStringLiteral("colon"));
 
-    const QString unknown = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp\tcolon:x\tNTLM"),
-                                     QStringLiteral("s"), QStringLiteral("b"), QString());
+    const QString unknown =
+        SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp\tcolon:x\tNTLM"),
+                 QStringLiteral("s"), QStringLiteral("b"), QString());
     EXPECT_FALSE(unknown.isEmpty());
     EXPECT_FALSE(startsWithCode(unknown));
 
-    const QString r521 = SendMail(s.smtpServer(), rcpt, QStringLiteral("someone@") + s.refusedDomain,
-                                  QStringLiteral("s"), QStringLiteral("b"), QString());
+    const QString r521 =
+        SendMail(s.smtpServer(), rcpt, QStringLiteral("someone@") + s.refusedDomain,
+                 QStringLiteral("s"), QStringLiteral("b"), QString());
     EXPECT_TRUE(r521.startsWith(QLatin1String("521"))) << r521.toStdString();
     EXPECT_TRUE(r521.contains(QString::number(s.smtpPort))) << r521.toStdString();
     EXPECT_EQ(receivedMails(rcpt).size(), 3);
 
-    const QString missing = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
-                                     QStringLiteral("b"), m_dir.filePath(QStringLiteral("gone.pdf")));
+    const QString missing =
+        SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
+                 QStringLiteral("b"), m_dir.filePath(QStringLiteral("gone.pdf")));
     EXPECT_FALSE(missing.isEmpty());
     EXPECT_EQ(receivedMails(rcpt).size(), 3);
-    EXPECT_FALSE(SendMail(s.smtpServer(), QString(), QStringLiteral("me@example.jp"), QStringLiteral("s"),
-                          QStringLiteral("b"), QString()).isEmpty());
+    EXPECT_FALSE(SendMail(s.smtpServer(), QString(), QStringLiteral("me@example.jp"),
+                          QStringLiteral("s"), QStringLiteral("b"), QString())
+                     .isEmpty());
 }
 
 TEST_F(SendMailTest, TlsRulesAndDeadServers)
@@ -178,8 +193,8 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
     const QString rcpt = QStringLiteral("tls@example.jp");
     {
         EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
-        const QString r = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
-                                   QStringLiteral("b"), QString());
+        const QString r = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"),
+                                   QStringLiteral("s"), QStringLiteral("b"), QString());
         EXPECT_TRUE(r.contains(QStringLiteral("証明書"))) << r.toStdString();
         EXPECT_FALSE(startsWithCode(r));
     }
@@ -188,8 +203,8 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
             ADD_FAILURE() << "QM_MAIL_STD_PORTS_HOST missing: the servers need root for port 465";
     } else {
         const QString smtps = s.stdPortsHost + QStringLiteral("\t465");
-        EXPECT_EQ(SendMail(smtps, rcpt, QStringLiteral("me@example.jp\tcolon:pa:ss:word\tCRAM-MD5"), QStringLiteral("s"),
-                           QStringLiteral("b"), QString()),
+        EXPECT_EQ(SendMail(smtps, rcpt, QStringLiteral("me@example.jp\tcolon:pa:ss:word\tCRAM-MD5"),
+                           QStringLiteral("s"), QStringLiteral("b"), QString()),
                   QString());
     }
 
@@ -198,15 +213,17 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(lone, reinterpret_cast<sockaddr *>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::bind(lone, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     socklen_t len = sizeof addr;
-    ::getsockname(lone, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::getsockname(lone, reinterpret_cast<sockaddr*>(&addr), &len);
     const QString dead = QStringLiteral("127.0.0.1\t%1").arg(ntohs(addr.sin_port));
-    const QString closed = SendMail(dead, rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    const QString closed = SendMail(dead, rcpt, QStringLiteral("me@example.jp"),
+                                    QStringLiteral("s"), QStringLiteral("b"), QString());
     EXPECT_TRUE(closed.contains(QStringLiteral("接続できません"))) << closed.toStdString();
     EXPECT_FALSE(startsWithCode(closed));
     ASSERT_EQ(::listen(lone, 4), 0);
-    const QString silent = SendMail(dead, rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    const QString silent = SendMail(dead, rcpt, QStringLiteral("me@example.jp"),
+                                    QStringLiteral("s"), QStringLiteral("b"), QString());
     EXPECT_FALSE(silent.isEmpty());
     EXPECT_FALSE(startsWithCode(silent));
     ::close(lone);

@@ -1,6 +1,5 @@
-#include "platform/render/FaxTestSupport.h"
-
 #include "platform/print/ForwardTextPrinter.h"
+#include "platform/render/FaxTestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
@@ -21,28 +20,34 @@ QString numberedText(int lines)
     return text;
 }
 
-QString pageText(const QString &pdf, int page)
+QString pageText(const QString& pdf, int page)
 {
-    return QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"),
-                                        {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
-                                         QString::number(page), pdf, QStringLiteral("-")}));
+    return QString::fromUtf8(
+        toolOutput(QStringLiteral("pdftotext"),
+                   {QStringLiteral("-f"), QString::number(page), QStringLiteral("-l"),
+                    QString::number(page), pdf, QStringLiteral("-")}));
 }
 
 // Top-left corner of a word in a PDF page, in points.
-QPointF wordAt(const QString &pdf, const QString &word)
+QPointF wordAt(const QString& pdf, const QString& word)
 {
-    const QString html = QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
-    const QRegularExpression re(QStringLiteral("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>%1<").arg(word));
+    const QString html = QString::fromUtf8(toolOutput(
+        QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}));
+    const QRegularExpression re(
+        QStringLiteral("xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\"[^>]*>%1<").arg(word));
     const auto m = re.match(html);
-    return m.hasMatch() ? QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QPointF(-1, -1);
+    return m.hasMatch() ? QPointF(m.captured(1).toDouble(), m.captured(2).toDouble())
+                        : QPointF(-1, -1);
 }
 
 } // namespace
 
 TEST(ForwardTextLines, LinesAndPages)
 {
-    EXPECT_EQ(forwardTextLines(QStringLiteral("a\r\nb\r\n")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    EXPECT_EQ(forwardTextLines(QStringLiteral("a\r\nb")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(forwardTextLines(QStringLiteral("a\r\nb\r\n")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(forwardTextLines(QStringLiteral("a\r\nb")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     // Ten lines and no final line break: the last line is still printed.
     QStringList ten;
     for (int i = 0; i < 10; ++i)
@@ -85,12 +90,14 @@ TEST(PrintForwardText, DefaultCupsPrinterGetsPagesOf56And56And8)
     }
     ASSERT_GT(QFileInfo(output).size(), 0) << "no PDF from the print queue";
     const QString info = QString::fromUtf8(toolOutput(QStringLiteral("pdfinfo"), {output}));
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n"))))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("(A4)"))) << info.toStdString();
 
     const QString p1 = pageText(output, 1);
     const QString p3 = pageText(output, 3);
-    EXPECT_TRUE(p1.contains(QStringLiteral("第1行 日本語の転送テキスト"))) << p1.left(200).toStdString();
+    EXPECT_TRUE(p1.contains(QStringLiteral("第1行 日本語の転送テキスト")))
+        << p1.left(200).toStdString();
     EXPECT_TRUE(p1.contains(QStringLiteral("第56行")));
     EXPECT_FALSE(p1.contains(QStringLiteral("第57行")));
     EXPECT_TRUE(pageText(output, 2).contains(QStringLiteral("第57行")));
@@ -103,7 +110,8 @@ TEST(PrintForwardText, CellPositionsAndSizesOutsideTheTable)
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("print.pdf"));
-    const PrintResult r = printForwardText(numberedText(130), QStringLiteral("ＭＳ 明朝"), 16, {QString(), pdf});
+    const PrintResult r =
+        printForwardText(numberedText(130), QStringLiteral("ＭＳ 明朝"), 16, {QString(), pdf});
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     ASSERT_GE(r.linesPerPage.size(), 2);
     const int per = r.linesPerPage.first();
@@ -119,7 +127,7 @@ TEST(PrintForwardText, CellPositionsAndSizesOutsideTheTable)
     const QPointF first = wordAt(pdf, QStringLiteral("第1行"));
     const QPointF second = wordAt(pdf, QStringLiteral("第2行"));
     const qreal pitch = second.y() - first.y();
-    EXPECT_GE(pitch, 16.0);  // a 16 pt font widens the 12 pt rows, lines never overlap
+    EXPECT_GE(pitch, 16.0); // a 16 pt font widens the 12 pt rows, lines never overlap
     EXPECT_LE(pitch, 20.0);
     EXPECT_NEAR(first.x(), 12 + 5 * 6, 2.0);
     EXPECT_NEAR(first.y(), 12 + 4 * pitch, 2.0);
@@ -135,21 +143,23 @@ TEST(PrintForwardText, EveryTableSizeFitsItsLinesOnThePage)
     QTemporaryDir dir;
     for (int size : {10, 11, 12, 14}) {
         const QString pdf = dir.filePath(QStringLiteral("p%1.pdf").arg(size));
-        const PrintResult r = printForwardText(numberedText(70), QStringLiteral("ＭＳ Ｐゴシック"), size, {QString(), pdf});
+        const PrintResult r = printForwardText(numberedText(70), QStringLiteral("ＭＳ Ｐゴシック"),
+                                               size, {QString(), pdf});
         ASSERT_TRUE(r.ok) << r.error.toStdString();
         const int per = tableLinesPerPage(size);
         EXPECT_EQ(r.linesPerPage, (QList<int>{per, 70 - per})) << size;
         const QPointF last = wordAt(pdf, QStringLiteral("第%1行").arg(per));
         const QPointF before = wordAt(pdf, QStringLiteral("第%1行").arg(per - 1));
-        EXPECT_GE(last.y() - before.y(), size - 0.5) << size;  // no overlapping lines
-        EXPECT_LT(last.y() + size, 842 - 12 + 1) << size;      // and the last one on the page
+        EXPECT_GE(last.y() - before.y(), size - 0.5) << size; // no overlapping lines
+        EXPECT_LT(last.y() + size, 842 - 12 + 1) << size;     // and the last one on the page
     }
 }
 
 TEST(PrintForwardText, UnknownPrinterIsAFailure)
 {
-    const PrintResult r = printForwardText(QStringLiteral("x\r\n"), QStringLiteral("ＭＳ ゴシック"), 11,
-                                           {QStringLiteral("quillmarc-no-such-printer"), QString()});
+    const PrintResult r =
+        printForwardText(QStringLiteral("x\r\n"), QStringLiteral("ＭＳ ゴシック"), 11,
+                         {QStringLiteral("quillmarc-no-such-printer"), QString()});
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.error.contains(QStringLiteral("quillmarc-no-such-printer")));
 }

@@ -4,10 +4,8 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QString>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace qm::test {
 
@@ -22,12 +20,13 @@ public:
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "qm-test";
-        static char *argv[] = {name, nullptr};
+        static char* argv[] = {name, nullptr};
         new QGuiApplication(argc, argv);
     }
 };
 
-inline const bool kGuiEnvironmentAdded = (::testing::AddGlobalTestEnvironment(new GuiEnvironment), true);
+inline const bool kGuiEnvironmentAdded =
+    (::testing::AddGlobalTestEnvironment(new GuiEnvironment), true);
 
 inline bool runningInCi()
 {
@@ -35,7 +34,7 @@ inline bool runningInCi()
 }
 
 // Runs a tool and returns its standard output (empty on failure).
-inline QByteArray toolOutput(const QString &program, const QStringList &args, int timeoutMs = 60000)
+inline QByteArray toolOutput(const QString& program, const QStringList& args, int timeoutMs = 60000)
 {
     QProcess p;
     p.start(program, args);
@@ -48,10 +47,10 @@ inline QByteArray toolOutput(const QString &program, const QStringList &args, in
 
 // In a TEST body: the value of a test server variable; fails under CI when it is
 // missing, skips otherwise.
-#define QM_REQUIRE_SERVER_VAR(var, name)                                                          \
+#define QM_REQUIRE_SERVER_VAR(var, name)                                                           \
     const QString var = qEnvironmentVariable(name);                                                \
     if (var.isEmpty()) {                                                                           \
         if (::qm::test::runningInCi())                                                             \
-            FAIL() << name << " is not set: run through tests/servers/run.sh";                    \
-        GTEST_SKIP() << name << " is not set (run through tests/servers/run.sh)";                 \
+            FAIL() << name << " is not set: run through tests/servers/run.sh";                     \
+        GTEST_SKIP() << name << " is not set (run through tests/servers/run.sh)";                  \
     }

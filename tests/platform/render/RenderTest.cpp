@@ -1,5 +1,4 @@
 #include "platform/render/FaxTestSupport.h"
-
 #include "platform/render/FontMap.h"
 #include "platform/render/Ghostscript.h"
 #include "platform/render/TextFaxRenderer.h"
@@ -14,14 +13,15 @@ using qm::test::toolOutput;
 
 namespace {
 
-const QString kJapanese = QStringLiteral("ファクス送信テスト：請求書（第３号）ﾊﾝｶｸｶﾅ　全角スペース、ＡＢＣ①");
+const QString kJapanese =
+    QStringLiteral("ファクス送信テスト：請求書（第３号）ﾊﾝｶｸｶﾅ　全角スペース、ＡＢＣ①");
 
-int darkPixels(const QImage &image)
+int darkPixels(const QImage& image)
 {
     int dark = 0;
     const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     for (int y = 0; y < gray.height(); ++y) {
-        const uchar *line = gray.constScanLine(y);
+        const uchar* line = gray.constScanLine(y);
         for (int x = 0; x < gray.width(); ++x)
             dark += line[x] < 128;
     }
@@ -37,7 +37,8 @@ TEST(FontMap, WindowsNamesBecomeInstalledJapaneseFonts)
     EXPECT_EQ(mapFontFamily(QStringLiteral("ＭＳ 明朝")), QStringLiteral("IPAMincho"));
     EXPECT_EQ(mapFontFamily(QStringLiteral("ＭＳ Ｐ明朝")), QStringLiteral("IPAPMincho"));
     // The reset marker and unknown names still give a font that draws Japanese.
-    for (const QString &name : {QStringLiteral("設定不可"), QString(), QStringLiteral("No Such Font")}) {
+    for (const QString& name :
+         {QStringLiteral("設定不可"), QString(), QStringLiteral("No Such Font")}) {
         const QString family = mapFontFamily(name);
         EXPECT_EQ(family, QStringLiteral("IPAGothic")) << name.toStdString();
         EXPECT_TRUE(fontCoversText(family, kJapanese)) << name.toStdString();
@@ -51,21 +52,25 @@ TEST(TextFaxRenderer, JapaneseTextOnA4WithTheMappedFont)
     QStringList lines;
     for (int i = 1; i <= 90; ++i)
         lines << QStringLiteral("%1行目 %2").arg(i).arg(kJapanese);
-    lines << QString(300, QChar(u'長'));  // wrapped, not cut off
+    lines << QString(300, QChar(u'長')); // wrapped, not cut off
     int pages = 0;
     QString error;
-    ASSERT_TRUE(renderTextToPdf(lines.join(QStringLiteral("\r\n")), {QStringLiteral("ＭＳ 明朝"), 12}, pdf, &error, &pages))
+    ASSERT_TRUE(renderTextToPdf(lines.join(QStringLiteral("\r\n")),
+                                {QStringLiteral("ＭＳ 明朝"), 12}, pdf, &error, &pages))
         << error.toStdString();
     EXPECT_GE(pages, 2);
 
     const QString info = QString::fromUtf8(toolOutput(QStringLiteral("pdfinfo"), {pdf}));
     EXPECT_TRUE(info.contains(QStringLiteral("(A4)"))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\b").arg(pages)))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\b").arg(pages))))
+        << info.toStdString();
     const QString fonts = QString::fromUtf8(toolOutput(QStringLiteral("pdffonts"), {pdf}));
     EXPECT_TRUE(fonts.contains(QStringLiteral("IPAMincho"))) << fonts.toStdString();
 
-    const QString text = QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
-    EXPECT_TRUE(text.contains(QStringLiteral("1行目 ファクス送信テスト：請求書"))) << text.left(300).toStdString();
+    const QString text =
+        QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
+    EXPECT_TRUE(text.contains(QStringLiteral("1行目 ファクス送信テスト：請求書")))
+        << text.left(300).toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("90行目"))) << text.right(300).toStdString();
     EXPECT_EQ(text.count(u'長'), 300);
 }
@@ -77,7 +82,7 @@ TEST(TextFaxRenderer, ReadsUtf8AndShiftJisTextFiles)
     const QString utf8 = dir.filePath(QStringLiteral("b.txt"));
     QFile f1(sjis);
     ASSERT_TRUE(f1.open(QIODevice::WriteOnly));
-    f1.write(QByteArray::fromHex("93fa967b8cea0d0a"));  // 日本語 CR LF in Shift-JIS
+    f1.write(QByteArray::fromHex("93fa967b8cea0d0a")); // 日本語 CR LF in Shift-JIS
     f1.close();
     QFile f2(utf8);
     ASSERT_TRUE(f2.open(QIODevice::WriteOnly));
@@ -103,7 +108,8 @@ TEST(Ghostscript, FaxTiffIsG3A4AndCarriesTheText)
     ASSERT_TRUE(pdfToFaxTiff(pdf, tif, true, &error)) << error.toStdString();
 
     const QString info = QString::fromUtf8(toolOutput(QStringLiteral("tiffinfo"), {tif}));
-    EXPECT_TRUE(info.contains(QStringLiteral("Image Width: 1728 Image Length: 2292"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QStringLiteral("Image Width: 1728 Image Length: 2292")))
+        << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("Resolution: 204, 196"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("CCITT Group 3"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QStringLiteral("Bits/Sample: 1"))) << info.toStdString();
@@ -112,9 +118,10 @@ TEST(Ghostscript, FaxTiffIsG3A4AndCarriesTheText)
     const QString back = dir.filePath(QStringLiteral("back.pdf"));
     ASSERT_TRUE(tiffToPdf(tif, back, &error)) << error.toStdString();
     const QString png = dir.filePath(QStringLiteral("page.png"));
-    toolOutput(QStringLiteral("gs"), {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                                      QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=pnggray"),
-                                      QStringLiteral("-r100"), QStringLiteral("-sOutputFile=") + png, back});
+    toolOutput(QStringLiteral("gs"),
+               {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=pnggray"),
+                QStringLiteral("-r100"), QStringLiteral("-sOutputFile=") + png, back});
     QImage image(png);
     ASSERT_FALSE(image.isNull());
     const QImage top = image.copy(0, 0, image.width(), image.height() / 6);
@@ -127,7 +134,8 @@ TEST(Ghostscript, MissingOrBrokenInputIsAnError)
 {
     QTemporaryDir dir;
     QString error;
-    EXPECT_FALSE(pdfToFaxTiff(dir.filePath(QStringLiteral("none.pdf")), dir.filePath(QStringLiteral("x.tif")), true, &error));
+    EXPECT_FALSE(pdfToFaxTiff(dir.filePath(QStringLiteral("none.pdf")),
+                              dir.filePath(QStringLiteral("x.tif")), true, &error));
     EXPECT_FALSE(error.isEmpty());
     const QString junk = dir.filePath(QStringLiteral("junk.pdf"));
     QFile f(junk);

@@ -5,7 +5,6 @@
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
-
 #include "support/ProgramInstall.h"
 
 #include <QFile>

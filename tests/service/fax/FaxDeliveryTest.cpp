@@ -1,8 +1,8 @@
-#include "FaxServiceFixture.h"
+#include "service/FaxDelivery.h"
 
+#include "FaxServiceFixture.h"
 #include "data/AccountSettings.h"
 #include "platform/system/RegistryStore.h"
-#include "service/FaxDelivery.h"
 #include "service/FaxServices.h"
 #include "service/FaxTextSettings.h"
 
@@ -18,13 +18,13 @@ const bool kNoCups = (qputenv("CUPS_SERVER", "/nonexistent/quillmarc-test/cups.s
 const QString kSender = QStringLiteral("yamada@sender.test");
 const QString kText = QStringLiteral("差出人：山田\r\n件名：見積書\r\n\r\n本文です。");
 
-QVariant registryValue(const char16_t *name, RegistryType type)
+QVariant registryValue(const char16_t* name, RegistryType type)
 {
     return ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
                              QString::fromUtf16(name), type, QStringLiteral("<missing>"));
 }
 
-void setRegistry(const QString &face, int size)
+void setRegistry(const QString& face, int size)
 {
     WriteRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
                        QString::fromUtf16(kTextFaxFace), RegistryType::String, face);
@@ -32,10 +32,10 @@ void setRegistry(const QString &face, int size)
                        QString::fromUtf16(kTextFaxSize), RegistryType::Dword, size);
 }
 
-QString fontLine(const QString &no, const QString &faxFont, const QString &faxSize)
+QString fontLine(const QString& no, const QString& faxFont, const QString& faxSize)
 {
-    return joinQuoted({no, QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("ＭＳ ゴシック"),
-                       QStringLiteral("11"), faxFont, faxSize});
+    return joinQuoted({no, QStringLiteral("1"), QStringLiteral("0"),
+                       QStringLiteral("ＭＳ ゴシック"), QStringLiteral("11"), faxFont, faxSize});
 }
 
 } // namespace
@@ -46,23 +46,26 @@ TEST_F(FaxServiceTest, TextFaxGoesToEachNumberWithTheAccountFontWhichIsRestoredA
     writeLines(filePaths().fontTable, {fontLine("02", QStringLiteral("ＭＳ Ｐゴシック"), "18"),
                                        fontLine("01", QStringLiteral("ＭＳ ゴシック"), "14"),
                                        fontLine("01", QStringLiteral("ＭＳ 明朝"), "12")});
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("03-1111-2222\t\t0322223333\t"), kText, kSender, QString()));
+    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("03-1111-2222\t\t0322223333\t"), kText,
+                           kSender, QString()));
 
     const QList<SpoolJob> jobs = spoolJobs();
     ASSERT_EQ(jobs.size(), 2);
     EXPECT_EQ(jobs[0].number, QStringLiteral("03-1111-2222"));
     EXPECT_EQ(jobs[1].number, QStringLiteral("0322223333"));
-    for (const SpoolJob &job : jobs) {
+    for (const SpoolJob& job : jobs) {
         EXPECT_EQ(job.name, QStringLiteral("メール転送"));
         EXPECT_EQ(job.source, filePaths().mailFaxFile);
     }
-    EXPECT_EQ(logDestinations(kSender), (QStringList{QStringLiteral("03-1111-2222"), QStringLiteral("0322223333")}));
+    EXPECT_EQ(logDestinations(kSender),
+              (QStringList{QStringLiteral("03-1111-2222"), QStringLiteral("0322223333")}));
     // The text file holds the text exactly; the short pauses let events run.
     EXPECT_EQ(readFileBytes(filePaths().mailFaxFile).value_or(QByteArray()), *encodeCp932(kText));
     EXPECT_EQ(waited, 500);
     EXPECT_EQ(screen.eventRuns, 5);
     // The renderer's own font is back.
-    EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(), QStringLiteral("IPAPGothic"));
+    EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(),
+              QStringLiteral("IPAPGothic"));
     EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 95);
     EXPECT_TRUE(screen.boxes.isEmpty());
 }
@@ -79,7 +82,8 @@ TEST_F(FaxServiceTest, FontIsSetFromTheLastLineAndANonNumericSizeMeans11)
     EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(), QStringLiteral("Old"));
     EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 100);
 
-    writeLines(filePaths().fontTable, {fontLine("01", QStringLiteral("ＭＳ Ｐゴシック"), "大きめ")});
+    writeLines(filePaths().fontTable,
+               {fontLine("01", QStringLiteral("ＭＳ Ｐゴシック"), "大きめ")});
     ASSERT_TRUE(SetNotepadPrinting(ctx, "01"));
     EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 110);
     RestoreNotepadPrinting(ctx);
@@ -117,21 +121,26 @@ TEST_F(FaxServiceTest, AttachOptionFaxesOnlyFaxableAttachmentsInAnyOrder)
     const QString oddCase = writeFile(QStringLiteral("MlTmp01/Attach/report.Doc"), "x");
     const QString numbers = QStringLiteral("0311112222\t0333334444");
 
-    struct Case { QStringList attachments; QStringList expectedSources; };
+    struct Case
+    {
+        QStringList attachments;
+        QStringList expectedSources;
+    };
     const QList<Case> cases = {
         {{pdf, jpg}, {pdf, pdf}},
         {{jpg, pdf}, {pdf, pdf}},
-        {{}, {filePaths().mailFaxFile, filePaths().mailFaxFile}},  // no attachments: the text
-        {{jpg}, {}},                                                 // nothing faxable: nothing at all
+        {{}, {filePaths().mailFaxFile, filePaths().mailFaxFile}}, // no attachments: the text
+        {{jpg}, {}},                                              // nothing faxable: nothing at all
         {{oddCase, jpg}, {}},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         QDir(path(QStringLiteral("Data/FaxSpool"))).removeRecursively();
         ASSERT_TRUE(FaxMessage(ctx, "01", numbers, kText, kSender, c.attachments.join(u'\t')));
         QStringList sources;
-        for (const SpoolJob &job : spoolJobs()) {
+        for (const SpoolJob& job : spoolJobs()) {
             sources << job.source;
-            EXPECT_EQ(job.name, job.source == pdf ? QStringLiteral("メール") : QStringLiteral("メール転送"));
+            EXPECT_EQ(job.name,
+                      job.source == pdf ? QStringLiteral("メール") : QStringLiteral("メール転送"));
         }
         EXPECT_EQ(sources, c.expectedSources) << c.attachments.join(u' ').toStdString();
     }
@@ -143,25 +152,28 @@ TEST_F(FaxServiceTest, RefusedJobsAreLoggedWithTheirSuffixAndTheOthersStillTried
 {
     useUnreachableFaxServer();
     const QString pdf = writeFile(QStringLiteral("MlTmp01/Attach/a.pdf"), "%PDF-1.4\n");
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("0312345678\t0399998888"), kText, kSender, QString()));
+    ASSERT_TRUE(
+        FaxMessage(ctx, "01", QStringLiteral("0312345678\t0399998888"), kText, kSender, QString()));
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("attach")));
     ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("0312345678"), kText, kSender, pdf));
-    EXPECT_EQ(logDestinations(kSender),
-              (QStringList{QStringLiteral("0312345678 FAX設定エラー1"), QStringLiteral("0399998888 FAX設定エラー1"),
-                           QStringLiteral("0312345678 FAX送信エラー")}));
+    EXPECT_EQ(logDestinations(kSender), (QStringList{QStringLiteral("0312345678 FAX設定エラー1"),
+                                                     QStringLiteral("0399998888 FAX設定エラー1"),
+                                                     QStringLiteral("0312345678 FAX送信エラー")}));
     // A bad number from mail fails the same way and never reaches a command.
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("mail")));
     QFile::remove(filePaths().faxPathFile);
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("03;reboot\t0312345678"), kText, kSender, QString()));
-    EXPECT_EQ(logDestinations(kSender).mid(3),
-              (QStringList{QStringLiteral("03;reboot FAX設定エラー1"), QStringLiteral("0312345678")}));
+    ASSERT_TRUE(
+        FaxMessage(ctx, "01", QStringLiteral("03;reboot\t0312345678"), kText, kSender, QString()));
+    EXPECT_EQ(
+        logDestinations(kSender).mid(3),
+        (QStringList{QStringLiteral("03;reboot FAX設定エラー1"), QStringLiteral("0312345678")}));
     EXPECT_EQ(spoolJobs().size(), 1);
     EXPECT_TRUE(screen.boxes.isEmpty());
 }
 
 TEST_F(FaxServiceTest, FaxPlatformFollowsTheConfiguredBackend)
 {
-    EXPECT_TRUE(DetectFaxPlatform());  // the spool folder below Data/
+    EXPECT_TRUE(DetectFaxPlatform()); // the spool folder below Data/
     useUnreachableFaxServer();
     QString why;
     EXPECT_FALSE(FaxBackendUsable(&why));

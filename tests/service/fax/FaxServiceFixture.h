@@ -1,11 +1,10 @@
 #pragma once
 
-#include "platform/render/FaxTestSupport.h"
-
 #include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
+#include "platform/render/FaxTestSupport.h"
 #include "service/EngineContext.h"
 #include "service/Screen.h"
 
@@ -19,7 +18,8 @@ namespace qm::test {
 class RecordingScreen : public service::Screen
 {
 public:
-    service::BoxAnswer messageBox(const QString &text, const QString &, service::BoxIcon, service::BoxButtons) override
+    service::BoxAnswer messageBox(const QString& text, const QString&, service::BoxIcon,
+                                  service::BoxButtons) override
     {
         boxes << text;
         return service::BoxAnswer::Ok;
@@ -36,7 +36,8 @@ public:
     int eventRuns = 0;
 };
 
-struct SpoolJob {
+struct SpoolJob
+{
     QString number, name, source, tif;
 };
 
@@ -56,9 +57,9 @@ protected:
     }
     void TearDown() override { setProgramDir(QString()); }
 
-    QString path(const QString &relative) const { return QDir(m_dir.path()).filePath(relative); }
+    QString path(const QString& relative) const { return QDir(m_dir.path()).filePath(relative); }
 
-    QString writeFile(const QString &relative, const QByteArray &bytes) const
+    QString writeFile(const QString& relative, const QByteArray& bytes) const
     {
         const QString p = path(relative);
         QDir().mkpath(QFileInfo(p).path());
@@ -68,7 +69,7 @@ protected:
         return p;
     }
 
-    void writeLines(const QString &file, const QStringList &lines) const
+    void writeLines(const QString& file, const QStringList& lines) const
     {
         QDir().mkpath(QFileInfo(file).path());
         QString error;
@@ -80,14 +81,20 @@ protected:
     {
         QList<SpoolJob> jobs;
         const QDir spool(path(QStringLiteral("Data/FaxSpool")));
-        for (const QString &name : spool.entryList({QStringLiteral("*.job")}, QDir::Files, QDir::Name)) {
+        for (const QString& name :
+             spool.entryList({QStringLiteral("*.job")}, QDir::Files, QDir::Name)) {
             SpoolJob job;
-            for (const QString &line : readTextLines(spool.filePath(name)).value_or(QStringList())) {
+            for (const QString& line :
+                 readTextLines(spool.filePath(name)).value_or(QStringList())) {
                 const QStringList f = splitSettingsLine(line);
-                if (f.value(0) == u"number") job.number = f.value(1);
-                if (f.value(0) == u"name") job.name = f.value(1);
-                if (f.value(0) == u"source") job.source = f.value(1);
-                if (f.value(0) == u"document") job.tif = spool.filePath(f.value(1));
+                if (f.value(0) == u"number")
+                    job.number = f.value(1);
+                if (f.value(0) == u"name")
+                    job.name = f.value(1);
+                if (f.value(0) == u"source")
+                    job.source = f.value(1);
+                if (f.value(0) == u"document")
+                    job.tif = spool.filePath(f.value(1));
             }
             jobs << job;
         }
@@ -95,10 +102,10 @@ protected:
     }
 
     // The third column of every log line of the account, oldest first.
-    QStringList logDestinations(const QString &second) const
+    QStringList logDestinations(const QString& second) const
     {
         QStringList out;
-        for (const LogRow &r : screen.log)
+        for (const LogRow& r : screen.log)
             if (r.account == ctx.account.accountName && r.sender == second)
                 out.prepend(r.destination);
         return out;
@@ -107,9 +114,10 @@ protected:
     // Every job fails: a HylaFAX server that is not there.
     void useUnreachableFaxServer() const
     {
-        ASSERT_TRUE(writeTextLines(filePaths().faxPathFile,
-                                   {QStringLiteral("\"backend\",\"hylafax\""), QStringLiteral("\"host\",\"127.0.0.1:1\""),
-                                    QStringLiteral("\"timeout\",\"20\"")}));
+        ASSERT_TRUE(
+            writeTextLines(filePaths().faxPathFile, {QStringLiteral("\"backend\",\"hylafax\""),
+                                                     QStringLiteral("\"host\",\"127.0.0.1:1\""),
+                                                     QStringLiteral("\"timeout\",\"20\"")}));
     }
 
     QTemporaryDir m_dir;

@@ -1,11 +1,9 @@
 #include "ProgramFolder.h"
-
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 
 #include <QDir>
-
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -31,10 +29,14 @@ TEST(MailToFax, SubjectNumberIsFaxedAndNotForwarded)
     const QStringList jobs = spool.entryList({QStringLiteral("*.job")}, QDir::Files);
     ASSERT_EQ(jobs.size(), 1) << program.logDump().toStdString();
     const QStringList lines = readTextLines(spool.filePath(jobs[0])).value_or(QStringList());
-    EXPECT_TRUE(lines.contains(QStringLiteral("\"number\",\"0312345678\""))) << lines.join(u'\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("\"number\",\"0312345678\"")))
+        << lines.join(u'\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("\"name\",\"メール転送\"")));
-    EXPECT_TRUE(QFileInfo(spool.filePath(QString(jobs[0]).replace(QStringLiteral(".job"), QStringLiteral(".tif")))).size() > 1000);
-    EXPECT_EQ(program.logCount(QStringLiteral("試験01"), QStringLiteral("山田 <yamada@sender.test>"),
+    EXPECT_TRUE(QFileInfo(spool.filePath(QString(jobs[0]).replace(QStringLiteral(".job"),
+                                                                  QStringLiteral(".tif"))))
+                    .size() > 1000);
+    EXPECT_EQ(program.logCount(QStringLiteral("試験01"),
+                               QStringLiteral("山田 <yamada@sender.test>"),
                                QStringLiteral("0312345678")) +
                   program.logCount(QStringLiteral("試験01"), QStringLiteral("yamada@sender.test"),
                                    QStringLiteral("0312345678")),
