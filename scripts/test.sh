@@ -4,6 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --test
+"$root/scripts/check-format.sh"
 build=${BUILD_DIR:-$root/build}
 BUILD_DIR=$build "$root/scripts/build.sh"
 exec "$root/tests/servers/run.sh" ctest --test-dir "$build" --output-on-failure "$@"
