@@ -203,6 +203,24 @@ QString decodeHeaderText(const QByteArray& raw)
     return result.trimmed();
 }
 
+QString oneLine(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const bool space = c == u'\t' || c == u' ' || c == QChar(0x2028) || c == QChar(0x2029);
+        if (space) {
+            if (!out.isEmpty() && !out.endsWith(u' '))
+                out += u' ';
+        } else if (c.category() != QChar::Other_Control) {
+            out += c;
+        }
+    }
+    if (out.endsWith(u' '))
+        out.chop(1);
+    return out;
+}
+
 QString jisFriendly(const QString& text)
 {
     QString s = text;

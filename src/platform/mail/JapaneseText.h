@@ -19,6 +19,12 @@ QString decodeText(const QByteArray& bytes, const QByteArray& charset = QByteArr
 // survive) and raw 8-bit text.
 QString decodeHeaderText(const QByteArray& raw);
 
+// A header value as one line: TABs (and Unicode line separators) become spaces, other
+// control characters go, runs of spaces become one, and the ends are trimmed. What a mail
+// says is later joined into TAB- and line-separated lists, where a stray TAB or line break
+// would start a new item.
+QString oneLine(const QString& text);
+
 // Replaces the CP932 look-alikes of JIS X 0208 characters (full-width tilde, etc.) with
 // the JIS ones, so text read from a Windows mail can go out as ISO-2022-JP.
 QString jisFriendly(const QString& text);

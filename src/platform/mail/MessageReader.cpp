@@ -128,6 +128,12 @@ private:
     void visitMultipart(GMimeMultipart* multipart)
     {
         const int count = g_mime_multipart_get_count(multipart);
+        if (count == 0) {
+            // Without a (found) boundary the whole content is the text before the first part.
+            addText(decodeText(QByteArray(g_mime_multipart_get_prologue(multipart)),
+                               contentTypeParameter(GMIME_OBJECT(multipart), "charset")));
+            return;
+        }
         GMimeContentType* ct = g_mime_object_get_content_type(GMIME_OBJECT(multipart));
         if (ct && g_mime_content_type_is_type(ct, "multipart", "alternative")) {
             // The same content in several forms: the plain text one, else the richest other.
@@ -160,11 +166,7 @@ private:
         const bool named = fileName && *fileName;
         if (!named && !isAttachmentDisposition(object)) {
             if (type == QLatin1String("text/plain")) {
-                // Extra inline text (a list footer, a second note) belongs to the body too.
-                if (m_haveText)
-                    m_text += QStringLiteral("\n");
-                m_text += partText(part);
-                m_haveText = true;
+                addText(partText(part));
                 return;
             }
             if (type == QLatin1String("text/html")) {
@@ -177,6 +179,15 @@ private:
         if (name.contains(QLatin1String("=?")))
             name = decodeHeaderText(name.toUtf8());
         savePart(part, safeAttachmentName(name, extensionForMimeType(type)));
+    }
+
+    void addText(const QString& text)
+    {
+        // Extra inline text (a list footer, a second note) belongs to the body too.
+        if (m_haveText)
+            m_text += QStringLiteral("\n");
+        m_text += text;
+        m_haveText = true;
     }
 
     void saveMessagePart(GMimeMessagePart* part)
@@ -250,6 +261,75 @@ private:
     QString m_error;
 };
 
+GMimeMessage* parseMessage(GMimeStream* stream)
+{
+    g_mime_stream_reset(stream);
+    GUnref<GMimeParser> parser(g_mime_parser_new_with_stream(stream));
+    // The parser keeps parts as ranges of the file instead of copies.
+    g_mime_parser_set_persist_stream(parser.p, TRUE);
+    GMimeParserOptions* options = g_mime_parser_options_new();
+    g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+    g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
+    const char* fallback[] = {"UTF-8", "CP932", nullptr};
+    g_mime_parser_options_set_fallback_charsets(options, fallback);
+    GMimeMessage* message = g_mime_parser_construct_message(parser.p, options);
+    g_mime_parser_options_free(options);
+    return message;
+}
+
+bool looksLikeHeaderField(const QByteArray& line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && uchar(line.at(i)) > 0x20 && uchar(line.at(i)) < 0x7f &&
+           line.at(i) != ':')
+        ++i;
+    if (i == 0)
+        return false;
+    while (i < line.size() && (line.at(i) == ' ' || line.at(i) == '\t'))
+        ++i;
+    return i < line.size() && line.at(i) == ':';
+}
+
+// GMime gives up on a message that does not begin with a header field. A fold without a
+// field before the headers is dropped (nullptr when there is none).
+GMimeStream* withoutLeadingFolds(GMimeStream* file)
+{
+    g_mime_stream_reset(file);
+    gint64 offset = 0;
+    QByteArray line;
+    for (;;) {
+        char buffer[4096];
+        line.clear();
+        gint64 end = offset;
+        for (;;) {
+            const ssize_t n = g_mime_stream_buffer_gets(file, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            end += n;
+            line.append(buffer, n);
+            if (line.endsWith('\n') || line.size() > 64 * 1024)
+                break;
+        }
+        if (line.isEmpty() || (line.at(0) != ' ' && line.at(0) != '\t'))
+            break;
+        offset = end;
+    }
+    if (offset == 0 || !looksLikeHeaderField(line))
+        return nullptr;
+    return g_mime_stream_substream(file, offset, -1);
+}
+
+// The whole file as the body of a message without headers.
+GMimeStream* asBodyOnly(GMimeStream* file)
+{
+    GMimeStream* joined = g_mime_stream_cat_new();
+    GUnref<GMimeStream> blank(g_mime_stream_mem_new_with_buffer("\n", 1));
+    GUnref<GMimeStream> whole(g_mime_stream_substream(file, 0, -1));
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined), blank.p);
+    g_mime_stream_cat_add_source(GMIME_STREAM_CAT(joined), whole.p);
+    return joined;
+}
+
 } // namespace
 
 MailResult ReadMail(const QString& messageFile, const QString& fieldList,
@@ -275,28 +355,26 @@ MailResult ReadMail(const QString& messageFile, const QString& fieldList,
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return MailResult::message(
-            QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
+            QStringLiteral("メールファイル %1 を開けません").arg(messageFile));
     }
-    // The parser keeps parts as ranges of the file instead of copies.
-    GUnref<GMimeStream> stream(g_mime_stream_fs_new(fd));
-    GUnref<GMimeParser> parser(g_mime_parser_new_with_stream(stream.p));
-    g_mime_parser_set_persist_stream(parser.p, TRUE);
-    GMimeParserOptions* options = g_mime_parser_options_new();
-    g_mime_parser_options_set_rfc2047_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-    g_mime_parser_options_set_parameter_compliance_mode(options, GMIME_RFC_COMPLIANCE_LOOSE);
-    const char* fallback[] = {"UTF-8", "CP932", nullptr};
-    g_mime_parser_options_set_fallback_charsets(options, fallback);
-    GUnref<GMimeMessage> message(g_mime_parser_construct_message(parser.p, options));
-    g_mime_parser_options_free(options);
-
-    GMimeHeaderList* headers =
-        message.p ? g_mime_object_get_header_list(GMIME_OBJECT(message.p)) : nullptr;
-    if (!message.p || !headers || g_mime_header_list_get_count(headers) == 0)
-        return MailResult::message(
-            QStringLiteral("メールファイル %1 は読めるメールではありません").arg(messageFile));
+    // Whatever the server handed over is a message: missing headers are empty fields, and
+    // text that is not a header at all is the body.
+    GUnref<GMimeStream> file(g_mime_stream_fs_new(fd));
+    GUnref<GMimeMessage> message(parseMessage(file.p));
+    if (!message.p) {
+        GUnref<GMimeStream> folded(withoutLeadingFolds(file.p));
+        if (folded.p)
+            message.p = parseMessage(folded.p);
+    }
+    if (!message.p) {
+        GUnref<GMimeStream> body(asBodyOnly(file.p));
+        message.p = parseMessage(body.p);
+    }
+    if (!message.p)
+        message.p = g_mime_message_new(FALSE);
 
     Reader reader(attachmentFolder);
     if (GMimeObject* top = g_mime_message_get_mime_part(message.p))
@@ -307,19 +385,22 @@ MailResult ReadMail(const QString& messageFile, const QString& fieldList,
         return MailResult::message(reader.error());
     }
 
-    QStringList items;
     GMimeObject* object = GMIME_OBJECT(message.p);
+    const auto header = [object](const char* name) {
+        return oneLine(decodeHeaderText(rawHeader(object, name)));
+    };
+    QStringList items;
     for (const QString& f : fields) {
         if (f == QLatin1String("date"))
-            items << QStringLiteral("Date: ") + decodeHeaderText(rawHeader(object, "Date"));
+            items << QStringLiteral("Date: ") + header("Date");
         else if (f == QLatin1String("from"))
-            items << QStringLiteral("From: ") + decodeHeaderText(rawHeader(object, "From"));
+            items << QStringLiteral("From: ") + header("From");
         else if (f == QLatin1String("to"))
-            items << QStringLiteral("To: ") + decodeHeaderText(rawHeader(object, "To"));
+            items << QStringLiteral("To: ") + header("To");
         else if (f == QLatin1String("cc"))
-            items << QStringLiteral("cc: ") + decodeHeaderText(rawHeader(object, "Cc"));
+            items << QStringLiteral("cc: ") + header("Cc");
         else if (f == QLatin1String("subject"))
-            items << QStringLiteral("Subject: ") + decodeHeaderText(rawHeader(object, "Subject"));
+            items << QStringLiteral("Subject: ") + header("Subject");
         else if (f == QLatin1String("body"))
             items << QStringLiteral("Body: ") + withCrLf(reader.body());
     }
