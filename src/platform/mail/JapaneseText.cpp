@@ -280,27 +280,32 @@ QByteArray encodeHeaderText(const QString& text)
             b = chunk.toUtf8();
         return b;
     };
+    // Every word but the last ends where its bytes fill whole base64 groups: some readers
+    // (GMime among them) decode a run of words as one stream and lose what follows a "=".
     QList<QByteArray> words;
-    QString chunk;
-    QByteArray chunkBytes;
-    qsizetype i = 0;
-    while (i < source.size()) {
-        // Never split a surrogate pair.
-        const qsizetype len = (source.at(i).isHighSurrogate() && i + 1 < source.size()) ? 2 : 1;
-        const QString next = chunk + source.mid(i, len);
-        const QByteArray nextBytes = encodeChunk(next);
-        if (nextBytes.size() > kMaxBytes && !chunk.isEmpty()) {
-            words << prefix + chunkBytes.toBase64() + "?=";
-            chunk.clear();
-            chunkBytes.clear();
-            continue;
+    qsizetype start = 0;
+    while (start < source.size()) {
+        QList<std::pair<qsizetype, QByteArray>> ends; // where the word could end, its bytes
+        qsizetype i = start;
+        while (i < source.size()) {
+            // Never split a surrogate pair.
+            const qsizetype len = (source.at(i).isHighSurrogate() && i + 1 < source.size()) ? 2 : 1;
+            QByteArray bytes = encodeChunk(source.mid(start, i + len - start));
+            if (bytes.size() > kMaxBytes && !ends.isEmpty())
+                break;
+            i += len;
+            ends.append({i, std::move(bytes)});
         }
-        chunk = next;
-        chunkBytes = nextBytes;
-        i += len;
+        qsizetype pick = ends.size() - 1;
+        for (qsizetype k = pick; i < source.size() && k >= 0 && k >= pick - 3; --k) {
+            if (ends.at(k).second.size() % 3 == 0) {
+                pick = k;
+                break;
+            }
+        }
+        words << prefix + ends.at(pick).second.toBase64() + "?=";
+        start = ends.at(pick).first;
     }
-    if (!chunk.isEmpty())
-        words << prefix + chunkBytes.toBase64() + "?=";
     return words.join("\r\n ");
 }
 
