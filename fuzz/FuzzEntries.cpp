@@ -41,20 +41,19 @@ void writeWhole(const QString& path, const QByteArray& bytes)
 class SilentMail : public mail::MailLibrary
 {
 public:
-    mail::MailResult RcvMail(const QString&, const QString&, const QString&, const QString&,
-                             const QString&) override
+    mail::MailResult RcvMail(const mail::PopAccount&, const QString&) override
     {
         return mail::MailResult::message(QString());
     }
-    mail::MailResult ReadMail(const QString&, const QString&, const QString&) override
+    QString DeleteMail(const mail::PopAccount&, const QString&) override { return QString(); }
+    mail::MailResult ReadMail(const QString&, const QString&) override
     {
         return mail::MailResult::message(QStringLiteral("none"));
     }
-    QString SendMail(const QString&, const QString&, const QString&, const QString& subject,
-                     const QString& body, const QString&) override
+    mail::SendResult SendMail(const mail::SmtpServer&, const mail::OutgoingMail& mail) override
     {
-        sent += subject.size() + body.size();
-        return QString();
+        sent += mail.subject.size() + mail.body.size();
+        return {};
     }
     qsizetype sent = 0;
 };
@@ -93,8 +92,7 @@ void readMail(const uint8_t* data, size_t size)
     const QString file = dir + QStringLiteral("/message.eml");
     const QString attach = dir + QStringLiteral("/Attach");
     writeWhole(file, bytesOf(data, size));
-    const mail::MailResult r =
-        mail::ReadMail(file, QStringLiteral("date:from:to:cc:subject:body:"), attach);
+    const mail::MailResult r = mail::SystemMailLibrary().ReadMail(file, attach);
     // Every file the reader reports must be below the folder it was given.
     if (r.isList) {
         for (const QString& item : r.items) {

@@ -33,8 +33,11 @@ double timeOurs(const QString& server, const QString& folder, int expected)
 {
     QElapsedTimer t;
     t.start();
-    const MailResult r =
-        RcvMail(server, kUser, kPassword, QStringLiteral("SAVEALL"), folder + QLatin1Char('>'));
+    const QStringList parts = server.split(QLatin1Char('\t'));
+    const PopAccount account{
+        ServerAddress::fromColumns(parts.value(0), parts.value(1), kPop3DefaultPort), kUser,
+        kPassword, false};
+    const MailResult r = SystemMailLibrary().RcvMail(account, folder);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     if (!r.isList || r.items.size() != expected) {
         std::fprintf(stderr, "SAVEALL failed: %s (%lld items)\n", qPrintable(r.text),
@@ -109,8 +112,7 @@ void memoryBench()
     const long before = peakRssKb();
     QElapsedTimer t;
     t.start();
-    const MailResult r = ReadMail(path, QStringLiteral("date:from:to:cc:subject:body:"),
-                                  dir.filePath(QStringLiteral("Attach")));
+    const MailResult r = SystemMailLibrary().ReadMail(path, dir.filePath(QStringLiteral("Attach")));
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const long after = peakRssKb();
     std::printf(

@@ -6,7 +6,7 @@ namespace qm::service {
 
 struct EngineContext;
 
-// The per-account work folder and the three small files reception keeps for it.
+// The per-account work folder and the small files reception keeps for it.
 struct AccountFiles
 {
     QString workFolder;      // <program dir>/MlTmp<NN>: message files of the mail library
@@ -15,6 +15,8 @@ struct AccountFiles
     QString receivedList;    // dataFolder/MailRcv.log
     QString receiveCounter;  // dataFolder/RecvNo.txt
     QString attachmentIndex; // dataFolder/AttachNo.txt
+    QString progressLog;     // dataFolder/MailProg.log: how far unfinished messages got
+    QString pendingDeletes;  // dataFolder/MailDele.log: deletions not yet seen done
 
     static AccountFiles forAccount(const EngineContext& ctx, const QString& accountNo);
 };

@@ -6,11 +6,31 @@ namespace qm::service {
 
 namespace {
 
-const QString kTab = QStringLiteral("\t");
-
 QStringList conditionList(const QString& field)
 {
     return field.split(u'\t');
+}
+
+QStringList addressList(const QString& field)
+{
+    QStringList items;
+    for (const QString& item : field.split(u'\t')) {
+        if (!item.trimmed().isEmpty())
+            items << item.trimmed();
+    }
+    return items;
+}
+
+// "0" (or anything else) is no authentication.
+std::optional<mail::SmtpAuthMethod> smtpAuthMethod(const QString& column)
+{
+    if (column == u"1")
+        return mail::SmtpAuthMethod::Plain;
+    if (column == u"2")
+        return mail::SmtpAuthMethod::Login;
+    if (column == u"3")
+        return mail::SmtpAuthMethod::CramMd5;
+    return std::nullopt;
 }
 
 } // namespace
@@ -60,22 +80,22 @@ CurrentAccount LoadCurrentAccount(const AccountRecord& r)
     a.dropLineBreaks = r.DropLineBreaks;
     a.dropSymbols = r.DropSymbols;
 
-    a.popServerArg = a.popPort.isEmpty() ? a.popServer : a.popServer + kTab + a.popPort;
-    a.popPasswordArg = a.useApop == u"1" ? QStringLiteral("a ") + a.popPassword : a.popPassword;
-    a.smtpServerArg = a.smtpPort.isEmpty() ? a.smtpServer : a.smtpServer + kTab + a.smtpPort;
+    a.pop.server = mail::ServerAddress::fromColumns(a.popServer, a.popPort, mail::kPop3DefaultPort);
+    a.pop.user = a.popUserId;
+    a.pop.password = a.popPassword;
+    a.pop.apop = a.useApop == u"1";
+    a.smtp.server =
+        mail::ServerAddress::fromColumns(a.smtpServer, a.smtpPort, mail::kSmtpDefaultPort);
     if (a.useSmtpAuth == u"1") {
-        a.authMethod = a.smtpAuthMethod;
-        a.authUser = a.smtpUser;
-        a.authPassword = a.smtpPassword;
-    } else {
-        a.authMethod = QStringLiteral("0");
+        if (const auto method = smtpAuthMethod(a.smtpAuthMethod))
+            a.smtp.login = mail::SmtpLogin{a.smtpUser, a.smtpPassword, *method};
     }
 
-    a.recipientList = a.forwardTo;
-    if (!a.recipientList.isEmpty() && !a.forwardCc.isEmpty())
-        a.recipientList += kTab + QStringLiteral("cc") + kTab + a.forwardCc;
-    if (!a.recipientList.isEmpty() && !a.forwardBcc.isEmpty())
-        a.recipientList += kTab + QStringLiteral("bcc") + kTab + a.forwardBcc;
+    a.to = addressList(a.forwardTo);
+    if (!a.to.isEmpty()) {
+        a.cc = addressList(a.forwardCc);
+        a.bcc = addressList(a.forwardBcc);
+    }
 
     // A lone character (say the TAB the editor leaves) is no condition.
     a.conditionFrom = r.FilterFrom.size() > 1;

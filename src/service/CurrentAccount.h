@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mail/MailLibrary.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -44,13 +46,12 @@ struct CurrentAccount
     QString dropSymbols;
 
     // Derived when the line is loaded.
-    QString popServerArg;   // server, or server TAB port
-    QString popPasswordArg; // "a " + password for APOP
-    QString smtpServerArg;  // server, or server TAB port
-    QString authMethod;     // "0" when authentication is off
-    QString authUser;
-    QString authPassword;
-    QString recipientList; // To, then TAB "cc" TAB ..., TAB "bcc" TAB ...
+    mail::PopAccount pop;
+    mail::SmtpServer smtp; // with the login when SMTP authentication is on
+    // Forwarding addresses; Cc and Bcc only when there is a To address.
+    QStringList to;
+    QStringList cc;
+    QStringList bcc;
     bool conditionFrom = false;
     bool conditionSubject = false;
     bool conditionBody = false;
@@ -59,6 +60,7 @@ struct CurrentAccount
     QStringList bodyList;
 
     bool forwards() const { return forwardState == u"1" || forwardState == u"2"; }
+    bool hasRecipients() const { return !to.isEmpty(); }
 };
 
 } // namespace qm::service

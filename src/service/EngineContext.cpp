@@ -18,6 +18,8 @@ AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& a
     f.receivedList = f.dataFolder + QStringLiteral("/MailRcv.log");
     f.receiveCounter = f.dataFolder + QStringLiteral("/RecvNo.txt");
     f.attachmentIndex = f.dataFolder + QStringLiteral("/AttachNo.txt");
+    f.progressLog = f.dataFolder + QStringLiteral("/MailProg.log");
+    f.pendingDeletes = f.dataFolder + QStringLiteral("/MailDele.log");
     return f;
 }
 
@@ -50,7 +52,14 @@ void EngineContext::sleep(int milliseconds)
 
 mail::MailLibrary& EngineContext::mailLibrary()
 {
-    return mail ? *mail : mail::systemMailLibrary();
+    Q_ASSERT(mail);
+    return *mail;
+}
+
+FaxStation& EngineContext::faxStation()
+{
+    Q_ASSERT(fax);
+    return *fax;
 }
 
 void EngineContext::processEvents()

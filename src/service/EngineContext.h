@@ -9,9 +9,13 @@
 #include <QString>
 #include <functional>
 
-namespace qm::mail {
+namespace qm {
+class FaxStation;
+class Printer;
+namespace mail {
 class MailLibrary;
 }
+} // namespace qm
 
 namespace qm::service {
 
@@ -23,7 +27,11 @@ struct EngineContext
     TimerSettings settings;   // reloaded by LoadTimerSettings
     bool faxPlatform = false; // fax sending (and the mail-to-fax paths) only when true
     Screen* screen = nullptr;
+    // The outside parts a cycle works through; the programs give the system's own, tests
+    // may give others. All three must be set before a cycle runs.
     mail::MailLibrary* mail = nullptr;
+    FaxStation* fax = nullptr;
+    Printer* printer = nullptr;
 
     // The waits before deletions and between mail parts are real in the programs; tests
     // shorten them. (Log times come from qm::Clock.)
@@ -47,8 +55,8 @@ struct EngineContext
     void writeLog(const QString& first, const QString& second, const QString& third);
     void showLog();
     void sleep(int milliseconds);
-    // The mail library: the one given, or the real one.
     mail::MailLibrary& mailLibrary();
+    FaxStation& faxStation();
     void processEvents();
 };
 

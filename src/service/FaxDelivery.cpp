@@ -6,9 +6,10 @@
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxFileTypes.h"
+#include "platform/fax/FaxStation.h"
+#include "platform/print/ForwardTextPrinter.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
-#include "service/FaxServices.h"
 #include "service/FaxTextSettings.h"
 #include "service/ForwardMail.h"
 #include "service/RuntimeError.h"
@@ -58,24 +59,38 @@ std::optional<IndexEntry> findStoredAttachment(const QString& indexFile, const Q
 
 } // namespace
 
-bool DetectFaxPlatform()
+bool DetectFaxPlatform(EngineContext& ctx)
 {
-    return FaxBackendUsable();
+    return ctx.faxStation().isUsable();
 }
 
-bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& faxNumbers,
-                const QString& faxText, const QString& senderAddress, const QString& attachmentList)
+namespace {
+
+// One job; true when the backend took it.
+bool sendFax(EngineContext& ctx, const QString& displayName, const QString& path,
+             const QString& number)
+{
+    return ctx.faxStation().send({displayName, path, number}, CurrentTextFaxStyle()).ok;
+}
+
+} // namespace
+
+bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
+                const QString& faxText, const QString& senderAddress,
+                const QStringList& attachmentPaths)
 {
     const QString account = ctx.account.accountName;
     try {
         const QString option = readFaxOption(accountNo);
-        const QStringList numbers = nonEmptyItems(faxNumbers);
-        const QStringList attachments = nonEmptyItems(attachmentList);
+        QStringList numbers = faxNumbers;
+        numbers.removeAll(QString());
+        QStringList attachments = attachmentPaths;
+        attachments.removeAll(QString());
         bool hasFaxable = false;
         for (const QString& a : attachments)
             hasFaxable = hasFaxable || isFaxableFile(a);
 
-        if (option != u"attach" || attachmentList.isEmpty()) {
+        if (option != u"attach" || attachments.isEmpty()) {
             QString error;
             if (!writeMailFaxText(faxText, &error))
                 throw RuntimeError(error);
@@ -88,7 +103,7 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& fax
                 MarkFaxFontUnavailable(ctx);
             for (const QString& number : numbers) {
                 const bool sent =
-                    SendFax(QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
+                    sendFax(ctx, QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
                 ctx.writeLog(account, senderAddress,
                              sent ? number : number + QStringLiteral(" FAX設定エラー1"));
                 ctx.showLog();
@@ -102,7 +117,7 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& fax
                 if (!isFaxableFile(attachment))
                     continue;
                 for (const QString& number : numbers) {
-                    const bool sent = SendFax(QStringLiteral("メール"), attachment, number);
+                    const bool sent = sendFax(ctx, QStringLiteral("メール"), attachment, number);
                     ctx.writeLog(account, senderAddress,
                                  sent ? number : number + QStringLiteral(" FAX送信エラー"));
                     ctx.showLog();
@@ -136,9 +151,9 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
         const QString suffix = suffix3(entry->path);
         bool faxable = true;
         if (suffix == u"xls" || suffix == u"XLS")
-            PrepareWorkbook(entry->path);
+            ctx.faxStation().prepare(OfficeKind::Workbook, entry->path);
         else if (suffix == u"doc" || suffix == u"DOC")
-            PrepareDocument(entry->path);
+            ctx.faxStation().prepare(OfficeKind::Document, entry->path);
         else
             faxable = isFaxableFile(entry->path);
 
@@ -152,7 +167,7 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
         }
 
         for (const QString& number : nonEmptyItems(faxNumbers)) {
-            if (SendFax(QStringLiteral("添付ファイル送信"), entry->path, number)) {
+            if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number)) {
                 ctx.writeLog(a.accountName, requestingSender, number);
                 ctx.showLog();
                 SendReplyMail(

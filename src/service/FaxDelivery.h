@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace qm::service {
 
@@ -10,14 +11,13 @@ struct EngineContext;
 // only when ctx.faxPlatform is true); these routines log their own results.
 
 // Whether this machine can send faxes (sets EngineContext::faxPlatform at start-up).
-bool DetectFaxPlatform();
+bool DetectFaxPlatform(EngineContext& ctx);
 
-// The text fax and/or the attachment faxes of one message. faxNumbers and attachmentList
-// are TAB-separated. senderAddress is only used in log lines. False only after a
-// run-time error.
-bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QString& faxNumbers,
+// The text fax and/or the attachment faxes of one message. senderAddress is only used in
+// log lines. False only after a run-time error.
+bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
                 const QString& faxText, const QString& senderAddress,
-                const QString& attachmentList);
+                const QStringList& attachmentPaths);
 
 // Faxes an attachment kept from an earlier message (looked up by its number in the
 // account's attachment index) and answers the requester by mail.

@@ -96,4 +96,20 @@ void MarkFaxFontUnavailable(EngineContext& ctx)
         ctx.reportError(error);
 }
 
+TextFaxStyle CurrentTextFaxStyle()
+{
+    TextFaxStyle style;
+    const QString face = ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxFace),
+                                           RegistryType::String, QString())
+                             .toString();
+    const int tenths =
+        ReadRegistryValue(root(), key(), QString::fromUtf16(kTextFaxSize), RegistryType::Dword, 0)
+            .toInt();
+    if (!face.isEmpty())
+        style.fontName = face;
+    if (tenths > 0)
+        style.pointSize = std::max(1, (tenths + 5) / 10);
+    return style;
+}
+
 } // namespace qm::service

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/render/TextFaxRenderer.h"
+
 #include <QString>
 
 namespace qm::service {
@@ -12,6 +14,9 @@ inline constexpr const char16_t* kTextFaxRoot = u"HKEY_CURRENT_USER";
 inline constexpr const char16_t* kTextFaxKey = u"Software\\quillmarc\\TextFax";
 inline constexpr const char16_t* kTextFaxFace = u"lfFaceName";
 inline constexpr const char16_t* kTextFaxSize = u"iPointSize";
+
+// The text style the fax renderer uses now.
+TextFaxStyle CurrentTextFaxStyle();
 
 // Saves the renderer's font and gives it the account's fax font and size (from
 // Data/FontData.txt, the last line of the account). False when the account has no

@@ -10,28 +10,21 @@ namespace qm::service {
 
 namespace {
 
-const QString kTab = QStringLiteral("\t");
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString methodWord(const QString& method)
+// The recipients as the log shows them: list items separated by " / ", cc and bcc as
+// items of their own; the reply-to element is not shown but leaves its separator.
+QString displayRecipients(const mail::OutgoingMail& mail)
 {
-    if (method == u"1")
-        return QStringLiteral("PLAIN");
-    if (method == u"2")
-        return QStringLiteral("LOGIN");
-    if (method == u"3")
-        return QStringLiteral("CRAM-MD5");
-    return QString();
-}
-
-// The recipients as the log shows them: list items separated by " / ", the reply-to
-// element left out.
-QString displayRecipients(const QString& recipients)
-{
-    QString shown = recipients;
-    shown.replace(kTab, QStringLiteral(" / "));
-    const qsizetype cut = shown.indexOf(u'>');
-    return cut < 0 ? shown : shown.left(cut);
+    QStringList items = mail.to;
+    if (!mail.cc.isEmpty())
+        items << QStringLiteral("cc") << mail.cc;
+    if (!mail.bcc.isEmpty())
+        items << QStringLiteral("bcc") << mail.bcc;
+    QString shown = items.join(QStringLiteral(" / "));
+    if (!mail.replyTo.isEmpty())
+        shown += QStringLiteral(" / ");
+    return shown;
 }
 
 // A refusal carries the server's three-digit reply code. A result without one means the
@@ -43,12 +36,11 @@ bool isServerReply(const QString& result)
            result.at(2).isDigit();
 }
 
-QString callSendMail(EngineContext& ctx, const QString& server, const QString& recipients,
-                     const QString& sender, const QString& subject, const QString& body,
-                     const QString& attachments)
+mail::SendResult callSendMail(EngineContext& ctx, const mail::SmtpServer& server,
+                              const mail::OutgoingMail& mail)
 {
     try {
-        return ctx.mailLibrary().SendMail(server, recipients, sender, subject, body, attachments);
+        return ctx.mailLibrary().SendMail(server, mail);
     } catch (const std::exception& e) {
         throw RuntimeError(QString::fromUtf8(e.what()));
     }
@@ -76,31 +68,34 @@ QStringList SplitIntoParts(const QString& text, int splitChars, int splitMaxMail
     return parts;
 }
 
-bool SendForwardMail(EngineContext& ctx, const QString& server, const QString& recipients,
-                     const QString& sender, const QString& subject, const QString& body,
-                     const QString& attachments, const QString& senderAddress)
+bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
+                     const QString& senderAddress)
 {
-    QString result;
+    const QString& account = ctx.account.accountName;
+    mail::SendResult result;
     try {
-        result = callSendMail(ctx, server, recipients, sender, subject, body, attachments);
-        if (!result.isEmpty() && !isServerReply(result))
-            throw RuntimeError(result);
+        result = callSendMail(ctx, ctx.account.smtp, mail);
+        if (!result.accepted() && !isServerReply(result.error))
+            throw RuntimeError(result.error);
     } catch (const RuntimeError& e) {
         ctx.reportError(e.description());
         return false;
     }
     // A 4xx reply is the server asking to come back later: logged, and the message stays
     // unhandled so the next cycle sends it again instead of dropping it.
-    if (result.startsWith(u'4')) {
-        ctx.writeLog(ctx.account.accountName, senderAddress, result);
+    if (result.error.startsWith(u'4')) {
+        ctx.writeLog(account, senderAddress, result.error);
         ctx.showLog();
         return false;
     }
-    if (result.isEmpty()) {
-        ctx.writeLog(ctx.account.accountName, senderAddress, displayRecipients(recipients));
+    if (result.accepted()) {
+        ctx.writeLog(account, senderAddress, displayRecipients(mail));
+        // The others got it; the user needs to see which address to fix.
+        for (const QString& refused : result.refused)
+            ctx.writeLog(account, senderAddress, QStringLiteral("宛先エラー ") + refused);
     } else {
-        ctx.writeLog(ctx.account.accountName, senderAddress, result);
-        LogRefusalAdvice(ctx, result);
+        ctx.writeLog(account, senderAddress, result.error);
+        LogRefusalAdvice(ctx, result.error);
     }
     ctx.showLog();
     return true;
@@ -125,58 +120,55 @@ void LogRefusalAdvice(EngineContext& ctx, const QString& result)
 }
 
 ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
-                            const QString& messageFile)
+                            const QString& messageFile, const QSet<int>& sentBefore)
 {
     const CurrentAccount& a = ctx.account;
     ForwardResult outcome;
 
     const bool asSender = a.forwardAsSender == u"1";
-    QString body = input.body;
-    if (asSender) {
-        outcome.senderAddress = input.sender;
-    } else {
-        outcome.senderAddress = a.sourceAddress;
-        body = input.sender + kCrLf + input.body;
-    }
-
-    QString recipients;
-    if (!a.recipientList.isEmpty()) {
-        recipients = a.recipientList;
-        if (!input.sender.isEmpty())
-            recipients += kTab + QStringLiteral(">reply-to: ") + input.sender;
-    }
-
-    QString senderString;
-    const QString word = methodWord(a.authMethod);
-    if (!outcome.senderAddress.isEmpty()) {
-        senderString = outcome.senderAddress;
-        if (a.useSmtpAuth == u"1" && !word.isEmpty())
-            senderString += kTab + a.authUser + u':' + a.authPassword + kTab + word;
-    }
-
-    const bool mobile = a.phoneEditing == u"1";
-    const QString attachments = mobile ? QString() : input.attachments;
-
+    outcome.senderAddress = asSender ? input.sender : a.sourceAddress;
     // Nowhere to send: nothing is sent or logged, and the fax step still runs.
-    if (recipients.isEmpty() || a.smtpServerArg.isEmpty() || senderString.isEmpty())
+    if (!a.hasRecipients() || a.smtpServer.isEmpty() || outcome.senderAddress.isEmpty())
         return outcome;
+
+    // Every part of a forward without the sender's address names the sender first.
+    const QString senderLine = asSender ? QString() : input.sender + kCrLf;
+    const bool mobile = a.phoneEditing == u"1";
+    mail::OutgoingMail mail;
+    mail.from = outcome.senderAddress;
+    mail.to = a.to;
+    mail.cc = a.cc;
+    mail.bcc = a.bcc;
+    mail.replyTo = input.sender;
 
     bool anyFailed = false;
     if (!mobile || a.splitChars <= 0) {
-        outcome.ok = SendForwardMail(ctx, a.smtpServerArg, recipients, senderString, input.subject,
-                                     body, attachments, outcome.senderAddress);
-        anyFailed = !outcome.ok;
+        mail.subject = input.subject;
+        mail.body = senderLine + input.body;
+        // A mobile forward never carries files; its text lists them instead.
+        if (!mobile)
+            mail.attachments = input.attachments;
+        if (!sentBefore.contains(1)) {
+            outcome.ok = SendForwardMail(ctx, mail, outcome.senderAddress);
+            anyFailed = !outcome.ok;
+            if (outcome.ok)
+                outcome.partsSent.insert(1);
+        }
     } else {
         const QStringList parts = SplitIntoParts(input.body, a.splitChars, a.splitMaxMails);
         const QString total = QString::number(parts.size());
         for (qsizetype k = 0; k < parts.size(); ++k) {
-            QString subject = input.subject;
+            const int number = int(k + 1);
+            if (sentBefore.contains(number))
+                continue;
+            mail.subject = input.subject;
             if (a.numberSubjects == u"1")
-                subject += u' ' + QString::number(k + 1) + u'/' + total;
-            const QString partBody = asSender ? parts.at(k) : input.sender + kCrLf + parts.at(k);
-            outcome.ok = SendForwardMail(ctx, a.smtpServerArg, recipients, senderString, subject,
-                                         partBody, QString(), outcome.senderAddress);
+                mail.subject += u' ' + QString::number(number) + u'/' + total;
+            mail.body = senderLine + parts.at(k);
+            outcome.ok = SendForwardMail(ctx, mail, outcome.senderAddress);
             anyFailed = anyFailed || !outcome.ok;
+            if (outcome.ok)
+                outcome.partsSent.insert(number);
             ctx.sleep(2000);
         }
     }
@@ -191,16 +183,22 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
 void SendReplyMail(EngineContext& ctx, const QString& fromAddress, const QString& toAddress,
                    const QString& subject, const QString& body)
 {
-    QString result;
+    mail::OutgoingMail mail;
+    mail.from = fromAddress;
+    mail.to = QStringList{toAddress};
+    mail.subject = subject;
+    mail.body = body;
+    // Replies go without authentication.
+    const mail::SmtpServer server{ctx.account.smtp.server, std::nullopt};
+    QString error;
     try {
-        result = callSendMail(ctx, ctx.account.smtpServerArg, toAddress, fromAddress, subject, body,
-                              QString());
+        error = callSendMail(ctx, server, mail).error;
     } catch (const RuntimeError& e) {
-        result = e.description();
+        error = e.description();
     }
-    if (result.isEmpty())
+    if (error.isEmpty())
         return;
-    ctx.writeLog(ctx.account.accountName, toAddress, result);
+    ctx.writeLog(ctx.account.accountName, toAddress, error);
     ctx.showLog();
 }
 

@@ -71,7 +71,7 @@ std::optional<CurrentAccount> servedAccount(const QStringList& fields, QString* 
         *bad = QStringLiteral("分割文字数または分割通数が数値ではありません");
         return std::nullopt;
     }
-    if (account.faxNumbers.isEmpty() && account.recipientList.isEmpty())
+    if (account.faxNumbers.isEmpty() && !account.hasRecipients())
         return std::nullopt;
     return account;
 }
@@ -116,19 +116,6 @@ void RunForwardingCycle(EngineContext& ctx)
         LoadFontSettings(ctx, accountNo);
         ReceiveAndForward(ctx, accountNo);
     }
-}
-
-QString FirstCollectedServer(const FilePaths& paths)
-{
-    const auto lines = readAccountLines(paths, nullptr);
-    if (!lines)
-        return {};
-    for (const QString& line : *lines) {
-        QString bad;
-        if (const auto account = servedAccount(splitSettingsLine(line), &bad))
-            return account->popServerArg;
-    }
-    return {};
 }
 
 } // namespace qm::service

@@ -13,11 +13,6 @@ struct EngineContext;
 // other accounts are still served.
 void RunForwardingCycle(EngineContext& ctx);
 
-// The POP server argument of the first account the next cycle collects from, or "" when
-// it serves none. Says nothing of a file it cannot read (the cycle reports that) and changes
-// no file.
-QString FirstCollectedServer(const FilePaths& paths);
-
 // The current account's font and print settings (defaults without a row).
 void LoadFontSettings(EngineContext& ctx, const QString& accountNo);
 

@@ -11,6 +11,7 @@
 #include "service/ForwardingTimer.h"
 #include "service/HeadlessScreen.h"
 #include "service/StopSignals.h"
+#include "service/SystemParts.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -45,12 +46,14 @@ int RunHeadless(HeadlessMode mode)
 {
     EngineContext ctx;
     ctx.paths = filePaths();
+    SystemParts parts(ctx.paths.dataDir);
+    parts.attach(ctx);
     HeadlessScreen screen(
         [](const QString& title, const QString& text) { WriteLog(title, text, QString()); },
         ctx.paths.logWriteCopy);
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
-    ctx.faxPlatform = DetectFaxPlatform();
+    ctx.faxPlatform = DetectFaxPlatform(ctx);
     ctx.stopRequested = &StopSignals::stopRequested;
 
     if (mode == HeadlessMode::RunOnce) {

@@ -10,7 +10,7 @@ void PrintForwardText(EngineContext& ctx, const QString& text)
     int size = ctx.font.printFontSize.trimmed().toInt(&ok);
     if (!ok || size < 1)
         size = 11;
-    const PrintResult r = printForwardText(text, ctx.font.printFontName, size);
+    const PrintResult r = ctx.printer->print(text, ctx.font.printFontName, size);
     if (!r.ok) {
         // No printer is not worth a dialog in the middle of a cycle: the log says it.
         ctx.writeLog(ctx.account.accountName, QStringLiteral("印刷できません"), r.error);

@@ -1,6 +1,7 @@
 #include "service/ReceiveAndForward.h"
 
 #include "data/AccountSettings.h"
+#include "platform/fax/FaxNumber.h"
 #include "platform/mail/MailLibrary.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
@@ -18,13 +19,6 @@
 namespace qm::service {
 
 namespace {
-
-const QString kFieldList = QStringLiteral("date:from:to:cc:subject:body:");
-
-mail::MailLibrary& mailLibrary(EngineContext& ctx)
-{
-    return ctx.mailLibrary();
-}
 
 bool detailLog(const EngineContext& ctx)
 {
@@ -48,46 +42,58 @@ QString leadingDigits(const QString& body)
     return body.left(n);
 }
 
+// The number a mail-to-fax subject asks for, in the forms the fax layer dials ("03-1234-5678",
+// "+81 3 1234 5678"), or "" when the subject is not a fax number. Four digits or fewer is
+// ordinary mail.
+QString mailToFaxNumber(const QString& subject)
+{
+    const QString dial = faxDialString(subject.trimmed());
+    qsizetype digits = 0;
+    for (const QChar c : dial)
+        digits += c.isDigit() ? 1 : 0;
+    return digits > 4 ? dial : QString();
+}
+
 class MessageRun
 {
 public:
     MessageRun(EngineContext& ctx, const QString& accountNo, const AccountFiles& files,
-               ReceivedList& received)
-        : ctx(ctx), accountNo(accountNo), files(files), received(received)
+               ReceivedList& received, PendingDeletions& pending)
+        : ctx(ctx), accountNo(accountNo), files(files), received(received), pending(pending),
+          progress(files.progressLog)
     {
     }
 
-    // Processes one stored message; position is its place in the mailbox and moves up
-    // by one for every deletion.
-    void process(const QString& messageFile, int& position);
+    void process(const QString& messageFile);
 
 private:
-    bool handle(const QString& messageFile, int& position);
+    bool handle(const QString& messageFile);
 
     EngineContext& ctx;
     const QString& accountNo;
     const AccountFiles& files;
     ReceivedList& received;
+    PendingDeletions& pending;
+    ProgressLog progress;
 };
 
-void MessageRun::process(const QString& messageFile, int& position)
+void MessageRun::process(const QString& messageFile)
 {
-    if (received.IsAlreadyReceived(messageFile)) {
+    if (received.IsAlreadyReceived(messageFile) || pending.contains(messageFile)) {
         if (ctx.account.forwardState != u"0")
             detailLine(ctx, QFileInfo(messageFile).fileName(), QStringLiteral("受信済み"));
         return;
     }
-    const bool deleted = handle(messageFile, position);
+    const bool deleted = handle(messageFile);
     if (!deleted)
         received.MarkReceived(messageFile);
 }
 
 // Answers true when the message was deleted from the server as a forwarded message.
-bool MessageRun::handle(const QString& messageFile, int& position)
+bool MessageRun::handle(const QString& messageFile)
 {
     const CurrentAccount& a = ctx.account;
-    const mail::MailResult read =
-        mailLibrary(ctx).ReadMail(messageFile, kFieldList, files.attachFolder);
+    const mail::MailResult read = ctx.mailLibrary().ReadMail(messageFile, files.attachFolder);
     if (!read.isList) {
         ctx.writeLog(a.accountName, read.text, QString());
         ctx.showLog();
@@ -97,21 +103,24 @@ bool MessageRun::handle(const QString& messageFile, int& position)
     if (ParseSender(read.items).contains(QStringLiteral("DAEMON")))
         return false;
 
-    const QString receiveNumber = NextReceiveNumber(ctx, files);
+    // A message tried before keeps its number, so its parts and attachment keys match.
+    const std::optional<MessageProgress> before = progress.find(messageFile);
+    const QString receiveNumber = before && !before->receiveNumber.isEmpty()
+                                      ? before->receiveNumber
+                                      : NextReceiveNumber(ctx, files);
     if (a.forwardState != u"0")
         detailLine(ctx, QStringLiteral("№") + receiveNumber, QStringLiteral("受信"));
     const ParsedMessage message = ParseMessage(read.items);
 
     // Mail to fax: the subject is a fax number.
-    const QString subjectNumber = QString(message.subject).remove(u'-');
-    if (IsAllDigits(subjectNumber) && subjectNumber.size() > 4 && a.forwardState != u"0" &&
-        ctx.faxPlatform) {
+    const QString faxNumber = mailToFaxNumber(message.subject);
+    if (!faxNumber.isEmpty() && a.forwardState != u"0" && ctx.faxPlatform) {
         if (message.body.size() >= 4 && IsAllDigits(message.body.left(4))) {
-            FaxStoredAttachment(ctx, message.sender, subjectNumber, leadingDigits(message.body));
+            FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
         } else {
             const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
-            FaxMessage(ctx, accountNo, subjectNumber, BuildMailToFaxText(message), message.sender,
-                       attachments.list());
+            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
+                       attachments.paths);
         }
         return false;
     }
@@ -128,8 +137,7 @@ bool MessageRun::handle(const QString& messageFile, int& position)
                 QFile::remove(messageFile);
                 return false;
             }
-            if (DeleteServerMessage(ctx, position))
-                --position;
+            DeleteServerMessage(ctx, messageFile, pending);
             return false;
         }
     }
@@ -139,46 +147,60 @@ bool MessageRun::handle(const QString& messageFile, int& position)
         detailLine(ctx, QStringLiteral("№") + receiveNumber,
                    matched ? QStringLiteral("転送条件一致") : QStringLiteral("転送条件不一致"));
 
+    MessageProgress done = before.value_or(MessageProgress{});
+    done.receiveNumber = receiveNumber;
     bool deleted = false;
+    bool sentWhole = true;
     if (matched && a.forwards()) {
         const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
         QString forwardText = message.body;
         if (a.phoneEditing == u"1")
             forwardText = EditForwardText(a, message.body, readDeleteStrings(accountNo),
                                           receiveNumber, attachments);
-        const ForwardResult sent = ForwardByMail(
-            ctx, {message.sender, message.subject, forwardText, attachments.list()}, messageFile);
-        if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform)
-            FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress,
-                       attachments.list());
+        const ForwardResult sent =
+            ForwardByMail(ctx, {message.sender, message.subject, forwardText, attachments.paths},
+                          messageFile, done.partsSent);
+        done.partsSent += sent.partsSent;
+        sentWhole = sent.allSent;
+        if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform && !done.faxed) {
+            FaxMessage(ctx, accountNo, a.faxNumbers.split(u'\t', Qt::SkipEmptyParts), faxText,
+                       sent.senderAddress, attachments.paths);
+            done.faxed = true;
+        }
         // Only a message that went out whole leaves the server; a failed send is tried again.
         // A message the server would not delete is recorded as handled, so it is not sent
-        // again every cycle, and the positions after it stay where they are.
-        if (a.forwardState == u"2" && sent.allSent && DeleteServerMessage(ctx, position)) {
-            --position;
-            deleted = true;
-        }
-        if (sent.ok && ctx.font.printMode == 1)
+        // again every cycle.
+        if (a.forwardState == u"2" && sent.allSent)
+            deleted = DeleteServerMessage(ctx, messageFile, pending);
+        if (sent.ok && ctx.font.printMode == 1 && !done.printed) {
             PrintForwardText(ctx, faxText);
+            done.printed = true;
+        }
     }
-    if (ctx.font.printMode == 2)
+    if (ctx.font.printMode == 2 && !done.printed) {
         PrintForwardText(ctx, faxText);
+        done.printed = true;
+    }
+    // The next cycle takes the message again: it must know what is already done.
+    if (!sentWhole && !progress.record(messageFile, done))
+        ctx.writeLog(a.accountName, QStringLiteral("送信の進み具合を記録できません"),
+                     QFileInfo(messageFile).fileName());
     return deleted;
 }
 
 } // namespace
 
-bool DeleteServerMessage(EngineContext& ctx, int position)
+bool DeleteServerMessage(EngineContext& ctx, const QString& messageFile, PendingDeletions& pending)
 {
     ctx.sleep(2000);
     const CurrentAccount& a = ctx.account;
-    const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
-    const mail::MailResult result = mailLibrary(ctx).RcvMail(
-        a.popServerArg, a.popUserId, a.popPasswordArg,
-        QStringLiteral("DELE ") + QString::number(position), files.workFolder + u'>');
-    if (!result.isError())
+    // Recorded first: a deletion whose answer is lost with its connection is tried again
+    // until a collection no longer lists the message.
+    pending.add(messageFile);
+    const QString error = ctx.mailLibrary().DeleteMail(a.pop, messageFile);
+    if (error.isEmpty())
         return true;
-    ctx.writeLog(a.accountName, result.text, QString());
+    ctx.writeLog(a.accountName, error, QString());
     ctx.showLog();
     return false;
 }
@@ -190,20 +212,26 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
         const AccountFiles files = AccountFiles::forAccount(ctx, accountNo);
         PrepareAccountDataFolder(files);
 
-        int position = 0;
-        const mail::MailResult box =
-            mailLibrary(ctx).RcvMail(a.popServerArg, a.popUserId, a.popPasswordArg,
-                                     QStringLiteral("SAVEALL"), files.workFolder + u'>');
+        const mail::MailResult box = ctx.mailLibrary().RcvMail(a.pop, files.workFolder);
         const QString offText = a.forwardState == u"0" ? QStringLiteral("転送オフ") : QString();
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);
+            PendingDeletions pending(files.pendingDeletes);
+            for (const QString& name : pending.stillListed(box.items)) {
+                ctx.sleep(2000);
+                const QString error =
+                    ctx.mailLibrary().DeleteMail(a.pop, files.workFolder + u'/' + name);
+                if (!error.isEmpty()) {
+                    ctx.writeLog(a.accountName, error, QString());
+                    ctx.showLog();
+                }
+            }
             ReceivedList received(files.receivedList);
-            MessageRun run(ctx, accountNo, files, received);
+            MessageRun run(ctx, accountNo, files, received, pending);
             for (const QString& messageFile : box.items) {
                 if (ctx.shouldStop())
                     break;
-                ++position;
-                run.process(messageFile, position);
+                run.process(messageFile);
             }
         } else if (box.text.isEmpty()) {
             detailLine(ctx, QStringLiteral("受信メールなし"), offText);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 
 namespace qm::service {
 
@@ -24,7 +25,7 @@ QStringList readLines(const QString& path)
 // Adds one line at the end. The bookkeeping lists only ever grow by a line per message, so
 // an append (no rewrite, no sync) keeps a busy cycle fast; a line torn by a crash is closed
 // off before the next one, so it spoils at most itself.
-bool appendLine(const QString& path, const QString& line)
+bool appendLine(const QString& path, const QString& line, bool sync = false)
 {
     const auto bytes = encodeCp932(line + QStringLiteral("\r\n"));
     if (!bytes)
@@ -38,7 +39,9 @@ bool appendLine(const QString& path, const QString& line)
         if (file.read(1) != "\n")
             out.prepend("\r\n");
     }
-    const bool ok = file.write(out) == out.size();
+    bool ok = file.write(out) == out.size();
+    if (ok && sync)
+        ok = file.flush() && ::fdatasync(file.handle()) == 0;
     file.close();
     return ok && file.error() == QFileDevice::NoError;
 }
@@ -172,6 +175,105 @@ bool ReceivedList::MarkReceived(const QString& messageFile)
         return false;
     m_names.insert(name);
     return true;
+}
+
+namespace {
+
+QString fileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+} // namespace
+
+ProgressLog::ProgressLog(QString path) : m_path(std::move(path))
+{
+    // Later lines add to earlier ones: a message may be tried several times.
+    for (const QString& line : readLines(m_path)) {
+        const QStringList f = splitSettingsLine(line);
+        if (f.size() < 5 || f.at(0).isEmpty())
+            continue;
+        MessageProgress& p = m_entries[f.at(0)];
+        if (!f.at(1).isEmpty())
+            p.receiveNumber = f.at(1);
+        for (const QString& part : f.at(2).split(u' ', Qt::SkipEmptyParts))
+            p.partsSent.insert(part.toInt());
+        p.faxed = p.faxed || f.at(3) == u"1";
+        p.printed = p.printed || f.at(4) == u"1";
+    }
+}
+
+std::optional<MessageProgress> ProgressLog::find(const QString& messageFile) const
+{
+    const auto it = m_entries.constFind(fileNameOf(messageFile));
+    if (it == m_entries.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+bool ProgressLog::record(const QString& messageFile, const MessageProgress& progress)
+{
+    QList<int> parts = progress.partsSent.values();
+    std::sort(parts.begin(), parts.end());
+    QStringList partTexts;
+    for (const int k : parts)
+        partTexts << QString::number(k);
+    const QString name = fileNameOf(messageFile);
+    const QString line = joinQuoted({name, progress.receiveNumber, partTexts.join(u' '),
+                                     progress.faxed ? QStringLiteral("1") : QStringLiteral("0"),
+                                     progress.printed ? QStringLiteral("1") : QStringLiteral("0")});
+    if (!appendLine(m_path, line, true))
+        return false;
+    m_entries.insert(name, progress);
+    return true;
+}
+
+PendingDeletions::PendingDeletions(QString path) : m_path(std::move(path))
+{
+    for (const QString& line : readLines(m_path)) {
+        const QString name = splitSettingsLine(line).value(0);
+        if (!name.isEmpty() && !m_names.contains(name))
+            m_names << name;
+    }
+}
+
+bool PendingDeletions::contains(const QString& messageFile) const
+{
+    return m_names.contains(fileNameOf(messageFile));
+}
+
+bool PendingDeletions::add(const QString& messageFile)
+{
+    const QString name = fileNameOf(messageFile);
+    if (m_names.contains(name))
+        return true;
+    if (!appendLine(m_path, joinQuoted({name}), true))
+        return false;
+    m_names << name;
+    return true;
+}
+
+QStringList PendingDeletions::stillListed(const QStringList& messageFiles)
+{
+    if (m_names.isEmpty())
+        return {};
+    QSet<QString> listed;
+    for (const QString& f : messageFiles)
+        listed.insert(fileNameOf(f));
+    QStringList kept;
+    for (const QString& name : std::as_const(m_names)) {
+        if (listed.contains(name))
+            kept << name;
+    }
+    if (kept != m_names) {
+        QStringList lines;
+        for (const QString& name : std::as_const(kept))
+            lines << joinQuoted({name});
+        const auto bytes = encodeLines(lines);
+        if (bytes && writeFileAtomic(m_path, *bytes, nullptr, AtomicSync::RenameOnly))
+            m_names = kept;
+    }
+    return kept;
 }
 
 } // namespace qm::service

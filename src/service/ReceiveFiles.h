@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace qm::service {
 
@@ -49,6 +51,47 @@ private:
     QSet<QString> m_names;
     QString m_listedFolder;
     QSet<QString> m_listedFiles;
+};
+
+// How far a message got that has to be tried again: its receive number and the steps that
+// are done, so a retry sends only what is missing and faxes and prints once.
+struct MessageProgress
+{
+    QString receiveNumber;
+    QSet<int> partsSent; // 1-based mail parts (a single mail is part 1)
+    bool faxed = false;
+    bool printed = false;
+};
+
+class ProgressLog
+{
+public:
+    explicit ProgressLog(QString path);
+    std::optional<MessageProgress> find(const QString& messageFile) const;
+    // Appends the message's progress and syncs it; false when it could not be kept.
+    bool record(const QString& messageFile, const MessageProgress& progress);
+
+private:
+    QString m_path;
+    QHash<QString, MessageProgress> m_entries;
+};
+
+// Messages whose deletion from the server was asked for but not yet seen done. A name stays
+// until a collection no longer lists it, so a deletion lost with its connection is retried
+// and the message is never handled again meanwhile.
+class PendingDeletions
+{
+public:
+    explicit PendingDeletions(QString path);
+    bool contains(const QString& messageFile) const;
+    // Records the message before its deletion is tried.
+    bool add(const QString& messageFile);
+    // The names of stored messages still on the server; the others are done.
+    QStringList stillListed(const QStringList& messageFiles);
+
+private:
+    QString m_path;
+    QStringList m_names;
 };
 
 } // namespace qm::service

@@ -1,16 +1,11 @@
 #include "data/Paths.h"
-#include "platform/deferred/DeferredMail.h"
-#include "platform/deferred/ModuleLoader.h"
-#include "platform/deferred/ProgramFiles.h"
-#include "service/ForwardingCycle.h"
 #include "service/HeadlessService.h"
 #include "service/InstanceLock.h"
+#include "service/ui/WindowService.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QGuiApplication>
 #include <QString>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -30,27 +25,10 @@ int usage()
     return qm::service::kExitRefused;
 }
 
-// The window and everything it shows live in a module beside the executable, so that
-// the runs without a window start with the core libraries only.
-int runWindowService(int argc, char** argv)
-{
-    QString error;
-    using Entry = int (*)(int, char**);
-    const auto entry = reinterpret_cast<Entry>(
-        qm::loadModuleEntry(QLatin1String(qm::kWindowModuleFile), "qm_window_service_v1", &error));
-    if (!entry) {
-        say(QStringLiteral("quillmarc: ") + error);
-        return qm::service::kExitRefused;
-    }
-    return entry(argc, argv);
-}
-
 // The service without a window, once the application object exists.
 int serve(qm::service::HeadlessMode mode)
 {
     using namespace qm::service;
-    QCoreApplication::setApplicationName(QStringLiteral("quillmarc"));
-
     QString error;
     if (!qm::ensureDataDir(&error)) {
         say(QStringLiteral("quillmarc: ") + error);
@@ -69,11 +47,6 @@ int serve(qm::service::HeadlessMode mode)
                                                  : instance.error()));
         return kExitRefused;
     }
-    // The first cycle's first collection: its module loads and its server answers while the
-    // cycle gets ready. A resident service waits for its first cycle, so it only loads.
-    const QString firstServer =
-        mode == HeadlessMode::RunOnce ? FirstCollectedServer(qm::filePaths()) : QString();
-    qm::mail::prepareFirstCollection(firstServer);
     return RunHeadless(mode);
 }
 
@@ -84,7 +57,7 @@ int main(int argc, char** argv)
     using namespace qm::service;
     // No options: the resident window service (it takes the single-instance lock itself).
     if (argc == 1)
-        return runWindowService(argc, argv);
+        return qm::ui::runWindowService(argc, argv);
     if (argc != 2)
         return usage();
     HeadlessMode mode;
@@ -95,19 +68,9 @@ int main(int argc, char** argv)
     else
         return usage();
 
-    // A cycle with accounts to serve collects mail first: its module loads from the start.
-    if (QFileInfo(qm::filePaths().accountFile).size() > 0)
-        qm::mail::preloadMailLibrary();
-    int code;
-    {
-        QCoreApplication app(argc, argv);
-        code = serve(mode);
-    } // the application's clean-up ends what the cycle started (the fax office)
-    if (mode == HeadlessMode::RunOnce) {
-        // Everything is on disk by now (every rewrite is synced); unloading the libraries
-        // one by one would only keep the caller waiting.
-        std::fflush(nullptr);
-        std::_Exit(code);
-    }
-    return code;
+    // Text faxes and print-outs are drawn without a display, whatever the session has.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("quillmarc"));
+    return serve(mode);
 }

@@ -5,7 +5,6 @@
 #include "ProgramFolder.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
-#include "platform/deferred/ProgramFiles.h"
 #include "platform/mail/MailLibrary.h"
 
 #include <QDir>
@@ -88,9 +87,7 @@ TEST_F(HostileMail, AttachmentNamesNeverChooseAFolder)
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
     EXPECT_FALSE(QFileInfo::exists(m_outside)) << filesBelow(m_outside).join(u' ').toStdString();
     // Inside the program folder every stored attachment is in the account's work folder.
-    QStringList programFiles{QStringLiteral("quillmarc")};
-    for (const char* name : kProgramCompanions)
-        programFiles << QLatin1String(name);
+    const QStringList programFiles{QStringLiteral("quillmarc")};
     for (const QString& f : filesBelow(program.path())) {
         if (f.startsWith(QLatin1String("MlTmp01/Attach/")))
             EXPECT_FALSE(f.mid(15).contains(u'/')) << f.toStdString();

@@ -3,7 +3,7 @@
 
 Accepts mail with or without AUTH (PLAIN, LOGIN, CRAM-MD5), offers STARTTLS on the
 plain port and implicit TLS on the TLS ports, refuses every sender of one domain
-with 521, and stores each accepted mail as a folder <spool>/<id>/ holding
+with 521 and every recipient of another with 550 (no such user), and stores each accepted mail as a folder <spool>/<id>/ holding
 message.eml (the bytes received) and envelope.json (sender, recipients, AUTH user).
 The folder is built under <spool>/tmp/ and renamed into place before 250 is sent,
 so a client that got its reply can read the mail at once.
@@ -69,9 +69,10 @@ class TestSMTP(SMTP):
 
 
 class Handler:
-    def __init__(self, spool, refused_domain):
+    def __init__(self, spool, refused_domain, unknown_domain):
         self.spool = spool
         self.refused_domain = refused_domain.lower()
+        self.unknown_domain = unknown_domain.lower()
         self.counter = itertools.count(1)
         os.makedirs(os.path.join(spool, "tmp"), exist_ok=True)
 
@@ -80,6 +81,13 @@ class Handler:
             return "521 5.7.1 Sender domain refused"
         envelope.mail_from = address
         envelope.mail_options.extend(mail_options)
+        return "250 OK"
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.lower().endswith("@" + self.unknown_domain):
+            return "550 5.1.1 <%s>: Recipient address rejected: User unknown" % address
+        envelope.rcpt_tos.append(address)
+        envelope.rcpt_options.extend(rcpt_options)
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
@@ -112,10 +120,11 @@ def main():
     ap.add_argument("--spool", required=True)
     ap.add_argument("--users", required=True)
     ap.add_argument("--refused-domain", default="refused.example")
+    ap.add_argument("--unknown-domain", default="nouser.example")
     args = ap.parse_args()
 
     TestSMTP.users = load_users(args.users)
-    handler = Handler(args.spool, args.refused_domain)
+    handler = Handler(args.spool, args.refused_domain, args.unknown_domain)
     authenticator = Authenticator(TestSMTP.users)
     tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
     tls.load_cert_chain(args.cert, args.key)

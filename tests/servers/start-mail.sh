@@ -145,7 +145,7 @@ tls_args=(--tls "127.0.0.1:$P_SMTPS")
 mkdir -p "$D/spool"
 setsid "$PY" "$here/smtp_server.py" --port "$P_SMTP" "${tls_args[@]}" \
   --cert "$T/server.crt" --key "$T/server.key" --spool "$D/spool" --users "$D/smtp-users" \
-  --refused-domain refused.example > "$D/smtp.log" 2>&1 &
+  --refused-domain refused.example --unknown-domain nouser.example > "$D/smtp.log" 2>&1 &
 echo $! >> "$QM_SERVERS_DIR/pids"
 
 wait_port() { # host port
@@ -172,6 +172,7 @@ fi
 echo "QM_MAILDIR_ROOT=$M"
 echo "QM_SMTP_SPOOL=$D/spool"
 echo "QM_SMTP_REFUSED_DOMAIN=refused.example"
+echo "QM_SMTP_UNKNOWN_DOMAIN=nouser.example"
 echo "QM_SMTP_USER=colon"
 echo "QM_SMTP_PASSWORD=pa:ss:word"
 echo "QM_TEST_CA=$T/ca.crt"

@@ -1,4 +1,3 @@
-// GLib headers name a struct field "signals": include them before Qt defines it.
 #include "support/MailTestSupport.h"
 
 #include <QAtomicInt>
@@ -177,6 +176,7 @@ MailServers mailServers()
     s.maildirRoot = text("QM_MAILDIR_ROOT");
     s.smtpSpool = text("QM_SMTP_SPOOL");
     s.refusedDomain = text("QM_SMTP_REFUSED_DOMAIN");
+    s.unknownDomain = text("QM_SMTP_UNKNOWN_DOMAIN");
     s.caFile = text("QM_TEST_CA");
     s.otherCaFile = text("QM_TEST_OTHER_CA");
     s.stdPortsHost = env("QM_MAIL_STD_PORTS_HOST");

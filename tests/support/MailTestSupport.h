@@ -9,7 +9,8 @@
 // ("benchpw"); the SMTP server also knows "colon" ("pa:ss:word"). To keep suites apart:
 //   u01..u79  engine and other tests,   u80..u99  mail library tests,   bench  benchmarks.
 // The SMTP server accepts mail with or without AUTH (the users above, PLAIN/LOGIN/CRAM-MD5)
-// and refuses every sender of QM_SMTP_REFUSED_DOMAIN with 521. Filter received mail by a
+// and refuses every sender of QM_SMTP_REFUSED_DOMAIN with 521 and every recipient of
+// QM_SMTP_UNKNOWN_DOMAIN with 550. Filter received mail by a
 // recipient address unique to your test.
 //
 // The library under test trusts the servers' certificate through QM_CA_FILE, which
@@ -36,6 +37,7 @@ struct MailServers
     QString maildirRoot;    // <root>/<user>/Maildir
     QString smtpSpool;      // one folder per accepted mail
     QString refusedDomain;  // senders @ this domain get 521
+    QString unknownDomain;  // recipients @ this domain get 550
     QString caFile;         // CA that signed the servers' certificate
     QString otherCaFile;    // an unrelated CA (for certificate failures)
 

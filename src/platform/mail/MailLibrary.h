@@ -1,16 +1,15 @@
 #pragma once
 
+#include "platform/mail/ServerAddress.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
-// The mail library: POP3 collection, message reading and SMTP sending.
+// The mail library: POP3 collection and deletion, message reading and SMTP sending.
 //
-// Three calls, each taking texts and answering either a list or a text:
-//   RcvMail  -> list of stored message paths, "" for an empty mailbox, or an error text
-//   ReadMail -> list of fields ("Date: ", "From: ", "To: ", "cc: ", "Subject: ", "Body: ",
-//               then "File: " + path per attachment), or an error text
-//   SendMail -> "" when the server accepted the mail, else an error text that starts with
-//               the SMTP reply code when the server gave one
+// Everything is passed as typed values; nothing a mail said is ever parsed back out of a
+// joined text, so a header cannot smuggle a separator into a recipient list or a login.
 //
 // Certificates are always verified against the system store; the environment variable
 // QM_CA_FILE may name a PEM file trusted besides it (the test servers' own CA).
@@ -38,25 +37,56 @@ struct MailResult
     bool isError() const { return !isList && !text.isEmpty(); }
 };
 
-// server: host, or host TAB port (POP3: 995 = implicit TLS, else STARTTLS when offered).
-// password: "a " + password asks for APOP.
-// command: "SAVEALL", or "DELE " + 1-based position in the list the last SAVEALL returned.
-// folder: the work folder the messages are stored in; a trailing ">" is allowed and ignored.
-MailResult RcvMail(const QString& server, const QString& user, const QString& password,
-                   const QString& command, const QString& folder);
+// A POP3 mailbox. Port 995 means implicit TLS; any other port uses STARTTLS when offered.
+struct PopAccount
+{
+    ServerAddress server;
+    QString user;
+    QString password;
+    bool apop = false;
+};
 
-// fieldList: "date:from:to:cc:subject:body:". Attachments are stored below attachmentFolder
-// under sanitised, never-overwriting names.
-MailResult ReadMail(const QString& messageFile, const QString& fieldList,
-                    const QString& attachmentFolder);
+enum class SmtpAuthMethod { Plain, Login, CramMd5 };
 
-// server: host, or host TAB port (465 = implicit TLS, else STARTTLS when offered).
-// recipients: To addresses separated by TAB; then optionally TAB "cc" TAB list,
-//   TAB "bcc" TAB list, TAB ">reply-to: " + address.
-// sender: address, or address TAB user ":" password TAB "PLAIN" | "LOGIN" | "CRAM-MD5".
-// attachments: full paths separated by TAB, or "".
-QString SendMail(const QString& server, const QString& recipients, const QString& sender,
-                 const QString& subject, const QString& body, const QString& attachments);
+struct SmtpLogin
+{
+    QString user;
+    QString password;
+    SmtpAuthMethod method = SmtpAuthMethod::Plain;
+};
+
+// An SMTP server. Port 465 means implicit TLS; any other port uses STARTTLS when offered.
+struct SmtpServer
+{
+    ServerAddress server;
+    std::optional<SmtpLogin> login;
+};
+
+// One mail to send. Addresses may carry display names ("Name <a@b.jp>"); the envelope
+// uses the bare address.
+struct OutgoingMail
+{
+    QString from;
+    QStringList to;  // header and envelope
+    QStringList cc;  // header and envelope
+    QStringList bcc; // envelope only
+    QString replyTo; // "" for none
+    QString subject;
+    QString body;            // CR LF line ends
+    QStringList attachments; // full paths
+};
+
+struct SendResult
+{
+    // "" when the server took the mail for at least one recipient; else why not, starting
+    // with the server's three-digit reply code when the server gave one.
+    QString error;
+    // Recipients the server refused while it took the mail for others: one text each,
+    // the address, then the server's reply.
+    QStringList refused;
+
+    bool accepted() const { return error.isEmpty(); }
+};
 
 // Time-outs for every connection. Defaults: connect 20 s; a transfer that makes no progress
 // for 30 s is aborted, so a dead server never holds the caller for a minute. Tests shorten them.
@@ -68,22 +98,37 @@ struct MailTimeouts
 void setMailTimeouts(const MailTimeouts& timeouts);
 MailTimeouts mailTimeouts();
 
-// The same three calls behind an interface, so the engine can be given another one.
+// The engine reaches the mail library through this interface; tests may hand it another.
 class MailLibrary
 {
 public:
     virtual ~MailLibrary() = default;
-    virtual MailResult RcvMail(const QString& server, const QString& user, const QString& password,
-                               const QString& command, const QString& folder) = 0;
-    virtual MailResult ReadMail(const QString& messageFile, const QString& fieldList,
-                                const QString& attachmentFolder) = 0;
-    virtual QString SendMail(const QString& server, const QString& recipients,
-                             const QString& sender, const QString& subject, const QString& body,
-                             const QString& attachments) = 0;
+
+    // Stores every message of the mailbox in folder, one file each, named from its UIDL so
+    // that a message that stays on the server keeps its file. Answers the files' paths in
+    // server order, "" for an empty mailbox, or an error text.
+    virtual MailResult RcvMail(const PopAccount& account, const QString& folder) = 0;
+
+    // Deletes the message that the last RcvMail stored as messageFile, found on the server
+    // by its UIDL wherever it stands now. "" when it was deleted, else why not.
+    virtual QString DeleteMail(const PopAccount& account, const QString& messageFile) = 0;
+
+    // Reads a stored message: "Date: ", "From: ", "To: ", "cc: ", "Subject: ", "Body: "
+    // followed by the value, then "File: " + path for each attachment saved below
+    // attachmentFolder (under sanitised, never-overwriting names); or an error text.
+    virtual MailResult ReadMail(const QString& messageFile, const QString& attachmentFolder) = 0;
+
+    virtual SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) = 0;
 };
 
-// The library the engine uses when it is given none. Programs that load the mail library
-// only when needed define it differently from the one in the library itself.
-MailLibrary& systemMailLibrary();
+// The library itself: libcurl for the transport, GMime for the messages.
+class SystemMailLibrary final : public MailLibrary
+{
+public:
+    MailResult RcvMail(const PopAccount& account, const QString& folder) override;
+    QString DeleteMail(const PopAccount& account, const QString& messageFile) override;
+    MailResult ReadMail(const QString& messageFile, const QString& attachmentFolder) override;
+    SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) override;
+};
 
 } // namespace qm::mail

@@ -5,9 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace qm::mail {
 
@@ -26,65 +23,7 @@ QString protocolName(Protocol p)
     return p == Protocol::Pop3 ? QStringLiteral("POP3") : QStringLiteral("SMTP");
 }
 
-// The adopted connection, and the socket handed to libcurl from it until libcurl has
-// asked whether it still needs connecting.
-int g_adopted = -1;
-curl_socket_t g_handedOver = CURL_SOCKET_BAD;
-
-bool samePeer(int fd, const sockaddr* address, socklen_t length)
-{
-    sockaddr_storage peer{};
-    socklen_t peerLength = sizeof peer;
-    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0 ||
-        peer.ss_family != address->sa_family)
-        return false;
-    if (address->sa_family == AF_INET && length >= socklen_t(sizeof(sockaddr_in))) {
-        const auto* a = reinterpret_cast<const sockaddr_in*>(&peer);
-        const auto* b = reinterpret_cast<const sockaddr_in*>(address);
-        return a->sin_port == b->sin_port && a->sin_addr.s_addr == b->sin_addr.s_addr;
-    }
-    if (address->sa_family == AF_INET6 && length >= socklen_t(sizeof(sockaddr_in6))) {
-        const auto* a = reinterpret_cast<const sockaddr_in6*>(&peer);
-        const auto* b = reinterpret_cast<const sockaddr_in6*>(address);
-        return a->sin6_port == b->sin6_port &&
-               std::memcmp(&a->sin6_addr, &b->sin6_addr, sizeof a->sin6_addr) == 0;
-    }
-    return false;
-}
-
-curl_socket_t openSocket(void*, curlsocktype purpose, curl_sockaddr* address)
-{
-    if (purpose == CURLSOCKTYPE_IPCXN && g_adopted >= 0 &&
-        samePeer(g_adopted, &address->addr, address->addrlen)) {
-        g_handedOver = g_adopted;
-        g_adopted = -1;
-        return g_handedOver;
-    }
-    return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-}
-
-int socketOptions(void*, curl_socket_t socket, curlsocktype)
-{
-    if (socket == CURL_SOCKET_BAD || socket != g_handedOver)
-        return CURL_SOCKOPT_OK;
-    g_handedOver = CURL_SOCKET_BAD;
-    return CURL_SOCKOPT_ALREADY_CONNECTED;
-}
-
 } // namespace
-
-void adoptConnection(int socket)
-{
-    dropAdoptedConnection();
-    g_adopted = socket;
-}
-
-void dropAdoptedConnection()
-{
-    if (g_adopted >= 0)
-        ::close(g_adopted);
-    g_adopted = -1;
-}
 
 CurlSession::CurlSession(Protocol protocol) : m_protocol(protocol)
 {
@@ -119,10 +58,6 @@ QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &CurlSession::debugCallback);
     curl_easy_setopt(c, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-    if (g_adopted >= 0) {
-        curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &openSocket);
-        curl_easy_setopt(c, CURLOPT_SOCKOPTFUNCTION, &socketOptions);
-    }
 
     QByteArray scheme = m_protocol == Protocol::Pop3 ? "pop3" : "smtp";
     if (implicitTls)
@@ -141,9 +76,20 @@ CURLcode CurlSession::perform()
 
 int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* selfPtr)
 {
+    auto* self = static_cast<CurlSession*>(selfPtr);
+    // Only RCPT lines are looked at of what we send: the rest may carry credentials.
+    if (type == CURLINFO_HEADER_OUT && self->m_trackRecipients) {
+        const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
+        if (line.startsWith("RCPT TO:")) {
+            QByteArray address = line.mid(8).trimmed();
+            if (address.startsWith('<') && address.endsWith('>'))
+                address = address.mid(1, address.size() - 2);
+            self->m_rcptAddress = QString::fromUtf8(address);
+        }
+        return 0;
+    }
     if (type != CURLINFO_HEADER_IN)
         return 0;
-    auto* self = static_cast<CurlSession*>(selfPtr);
     self->m_pending.append(data, qsizetype(size));
     qsizetype nl;
     while ((nl = self->m_pending.indexOf('\n')) >= 0) {
@@ -156,6 +102,12 @@ int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t siz
         self->m_replies.append(line);
         if (self->m_replies.size() > kMaxReplies)
             self->m_replies.removeFirst();
+        const bool lastLineOfReply = line.size() < 4 || line.at(3) != u'-';
+        if (!self->m_rcptAddress.isEmpty() && lastLineOfReply) {
+            if (line.startsWith(u'4') || line.startsWith(u'5'))
+                self->m_refused << self->m_rcptAddress + QStringLiteral(": ") + line;
+            self->m_rcptAddress.clear();
+        }
     }
     return 0;
 }

@@ -45,6 +45,11 @@ public:
 
     void clearReplies() { m_replies.clear(); }
 
+    // Remember the server's refusal of each RCPT (SMTP), for refusedRecipients().
+    void trackRecipients() { m_trackRecipients = true; }
+    // "address: reply" for every recipient the server refused.
+    const QStringList& refusedRecipients() const { return m_refused; }
+
 private:
     static int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* self);
 
@@ -56,13 +61,10 @@ private:
     QString m_greeting;
     QByteArray m_pending;
     QByteArray m_caFile;
+    bool m_trackRecipients = false;
+    QString m_rcptAddress; // the RCPT whose reply is awaited
+    QStringList m_refused;
 };
-
-// A TCP connection opened while this library was loading (see MailModule.h). The next
-// session whose server resolves to the address it is connected to uses it instead of
-// connecting; dropAdoptedConnection closes it when no session took it.
-void adoptConnection(int socket);
-void dropAdoptedConnection();
 
 // Writes transferred data to a stdio FILE.
 size_t writeToFile(char* data, size_t size, size_t count, void* file);

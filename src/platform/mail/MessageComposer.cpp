@@ -1,4 +1,3 @@
-// GLib headers name a struct field "signals": include them before Qt defines it.
 #include "platform/mail/MessageComposer.h"
 
 #include "platform/mail/JapaneseText.h"
@@ -144,28 +143,6 @@ QString domainOf(const QString& address)
 }
 
 } // namespace
-
-void parseRecipients(const QString& recipients, OutgoingMail* mail)
-{
-    static const QString replyPrefix = QStringLiteral(">reply-to: ");
-    QStringList* target = &mail->to;
-    for (const QString& raw : recipients.split(QLatin1Char('\t'))) {
-        const QString item = raw.trimmed();
-        if (item.isEmpty())
-            continue;
-        if (item.compare(QLatin1String("cc"), Qt::CaseInsensitive) == 0) {
-            target = &mail->cc;
-        } else if (item.compare(QLatin1String("bcc"), Qt::CaseInsensitive) == 0) {
-            target = &mail->bcc;
-        } else if (raw.startsWith(replyPrefix, Qt::CaseInsensitive) ||
-                   item.startsWith(replyPrefix.trimmed(), Qt::CaseInsensitive)) {
-            const qsizetype colon = item.indexOf(QLatin1Char(':'));
-            mail->replyTo = item.mid(colon + 1).trimmed();
-        } else {
-            target->append(item);
-        }
-    }
-}
 
 QString addressSpec(const QString& text)
 {

@@ -2,26 +2,13 @@
 
 // Builds the MIME message SendMail hands to the server.
 
+#include "platform/mail/MailLibrary.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 namespace qm::mail {
-
-struct OutgoingMail
-{
-    QString from;    // address
-    QStringList to;  // header and envelope
-    QStringList cc;  // header and envelope
-    QStringList bcc; // envelope only
-    QString replyTo; // "" for none
-    QString subject;
-    QString body;
-    QStringList attachments; // full paths
-};
-
-// Splits SendMail's recipient text (TAB list with "cc", "bcc" and ">reply-to: " items).
-void parseRecipients(const QString& recipients, OutgoingMail* mail);
 
 // The bare address (local@domain) of "Name <local@domain>" or "local@domain".
 QString addressSpec(const QString& text);

@@ -1,6 +1,5 @@
 // ReadMail: one stored message into its fields, its body text and its attachment files.
 
-// GLib headers name a struct field "signals": include them before Qt defines it.
 #include "platform/mail/AttachmentFiles.h"
 #include "platform/mail/JapaneseText.h"
 #include "platform/mail/MailLibrary.h"
@@ -332,21 +331,12 @@ GMimeStream* asBodyOnly(GMimeStream* file)
 
 } // namespace
 
-MailResult ReadMail(const QString& messageFile, const QString& fieldList,
-                    const QString& attachmentFolder)
+MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString& attachmentFolder)
 {
     ensureGMime();
-    const QStringList fields = fieldList.toLower().split(QLatin1Char(':'), Qt::SkipEmptyParts);
-    static const QStringList known{QStringLiteral("date"),    QStringLiteral("from"),
-                                   QStringLiteral("to"),      QStringLiteral("cc"),
-                                   QStringLiteral("subject"), QStringLiteral("body")};
-    for (const QString& f : fields) {
-        if (!known.contains(f))
-            return MailResult::message(
-                QStringLiteral("読み込む項目の指定が正しくありません: %1").arg(fieldList));
-    }
-    if (fields.isEmpty())
-        return MailResult::message(QStringLiteral("読み込む項目が指定されていません"));
+    static const QStringList fields{QStringLiteral("date"),    QStringLiteral("from"),
+                                    QStringLiteral("to"),      QStringLiteral("cc"),
+                                    QStringLiteral("subject"), QStringLiteral("body")};
 
     const int fd = ::open(QFile::encodeName(messageFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)

@@ -1,4 +1,4 @@
-// RcvMail: collects a POP3 mailbox into a work folder and deletes single messages.
+// Collects a POP3 mailbox into a work folder and deletes single messages.
 
 #include "data/FolderListing.h"
 #include "platform/mail/MailLibrary.h"
@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <cstdio>
 
@@ -16,39 +17,20 @@ namespace {
 
 constexpr int kPop3sPort = 995;
 
-struct Pop3Login
-{
-    QByteArray user;
-    QByteArray password;
-    bool apop = false;
-};
-
-Pop3Login makeLogin(const QString& user, const QString& password)
-{
-    Pop3Login l;
-    l.user = user.toUtf8();
-    if (password.startsWith(QLatin1String("a "))) {
-        l.apop = true;
-        l.password = password.mid(2).toUtf8();
-    } else {
-        l.password = password.toUtf8();
-    }
-    return l;
-}
-
 class Pop3Session
 {
 public:
-    Pop3Session(const ServerAddress& server, const Pop3Login& login)
-        : m_session(Protocol::Pop3), m_login(login), m_server(server)
+    explicit Pop3Session(const PopAccount& account)
+        : m_session(Protocol::Pop3), m_user(account.user.toUtf8()),
+          m_password(account.password.toUtf8()), m_apop(account.apop), m_server(account.server)
     {
         if (!m_session.valid())
             return;
-        m_base = m_session.configure(server, server.port == kPop3sPort);
-        if (m_login.apop) {
+        m_base = m_session.configure(m_server, m_server.port == kPop3sPort);
+        if (m_apop) {
             CURL* c = m_session.handle();
-            curl_easy_setopt(c, CURLOPT_USERNAME, m_login.user.constData());
-            curl_easy_setopt(c, CURLOPT_PASSWORD, m_login.password.constData());
+            curl_easy_setopt(c, CURLOPT_USERNAME, m_user.constData());
+            curl_easy_setopt(c, CURLOPT_PASSWORD, m_password.constData());
             curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, "AUTH=+APOP");
         }
     }
@@ -60,14 +42,14 @@ public:
     // them, and servers that show an APOP stamp without plain passwords stored refuse that.
     bool login(QString* error)
     {
-        if (m_login.apop)
+        if (m_apop)
             return true;
-        if (m_login.user.contains('\r') || m_login.user.contains('\n') ||
-            m_login.password.contains('\r') || m_login.password.contains('\n')) {
+        if (m_user.contains('\r') || m_user.contains('\n') || m_password.contains('\r') ||
+            m_password.contains('\n')) {
             *error = QStringLiteral("POP3のユーザー名かパスワードに改行が含まれています");
             return false;
         }
-        return command("USER " + m_login.user, error) && command("PASS " + m_login.password, error);
+        return command("USER " + m_user, error) && command("PASS " + m_password, error);
     }
 
     // UIDL of the whole mailbox.
@@ -137,25 +119,18 @@ private:
     QString failure(CURLcode rc) const
     {
         QString answer = m_session.lastReplyStartingWith(QStringLiteral("-ERR"));
-        if (rc == CURLE_LOGIN_DENIED && m_login.apop &&
-            !m_session.greeting().contains(QLatin1Char('<')))
+        if (rc == CURLE_LOGIN_DENIED && m_apop && !m_session.greeting().contains(QLatin1Char('<')))
             answer = QStringLiteral("このサーバーは APOP に対応していません");
         return m_session.errorText(rc, answer);
     }
 
     CurlSession m_session;
-    Pop3Login m_login;
+    QByteArray m_user;
+    QByteArray m_password;
+    bool m_apop = false;
     QByteArray m_base;
     ServerAddress m_server;
 };
-
-QString folderFromArgument(const QString& folder)
-{
-    QString dir = folder;
-    while (dir.endsWith(QLatin1Char('>')))
-        dir.chop(1);
-    return dir;
-}
 
 void pruneGoneMessages(const QString& dir, const QSet<QString>& present, const QSet<QString>& keep)
 {
@@ -168,11 +143,11 @@ void pruneGoneMessages(const QString& dir, const QSet<QString>& present, const Q
     }
 }
 
-MailResult saveAll(const ServerAddress& server, const Pop3Login& login, const QString& dir)
+MailResult saveAll(const PopAccount& account, const QString& dir)
 {
     if (!QDir().mkpath(dir))
         return MailResult::message(QStringLiteral("受信フォルダー %1 を作れません").arg(dir));
-    Pop3Session pop(server, login);
+    Pop3Session pop(account);
     if (!pop.valid())
         return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
 
@@ -218,73 +193,61 @@ MailResult saveAll(const ServerAddress& server, const Pop3Login& login, const QS
     return MailResult::list(paths);
 }
 
-MailResult deleteAt(const ServerAddress& server, const Pop3Login& login, const QString& dir,
-                    int position)
+} // namespace
+
+MailResult SystemMailLibrary::RcvMail(const PopAccount& account, const QString& folder)
 {
+    if (!account.server.isValid())
+        return MailResult::message(QStringLiteral("POP3サーバーの指定が正しくありません: %1")
+                                       .arg(account.server.display()));
+    if (folder.isEmpty())
+        return MailResult::message(QStringLiteral("受信フォルダーが指定されていません"));
+    return saveAll(account, folder);
+}
+
+QString SystemMailLibrary::DeleteMail(const PopAccount& account, const QString& messageFile)
+{
+    const QFileInfo file(messageFile);
+    const QString dir = file.absolutePath();
     bool haveList = false;
     QStringList known = readUidlList(dir, &haveList);
     if (!haveList)
-        return MailResult::message(
-            QStringLiteral("%1 番目のメールを削除しませんでした (受信一覧がありません)")
-                .arg(position));
-    if (position > known.size())
-        return MailResult::message(
-            QStringLiteral("%1 番目のメールを削除しませんでした (前回の受信一覧は %2 通です)")
-                .arg(position)
-                .arg(known.size()));
-    const QString expected = known.at(position - 1);
+        return QStringLiteral("メール %1 を削除しませんでした (受信一覧がありません)")
+            .arg(file.fileName());
+    QString uidl;
+    for (const QString& u : known) {
+        if (messageFileName(u) == file.fileName())
+            uidl = u;
+    }
+    if (uidl.isEmpty())
+        return QStringLiteral("メール %1 を削除しませんでした (受信一覧にありません)")
+            .arg(file.fileName());
 
-    Pop3Session pop(server, login);
+    if (!account.server.isValid())
+        return QStringLiteral("POP3サーバーの指定が正しくありません: %1")
+            .arg(account.server.display());
+    Pop3Session pop(account);
     if (!pop.valid())
-        return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
+        return QStringLiteral("通信ライブラリを初期化できません");
     QString error;
     QList<UidlEntry> entries;
     if (!pop.login(&error) || !pop.list(&entries, &error))
-        return MailResult::message(error);
-    QString actual;
+        return error;
+    // Found by its UIDL wherever it stands now: positions shift when another client
+    // deletes, and deleting by position alone could lose a message nobody has seen.
     for (const UidlEntry& e : entries) {
-        if (e.position == position)
-            actual = e.uidl;
+        if (e.uidl != uidl)
+            continue;
+        if (!pop.remove(e.position, &error))
+            return error;
+        known.removeAll(uidl);
+        writeUidlList(dir, known);
+        return QString();
     }
-    // Positions shift when another client deletes; deleting by position alone could lose
-    // a message nobody has seen.
-    if (actual != expected)
-        return MailResult::message(
-            QStringLiteral("POP3サーバー %1 の %2 番目のメールが受信時と違うため削除しませんでした")
-                .arg(server.display())
-                .arg(position));
-    if (!pop.remove(position, &error))
-        return MailResult::message(error);
-    known.removeAt(position - 1);
+    // Gone already (another client, or a deletion whose reply was lost): nothing is left to do.
+    known.removeAll(uidl);
     writeUidlList(dir, known);
-    return MailResult::message(QString());
-}
-
-} // namespace
-
-MailResult RcvMail(const QString& server, const QString& user, const QString& password,
-                   const QString& command, const QString& folder)
-{
-    ServerAddress address;
-    if (!parseServerAddress(server, kPop3DefaultPort, &address))
-        return MailResult::message(
-            QStringLiteral("POP3サーバーの指定が正しくありません: %1").arg(server));
-    const QString dir = folderFromArgument(folder);
-    if (dir.isEmpty())
-        return MailResult::message(QStringLiteral("受信フォルダーが指定されていません"));
-    const Pop3Login login = makeLogin(user, password);
-    const QString cmd = command.trimmed();
-    if (cmd == QLatin1String("SAVEALL"))
-        return saveAll(address, login, dir);
-    if (cmd.startsWith(QLatin1String("DELE "))) {
-        bool ok = false;
-        const int position = cmd.mid(5).trimmed().toInt(&ok);
-        if (!ok || position < 1)
-            return MailResult::message(
-                QStringLiteral("削除するメールの番号が正しくありません: %1").arg(command));
-        return deleteAt(address, login, dir, position);
-    }
-    return MailResult::message(QStringLiteral("受信コマンドが正しくありません: %1").arg(command));
+    return QString();
 }
 
 } // namespace qm::mail

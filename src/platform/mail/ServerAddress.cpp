@@ -1,37 +1,35 @@
 #include "platform/mail/ServerAddress.h"
 
-#include <QStringList>
-
 namespace qm::mail {
 
-QString ServerAddress::display() const
+ServerAddress ServerAddress::fromColumns(const QString& host, const QString& port, int defaultPort)
 {
-    return host + QLatin1Char(':') + QString::number(port);
+    ServerAddress s;
+    s.host = host.trimmed();
+    s.port = defaultPort;
+    if (!port.trimmed().isEmpty()) {
+        bool ok = false;
+        s.port = port.trimmed().toInt(&ok);
+        if (!ok)
+            s.port = -1;
+    }
+    return s;
 }
 
-bool parseServerAddress(const QString& text, int defaultPort, ServerAddress* out)
+bool ServerAddress::isValid() const
 {
-    const QStringList parts = text.split(QLatin1Char('\t'));
-    ServerAddress s;
-    s.host = parts.value(0).trimmed();
-    s.port = defaultPort;
-    const QString portText = parts.value(1).trimmed();
-    if (!portText.isEmpty()) {
-        bool ok = false;
-        s.port = portText.toInt(&ok);
-        if (!ok)
-            return false;
-    }
     // A host with spaces, slashes or control characters would change the URL's meaning.
-    for (const QChar c : s.host) {
+    for (const QChar c : host) {
         if (c.unicode() <= 0x20 || c == QLatin1Char('/') || c == QLatin1Char('@') ||
             c == QLatin1Char('?') || c == QLatin1Char('#') || c == QLatin1Char('\\'))
             return false;
     }
-    if (s.host.isEmpty() || s.port < 1 || s.port > 65535)
-        return false;
-    *out = s;
-    return true;
+    return !host.isEmpty() && port >= 1 && port <= 65535;
+}
+
+QString ServerAddress::display() const
+{
+    return host + QLatin1Char(':') + QString::number(port);
 }
 
 } // namespace qm::mail

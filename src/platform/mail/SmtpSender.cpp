@@ -1,4 +1,4 @@
-// SendMail: composes one message and hands it to an SMTP server.
+// Composes one message and hands it to an SMTP server.
 
 #include "platform/mail/MailLibrary.h"
 #include "platform/mail/MailTransport.h"
@@ -12,7 +12,6 @@ namespace qm::mail {
 
 namespace {
 
-constexpr int kSmtpPort = 25;
 constexpr int kSmtpsPort = 465;
 
 struct Upload
@@ -36,80 +35,53 @@ struct SlistGuard
     ~SlistGuard() { curl_slist_free_all(list); }
 };
 
-struct SenderLogin
-{
-    QString address;
-    bool authenticate = false;
-    QByteArray user;
-    QByteArray password;
-    QByteArray mechanism;
-};
-
-bool parseSender(const QString& sender, SenderLogin* out, QString* error)
-{
-    const QStringList parts = sender.split(QLatin1Char('\t'));
-    out->address = parts.value(0).trimmed();
-    if (out->address.isEmpty()) {
-        *error = QStringLiteral("送信者のアドレスがありません");
-        return false;
-    }
-    const QString credentials = parts.value(1);
-    if (credentials.isEmpty())
-        return true;
-    // Only the first ":" separates: the password may hold more of them.
-    const qsizetype colon = credentials.indexOf(QLatin1Char(':'));
-    out->authenticate = true;
-    out->user = (colon >= 0 ? credentials.left(colon) : credentials).toUtf8();
-    out->password = colon >= 0 ? credentials.mid(colon + 1).toUtf8() : QByteArray();
-    const QString mechanism = parts.value(2).trimmed().toUpper();
-    if (mechanism.isEmpty())
-        return true;
-    if (mechanism != QLatin1String("PLAIN") && mechanism != QLatin1String("LOGIN") &&
-        mechanism != QLatin1String("CRAM-MD5")) {
-        *error = QStringLiteral("SMTP認証方式 %1 には対応していません").arg(parts.value(2));
-        return false;
-    }
-    out->mechanism = mechanism.toLatin1();
-    return true;
-}
-
 QByteArray envelopeAddress(const QString& text)
 {
     return '<' + addressSpec(text).toUtf8() + '>';
 }
 
+QByteArray methodOption(SmtpAuthMethod method)
+{
+    switch (method) {
+    case SmtpAuthMethod::Plain:
+        return "AUTH=PLAIN";
+    case SmtpAuthMethod::Login:
+        return "AUTH=LOGIN";
+    case SmtpAuthMethod::CramMd5:
+        return "AUTH=CRAM-MD5";
+    }
+    return {};
+}
+
 } // namespace
 
-QString SendMail(const QString& server, const QString& recipients, const QString& sender,
-                 const QString& subject, const QString& body, const QString& attachments)
+SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingMail& mail)
 {
-    ServerAddress address;
-    if (!parseServerAddress(server, kSmtpPort, &address))
-        return QStringLiteral("SMTPサーバーの指定が正しくありません: %1").arg(server);
-    SenderLogin login;
-    QString error;
-    if (!parseSender(sender, &login, &error))
-        return error;
-
-    OutgoingMail mail;
-    mail.from = login.address;
-    parseRecipients(recipients, &mail);
-    mail.subject = subject;
-    mail.body = body;
-    for (const QString& path : attachments.split(QLatin1Char('\t'), Qt::SkipEmptyParts)) {
-        if (!path.trimmed().isEmpty())
-            mail.attachments << path;
+    SendResult result;
+    const ServerAddress& address = server.server;
+    if (!address.isValid()) {
+        result.error =
+            QStringLiteral("SMTPサーバーの指定が正しくありません: %1").arg(address.display());
+        return result;
     }
-    if (mail.to.isEmpty() && mail.cc.isEmpty() && mail.bcc.isEmpty())
-        return QStringLiteral("宛先がありません");
+    if (addressSpec(mail.from).isEmpty()) {
+        result.error = QStringLiteral("送信者のアドレスがありません");
+        return result;
+    }
+    if (mail.to.isEmpty() && mail.cc.isEmpty() && mail.bcc.isEmpty()) {
+        result.error = QStringLiteral("宛先がありません");
+        return result;
+    }
 
     QByteArray message;
-    if (!composeMessage(mail, &message, &error))
-        return error;
+    if (!composeMessage(mail, &message, &result.error))
+        return result;
 
     CurlSession session(Protocol::Smtp);
-    if (!session.valid())
-        return QStringLiteral("通信ライブラリを初期化できません");
+    if (!session.valid()) {
+        result.error = QStringLiteral("通信ライブラリを初期化できません");
+        return result;
+    }
     const QByteArray base = session.configure(address, address.port == kSmtpsPort);
     CURL* c = session.handle();
     // The URL's path is what libcurl says in EHLO.
@@ -119,26 +91,34 @@ QString SendMail(const QString& server, const QString& recipients, const QString
     const QByteArray url = base + '/' + QUrl::toPercentEncoding(QString::fromUtf8(helo));
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
 
-    const QByteArray from = envelopeAddress(login.address);
+    const QByteArray from = envelopeAddress(mail.from);
     curl_easy_setopt(c, CURLOPT_MAIL_FROM, from.constData());
     SlistGuard rcpt;
     QStringList seen;
     for (const QStringList* list : {&mail.to, &mail.cc, &mail.bcc}) {
         for (const QString& item : *list) {
             const QByteArray a = envelopeAddress(item);
-            if (seen.contains(QString::fromUtf8(a), Qt::CaseInsensitive))
+            if (a == "<>" || seen.contains(QString::fromUtf8(a), Qt::CaseInsensitive))
                 continue;
             seen << QString::fromUtf8(a);
             rcpt.list = curl_slist_append(rcpt.list, a.constData());
         }
     }
     curl_easy_setopt(c, CURLOPT_MAIL_RCPT, rcpt.list);
-    if (login.authenticate) {
-        curl_easy_setopt(c, CURLOPT_USERNAME, login.user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, login.password.constData());
-        const QByteArray options = "AUTH=" + login.mechanism;
-        if (!login.mechanism.isEmpty())
-            curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, options.constData());
+    // One stale address must not keep the mail from everyone else: the server's refusals
+    // are collected per recipient, and only a mail nobody would take fails as a whole.
+    curl_easy_setopt(c, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
+    session.trackRecipients();
+    QByteArray user;
+    QByteArray password;
+    QByteArray options;
+    if (server.login) {
+        user = server.login->user.toUtf8();
+        password = server.login->password.toUtf8();
+        options = methodOption(server.login->method);
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS, options.constData());
     }
     Upload upload{&message};
     curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
@@ -147,8 +127,10 @@ QString SendMail(const QString& server, const QString& recipients, const QString
     curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
 
     const CURLcode rc = session.perform();
-    if (rc == CURLE_OK)
-        return QString();
+    if (rc == CURLE_OK) {
+        result.refused = session.refusedRecipients();
+        return result;
+    }
     // A refusal starts with the server's reply code, so callers can tell "521" apart.
     const long code = session.responseCode();
     if (code >= 400 && code <= 599) {
@@ -156,9 +138,11 @@ QString SendMail(const QString& server, const QString& recipients, const QString
         QString reply = session.lastReplyStartingWith(number);
         if (reply.isEmpty())
             reply = number + QLatin1Char(' ') + session.lastReply();
-        return reply + QStringLiteral(" (SMTPサーバー %1)").arg(address.display());
+        result.error = reply + QStringLiteral(" (SMTPサーバー %1)").arg(address.display());
+        return result;
     }
-    return session.errorText(rc, session.lastReply());
+    result.error = session.errorText(rc, session.lastReply());
+    return result;
 }
 
 } // namespace qm::mail

@@ -28,8 +28,8 @@ constexpr int kRowsAbove = 3;
 
 } // namespace
 
-PrintResult printForwardText(const QString& text, const QString& fontName, int pointSize,
-                             const PrintTarget& target)
+PrintResult printTextPages(const QString& text, const QString& fontName, int pointSize,
+                           const PrintTarget& target)
 {
     PrintResult result;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

@@ -34,7 +34,25 @@ struct PrintResult
 // Prints the text with the given font (Windows name, mapped like the fax font) and
 // size on A4: each line at column 5, row k+3 of the page's character grid.
 // No printer: a failure with a reason, never a crash. Needs a QGuiApplication.
-PrintResult printForwardText(const QString& text, const QString& fontName, int pointSize,
-                             const PrintTarget& target = {});
+PrintResult printTextPages(const QString& text, const QString& fontName, int pointSize,
+                           const PrintTarget& target = {});
+
+// What the forwarding engine prints through.
+class Printer
+{
+public:
+    virtual ~Printer() = default;
+    virtual PrintResult print(const QString& text, const QString& fontName, int pointSize) = 0;
+};
+
+// The default printer.
+class SystemPrinter final : public Printer
+{
+public:
+    PrintResult print(const QString& text, const QString& fontName, int pointSize) override
+    {
+        return printTextPages(text, fontName, pointSize);
+    }
+};
 
 } // namespace qm

@@ -9,6 +9,7 @@
 #include "service/FaxDelivery.h"
 #include "service/ForwardingCycle.h"
 #include "service/StopSignals.h"
+#include "service/SystemParts.h"
 
 #include <QApplication>
 
@@ -24,13 +25,15 @@ int runWindowService(int argc, char** argv)
 
     service::EngineContext ctx;
     ctx.paths = filePaths();
+    service::SystemParts parts(ctx.paths.dataDir);
+    parts.attach(ctx);
 
     WindowHooks hooks;
     hooks.runCycle = [&ctx] { service::RunForwardingCycle(ctx); };
     hooks.settingsLoaded = [&ctx](const TimerSettings& s) { ctx.settings = s; };
     hooks.createFontDataFile = [](QString* error) { return CreateFontDataFile(error); };
     hooks.faxPlatform = [&ctx] {
-        ctx.faxPlatform = service::DetectFaxPlatform();
+        ctx.faxPlatform = service::DetectFaxPlatform(ctx);
         return ctx.faxPlatform;
     };
 

@@ -20,6 +20,24 @@ inline QByteArray plainMail(const QString& tag)
         .toUtf8();
 }
 
+// A server as the test servers name it ("host" TAB "port").
+inline ServerAddress serverAt(const QString& hostTabPort, int defaultPort = kPop3DefaultPort)
+{
+    const QStringList parts = hostTabPort.split(QLatin1Char('\t'));
+    return ServerAddress::fromColumns(parts.value(0), parts.value(1), defaultPort);
+}
+
+inline PopAccount popAccount(const QString& hostTabPort, const QString& user,
+                             const QString& password, bool apop = false)
+{
+    return PopAccount{serverAt(hostTabPort), user, password, apop};
+}
+
+inline MailResult collect(const PopAccount& account, const QString& folder)
+{
+    return SystemMailLibrary().RcvMail(account, folder);
+}
+
 inline QByteArray readAll(const QString& path)
 {
     QFile f(path);

@@ -24,8 +24,8 @@ protected:
     // Each test gets its own mailbox from the mail library's range.
     QString user(int n) const { return qm::test::userName(n); }
     QString password(int n) const { return qm::test::userPassword(n); }
-    QString folder() const { return m_dir.path() + QStringLiteral("/MlTmp80>"); }
-    QString folderPath() const { return m_dir.path() + QStringLiteral("/MlTmp80"); }
+    QString folder() const { return m_dir.path() + QStringLiteral("/MlTmp80"); }
+    QString folderPath() const { return folder(); }
 
     void deliver(const QString& u, const QByteArray& raw)
     {
@@ -69,8 +69,7 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
     deliver(u, plainMail(QStringLiteral("two")));
     deliver(u, plainMail(QStringLiteral("three")));
 
-    const MailResult first =
-        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult first = collect(popAccount(s.pop3Server(), u, password(80)), folder());
     ASSERT_TRUE(first.isList) << first.text.toStdString();
     ASSERT_EQ(first.items.size(), 3);
     EXPECT_EQ(subjectsOf(first.items), (QStringList{"one", "two", "three"}));
@@ -86,8 +85,7 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
         f.write("LOCAL MARK");
     }
     deliver(u, plainMail(QStringLiteral("four")));
-    const MailResult second =
-        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult second = collect(popAccount(s.pop3Server(), u, password(80)), folder());
     ASSERT_TRUE(second.isList) << second.text.toStdString();
     ASSERT_EQ(second.items.size(), 4);
     EXPECT_EQ(second.items.mid(0, 3), first.items);
@@ -97,8 +95,7 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
 
     // The file of a message that left the server goes too; the others keep their names.
     removeOnServer(u, QStringLiteral("one"));
-    const MailResult third =
-        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult third = collect(popAccount(s.pop3Server(), u, password(80)), folder());
     ASSERT_TRUE(third.isList) << third.text.toStdString();
     EXPECT_EQ(third.items, second.items.mid(1));
     EXPECT_FALSE(QFileInfo::exists(first.items.at(0)));
@@ -116,8 +113,7 @@ TEST_F(Pop3Test, SaveAllStoresEveryMessageUnderStableNamesAndFetchesOnlyNewOnes)
     ASSERT_NE(before, ino_t(0));
     const QString leftover = QDir(folderPath()).filePath(QStringLiteral(".x.eml.part"));
     QFile(leftover).open(QIODevice::WriteOnly);
-    const MailResult fourth =
-        RcvMail(s.pop3Server(), u, password(80), QStringLiteral("SAVEALL"), folder());
+    const MailResult fourth = collect(popAccount(s.pop3Server(), u, password(80)), folder());
     EXPECT_EQ(fourth.items, third.items);
     EXPECT_EQ(inodeOf(list), before);
     EXPECT_FALSE(QFileInfo::exists(leftover));
@@ -128,69 +124,50 @@ TEST_F(Pop3Test, EmptyMailboxGivesEmptyText)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
     emptyMailbox(user(81));
-    const MailResult r =
-        RcvMail(s.pop3Server(), user(81), password(81), QStringLiteral("SAVEALL"), folder());
+    const MailResult r = collect(popAccount(s.pop3Server(), user(81), password(81)), folder());
     EXPECT_FALSE(r.isList);
     EXPECT_EQ(r.text, QString());
     EXPECT_FALSE(r.isError());
 }
 
-TEST_F(Pop3Test, DeleteRemovesTheListedMessageEvenAfterNewMailArrived)
+TEST_F(Pop3Test, DeleteFindsTheStoredMessageWhereverItStandsNow)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString u = user(82);
     emptyMailbox(u);
     for (const char* subject : {"a", "b", "c", "d"})
         deliver(u, plainMail(QString::fromLatin1(subject)));
-    const MailResult listed =
-        RcvMail(s.pop3Server(), u, password(82), QStringLiteral("SAVEALL"), folder());
+    const PopAccount account = popAccount(s.pop3Server(), u, password(82));
+    const MailResult listed = collect(account, folder());
     ASSERT_TRUE(listed.isList) << listed.text.toStdString();
     deliver(u, plainMail(QStringLiteral("late")));
+    removeOnServer(u, QStringLiteral("a")); // another client: every position moves up
 
-    // The caller walks its list and counts its own deletions: deleting the 2nd ("b")
-    // makes the 3rd ("c") position 2.
-    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text,
-              QString());
-    EXPECT_EQ(serverSubjects(u), (QStringList{"a", "c", "d", "late"}));
-    EXPECT_EQ(RcvMail(s.pop3Server(), u, password(82), QStringLiteral("DELE 2"), folder()).text,
-              QString());
-    EXPECT_EQ(serverSubjects(u), (QStringList{"a", "d", "late"}));
+    SystemMailLibrary library;
+    EXPECT_EQ(library.DeleteMail(account, listed.items.at(2)), QString());
+    EXPECT_EQ(serverSubjects(u), (QStringList{"b", "d", "late"}));
+    EXPECT_EQ(library.DeleteMail(account, listed.items.at(1)), QString());
+    EXPECT_EQ(serverSubjects(u), (QStringList{"d", "late"}));
+    // Gone already: nothing is left to do, and nothing else is touched.
+    EXPECT_EQ(library.DeleteMail(account, listed.items.at(0)), QString());
+    EXPECT_EQ(serverSubjects(u), (QStringList{"d", "late"}));
 }
 
-TEST_F(Pop3Test, DeleteRefusesWhenThePositionNoLongerHoldsTheListedMessage)
+TEST_F(Pop3Test, DeleteRefusesWhatNoCollectionStored)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString u = user(83);
     emptyMailbox(u);
+    deliver(u, plainMail(QStringLiteral("x")));
+    const PopAccount account = popAccount(s.pop3Server(), u, password(83));
+    SystemMailLibrary library;
 
     // Without a listing there is nothing to check against.
-    deliver(u, plainMail(QStringLiteral("x")));
-    const MailResult blind =
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 1"), folder());
-    EXPECT_TRUE(blind.isError());
+    EXPECT_FALSE(library.DeleteMail(account, folder() + QStringLiteral("/x.eml")).isEmpty());
+    const MailResult listed = collect(account, folder());
+    ASSERT_TRUE(listed.isList);
+    EXPECT_FALSE(library.DeleteMail(account, folder() + QStringLiteral("/other.eml")).isEmpty());
     EXPECT_EQ(serverSubjects(u), (QStringList{"x"}));
-
-    emptyMailbox(u);
-    for (const char* subject : {"a", "b", "c"})
-        deliver(u, plainMail(QString::fromLatin1(subject)));
-    ASSERT_TRUE(
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("SAVEALL"), folder()).isList);
-    removeOnServer(u, QStringLiteral("a")); // another client: "c" moves up to position 2
-
-    const MailResult r =
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 2"), folder());
-    EXPECT_TRUE(r.isError());
-    EXPECT_TRUE(r.text.contains(s.pop3Host)) << r.text.toStdString();
-    EXPECT_EQ(serverSubjects(u), (QStringList{"b", "c"}));
-
-    const MailResult beyond =
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE 9"), folder());
-    EXPECT_TRUE(beyond.isError());
-    EXPECT_TRUE(
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("DELE x"), folder()).isError());
-    EXPECT_TRUE(
-        RcvMail(s.pop3Server(), u, password(83), QStringLiteral("FETCH"), folder()).isError());
-    EXPECT_EQ(serverSubjects(u), (QStringList{"b", "c"}));
 }
 
 TEST_F(Pop3Test, LoginVariantsAndTheirFailures)
@@ -200,28 +177,26 @@ TEST_F(Pop3Test, LoginVariantsAndTheirFailures)
     emptyMailbox(u);
     deliver(u, plainMail(QStringLiteral("hello")));
 
-    const MailResult apop = RcvMail(s.pop3Server(), u, QStringLiteral("a ") + password(84),
-                                    QStringLiteral("SAVEALL"), folder());
+    const MailResult apop = collect(popAccount(s.pop3Server(), u, password(84), true), folder());
     ASSERT_TRUE(apop.isList) << apop.text.toStdString();
 
-    const MailResult noApop = RcvMail(s.pop3NoApopServer(), u, QStringLiteral("a ") + password(84),
-                                      QStringLiteral("SAVEALL"), folder());
+    const MailResult noApop =
+        collect(popAccount(s.pop3NoApopServer(), u, password(84), true), folder());
     EXPECT_TRUE(noApop.isError());
     EXPECT_TRUE(noApop.text.contains(QStringLiteral("APOP"))) << noApop.text.toStdString();
 
     const MailResult wrong =
-        RcvMail(s.pop3Server(), u, QStringLiteral("nope"), QStringLiteral("SAVEALL"), folder());
+        collect(popAccount(s.pop3Server(), u, QStringLiteral("nope")), folder());
     EXPECT_TRUE(wrong.isError());
     EXPECT_TRUE(wrong.text.contains(QString::number(s.pop3Port))) << wrong.text.toStdString();
     EXPECT_TRUE(wrong.text.contains(QStringLiteral("ログイン"))) << wrong.text.toStdString();
 
     const MailResult wrongApop =
-        RcvMail(s.pop3Server(), u, QStringLiteral("a nope"), QStringLiteral("SAVEALL"), folder());
+        collect(popAccount(s.pop3Server(), u, QStringLiteral("nope"), true), folder());
     EXPECT_TRUE(wrongApop.isError());
 
     // A server without TLS or APOP.
-    const MailResult plain =
-        RcvMail(s.pop3NoApopServer(), u, password(84), QStringLiteral("SAVEALL"), folder());
+    const MailResult plain = collect(popAccount(s.pop3NoApopServer(), u, password(84)), folder());
     EXPECT_TRUE(plain.isList) << plain.text.toStdString();
 }
 
@@ -235,17 +210,13 @@ TEST_F(Pop3Test, CertificatesAreVerifiedOnStartTlsAndImplicitTls)
     // The plain port offers STLS; trusting another CA must make the session fail.
     {
         EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
-        const MailResult r =
-            RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder());
+        const MailResult r = collect(popAccount(s.pop3Server(), u, password(85)), folder());
         EXPECT_TRUE(r.isError());
         EXPECT_TRUE(r.text.contains(QStringLiteral("証明書"))) << r.text.toStdString();
         // Without STLS on offer the same trust store does not matter.
-        EXPECT_TRUE(
-            RcvMail(s.pop3NoApopServer(), u, password(85), QStringLiteral("SAVEALL"), folder())
-                .isList);
+        EXPECT_TRUE(collect(popAccount(s.pop3NoApopServer(), u, password(85)), folder()).isList);
     }
-    EXPECT_TRUE(
-        RcvMail(s.pop3Server(), u, password(85), QStringLiteral("SAVEALL"), folder()).isList);
+    EXPECT_TRUE(collect(popAccount(s.pop3Server(), u, password(85)), folder()).isList);
 
     if (s.stdPortsHost.isEmpty()) {
         if (qm::test::runningInCi())
@@ -253,10 +224,10 @@ TEST_F(Pop3Test, CertificatesAreVerifiedOnStartTlsAndImplicitTls)
         GTEST_SKIP() << "port 995 needs root; implicit TLS not tested";
     }
     const QString pop3s = s.stdPortsHost + QStringLiteral("\t995");
-    const MailResult ok = RcvMail(pop3s, u, password(85), QStringLiteral("SAVEALL"), folder());
+    const MailResult ok = collect(popAccount(pop3s, u, password(85)), folder());
     EXPECT_TRUE(ok.isList) << ok.text.toStdString();
     EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
-    EXPECT_TRUE(RcvMail(pop3s, u, password(85), QStringLiteral("SAVEALL"), folder()).isError());
+    EXPECT_TRUE(collect(popAccount(pop3s, u, password(85)), folder()).isError());
 }
 
 TEST_F(Pop3Test, DeadServersGiveErrorTextsWithoutHanging)
@@ -273,8 +244,7 @@ TEST_F(Pop3Test, DeadServersGiveErrorTextsWithoutHanging)
     socklen_t len = sizeof addr;
     ::getsockname(lone, reinterpret_cast<sockaddr*>(&addr), &len);
     const QString closed = QStringLiteral("127.0.0.1\t%1").arg(ntohs(addr.sin_port));
-    const MailResult refused =
-        RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
+    const MailResult refused = collect(popAccount(closed, user(86), password(86)), folder());
     EXPECT_TRUE(refused.isError());
     EXPECT_TRUE(refused.text.contains(QStringLiteral("接続できません")))
         << refused.text.toStdString();
@@ -283,17 +253,15 @@ TEST_F(Pop3Test, DeadServersGiveErrorTextsWithoutHanging)
     ASSERT_EQ(::listen(lone, 4), 0);
     QElapsedTimer timer;
     timer.start();
-    const MailResult silent =
-        RcvMail(closed, user(86), password(86), QStringLiteral("SAVEALL"), folder());
+    const MailResult silent = collect(popAccount(closed, user(86), password(86)), folder());
     EXPECT_TRUE(silent.isError());
     EXPECT_LT(timer.elapsed(), 10000);
     ::close(lone);
 
-    EXPECT_TRUE(RcvMail(QStringLiteral("127.0.0.1\tnoport"), user(86), password(86),
-                        QStringLiteral("SAVEALL"), folder())
-                    .isError());
     EXPECT_TRUE(
-        RcvMail(QString(), user(86), password(86), QStringLiteral("SAVEALL"), folder()).isError());
+        collect(popAccount(QStringLiteral("127.0.0.1\tnoport"), user(86), password(86)), folder())
+            .isError());
+    EXPECT_TRUE(collect(popAccount(QString(), user(86), password(86)), folder()).isError());
 }
 
 } // namespace

@@ -43,6 +43,28 @@ bool startsWithCode(const QString& text)
     return text.size() >= 3 && text.at(0).isDigit() && text.at(1).isDigit() && text.at(2).isDigit();
 }
 
+OutgoingMail mailOf(const QString& from, const QStringList& to, const QString& subject,
+                    const QString& body, const QStringList& attachments = {})
+{
+    OutgoingMail m;
+    m.from = from;
+    m.to = to;
+    m.subject = subject;
+    m.body = body;
+    m.attachments = attachments;
+    return m;
+}
+
+const SmtpLogin kColon{QStringLiteral("colon"), QStringLiteral("pa:ss:word"),
+                       SmtpAuthMethod::Plain};
+
+SendResult send(const QString& hostTabPort, const OutgoingMail& mail,
+                std::optional<SmtpLogin> login = std::nullopt)
+{
+    return SystemMailLibrary().SendMail(SmtpServer{serverAt(hostTabPort, kSmtpDefaultPort), login},
+                                        mail);
+}
+
 TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
@@ -57,10 +79,10 @@ TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
     const QString body =
         QStringLiteral("お世話になっております。\r\n添付のとおりです。\r\n～以上～\r\n");
 
-    const QString result =
-        SendMail(s.smtpServer(), rcpt, QStringLiteral("sender@example.jp\tcolon:pa:ss:word\tPLAIN"),
-                 subject, body, pdf + QLatin1Char('\t') + txt);
-    ASSERT_EQ(result, QString());
+    const SendResult result = send(
+        s.smtpServer(),
+        mailOf(QStringLiteral("sender@example.jp"), {rcpt}, subject, body, {pdf, txt}), kColon);
+    ASSERT_EQ(result.error, QString());
     const ReceivedMail sent = onlyMailFor(rcpt);
     EXPECT_EQ(sent.authUser, QStringLiteral("colon"));
     EXPECT_EQ(sent.mailFrom, QStringLiteral("sender@example.jp"));
@@ -69,14 +91,12 @@ TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
     qm::test::emptyMailbox(user);
     QString error;
     ASSERT_FALSE(qm::test::deliverRaw(user, sent.raw, &error).isEmpty()) << error.toStdString();
-    const MailResult got =
-        RcvMail(s.pop3Server(), user, qm::test::userPassword(87), QStringLiteral("SAVEALL"),
-                m_dir.filePath(QStringLiteral("MlTmp87>")));
+    const MailResult got = collect(popAccount(s.pop3Server(), user, qm::test::userPassword(87)),
+                                   m_dir.filePath(QStringLiteral("MlTmp87")));
     ASSERT_TRUE(got.isList) << got.text.toStdString();
     ASSERT_EQ(got.items.size(), 1);
-    const MailResult read =
-        ReadMail(got.items.first(), QStringLiteral("date:from:to:cc:subject:body:"),
-                 m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
+    const MailResult read = SystemMailLibrary().ReadMail(
+        got.items.first(), m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
     ASSERT_TRUE(read.isList) << read.text.toStdString();
     ASSERT_EQ(read.items.size(), 8);
     EXPECT_EQ(read.items.at(1), QStringLiteral("From: sender@example.jp"));
@@ -96,11 +116,12 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     const QString cc = QStringLiteral("cc1@example.jp"), bcc = QStringLiteral("hidden@example.jp");
     for (const QString& r : {to1, to2, cc, bcc})
         qm::test::clearReceivedMails(r);
-    const QString recipients = to1 + "\t" + to2 + "\tcc\t" + cc + "\tbcc\t" + bcc +
-                               QStringLiteral("\t>reply-to: 山田 太郎 <taro@example.jp>");
-    ASSERT_EQ(SendMail(s.smtpServer(), recipients, QStringLiteral("fwd@example.jp"),
-                       QStringLiteral("お知らせ"), QStringLiteral("本文\n"), QString()),
-              QString());
+    OutgoingMail m = mailOf(QStringLiteral("fwd@example.jp"), {to1, to2},
+                            QStringLiteral("お知らせ"), QStringLiteral("本文\n"));
+    m.cc = QStringList{cc};
+    m.bcc = QStringList{bcc};
+    m.replyTo = QStringLiteral("山田 太郎 <taro@example.jp>");
+    ASSERT_EQ(send(s.smtpServer(), m).error, QString());
     const ReceivedMail sent = onlyMailFor(bcc);
     EXPECT_EQ(sent.authUser, QString()); // no credentials, no AUTH
     EXPECT_EQ(sent.rcptTos, (QStringList{to1, to2, cc, bcc}));
@@ -124,10 +145,12 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     const QString longLine(3000, QChar(0x3042));
     const QString rcpt = QStringLiteral("charset@example.jp");
     qm::test::clearReceivedMails(rcpt);
-    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"), odd, odd, QString()),
-              QString());
-    ASSERT_EQ(SendMail(s.smtpServer(), rcpt, QStringLiteral("fwd@example.jp"),
-                       QStringLiteral("長い"), longLine, QString()),
+    ASSERT_EQ(
+        send(s.smtpServer(), mailOf(QStringLiteral("fwd@example.jp"), {rcpt}, odd, odd)).error,
+        QString());
+    ASSERT_EQ(send(s.smtpServer(), mailOf(QStringLiteral("fwd@example.jp"), {rcpt},
+                                          QStringLiteral("長い"), longLine))
+                  .error,
               QString());
     const QList<ReceivedMail> mails = receivedMails(rcpt);
     ASSERT_EQ(mails.size(), 2);
@@ -146,45 +169,63 @@ TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)
     QM_REQUIRE_MAIL_SERVERS(s);
     const QString rcpt = QStringLiteral("auth@example.jp");
     qm::test::clearReceivedMails(rcpt);
-    for (const char* mech : {"PLAIN", "LOGIN", "CRAM-MD5"}) {
-        const QString sender =
-            QStringLiteral("me@example.jp\tcolon:pa:ss:word\t") + QLatin1String(mech);
-        EXPECT_EQ(SendMail(s.smtpServer(), rcpt, sender, QStringLiteral("s"), QStringLiteral("b"),
-                           QString()),
-                  QString())
-            << mech;
-        const QString wrong = QStringLiteral("me@example.jp\tcolon:wrong\t") + QLatin1String(mech);
-        const QString refused = SendMail(s.smtpServer(), rcpt, wrong, QStringLiteral("s"),
-                                         QStringLiteral("b"), QString());
+    const OutgoingMail plain =
+        mailOf(QStringLiteral("me@example.jp"), {rcpt}, QStringLiteral("s"), QStringLiteral("b"));
+    for (const SmtpAuthMethod method :
+         {SmtpAuthMethod::Plain, SmtpAuthMethod::Login, SmtpAuthMethod::CramMd5}) {
+        SmtpLogin login = kColon;
+        login.method = method;
+        EXPECT_EQ(send(s.smtpServer(), plain, login).error, QString()) << int(method);
+        login.password = QStringLiteral("wrong");
+        const QString refused = send(s.smtpServer(), plain, login).error;
         EXPECT_TRUE(refused.startsWith(QLatin1String("535")))
-            << mech << ": " << refused.toStdString();
+            << int(method) << ": " << refused.toStdString();
     }
     const QList<ReceivedMail> mails = receivedMails(rcpt);
     ASSERT_EQ(mails.size(), 3);
     for (const ReceivedMail& m : mails)
         EXPECT_EQ(m.authUser, QStringLiteral("colon"));
 
-    const QString unknown =
-        SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp\tcolon:x\tNTLM"),
-                 QStringLiteral("s"), QStringLiteral("b"), QString());
-    EXPECT_FALSE(unknown.isEmpty());
-    EXPECT_FALSE(startsWithCode(unknown));
-
     const QString r521 =
-        SendMail(s.smtpServer(), rcpt, QStringLiteral("someone@") + s.refusedDomain,
-                 QStringLiteral("s"), QStringLiteral("b"), QString());
+        send(s.smtpServer(), mailOf(QStringLiteral("someone@") + s.refusedDomain, {rcpt},
+                                    QStringLiteral("s"), QStringLiteral("b")))
+            .error;
     EXPECT_TRUE(r521.startsWith(QLatin1String("521"))) << r521.toStdString();
     EXPECT_TRUE(r521.contains(QString::number(s.smtpPort))) << r521.toStdString();
     EXPECT_EQ(receivedMails(rcpt).size(), 3);
 
-    const QString missing =
-        SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"), QStringLiteral("s"),
-                 QStringLiteral("b"), m_dir.filePath(QStringLiteral("gone.pdf")));
-    EXPECT_FALSE(missing.isEmpty());
+    OutgoingMail missing = plain;
+    missing.attachments = QStringList{m_dir.filePath(QStringLiteral("gone.pdf"))};
+    EXPECT_FALSE(send(s.smtpServer(), missing).error.isEmpty());
     EXPECT_EQ(receivedMails(rcpt).size(), 3);
-    EXPECT_FALSE(SendMail(s.smtpServer(), QString(), QStringLiteral("me@example.jp"),
-                          QStringLiteral("s"), QStringLiteral("b"), QString())
-                     .isEmpty());
+    OutgoingMail nobody = plain;
+    nobody.to.clear();
+    EXPECT_FALSE(send(s.smtpServer(), nobody).error.isEmpty());
+}
+
+TEST_F(SendMailTest, RefusedRecipientsAreNamedAndTheOthersStillGetTheMail)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString good = QStringLiteral("still-here@example.jp");
+    const QString gone = QStringLiteral("left@") + s.unknownDomain;
+    const QString goneCc = QStringLiteral("also-left@") + s.unknownDomain;
+    qm::test::clearReceivedMails(good);
+    OutgoingMail m = mailOf(QStringLiteral("fwd@example.jp"), {gone, good}, QStringLiteral("件名"),
+                            QStringLiteral("本文"));
+    m.cc = QStringList{goneCc};
+
+    const SendResult result = send(s.smtpServer(), m);
+    EXPECT_EQ(result.error, QString());
+    ASSERT_EQ(result.refused.size(), 2) << result.refused.join(u'|').toStdString();
+    EXPECT_TRUE(result.refused.at(0).startsWith(gone + QStringLiteral(": 550")))
+        << result.refused.at(0).toStdString();
+    EXPECT_TRUE(result.refused.at(1).startsWith(goneCc + QStringLiteral(": 550")));
+    EXPECT_EQ(onlyMailFor(good).rcptTos, QStringList{good});
+
+    // Nobody left to take it: the send is refused as a whole, with the server's code.
+    m.to = QStringList{gone};
+    const SendResult none = send(s.smtpServer(), m);
+    EXPECT_TRUE(none.error.startsWith(QLatin1String("550"))) << none.error.toStdString();
 }
 
 TEST_F(SendMailTest, TlsRulesAndDeadServers)
@@ -193,8 +234,9 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
     const QString rcpt = QStringLiteral("tls@example.jp");
     {
         EnvGuard ca("QM_CA_FILE", s.otherCaFile.toLocal8Bit());
-        const QString r = SendMail(s.smtpServer(), rcpt, QStringLiteral("me@example.jp"),
-                                   QStringLiteral("s"), QStringLiteral("b"), QString());
+        const QString r = send(s.smtpServer(), mailOf(QStringLiteral("me@example.jp"), {rcpt},
+                                                      QStringLiteral("s"), QStringLiteral("b")))
+                              .error;
         EXPECT_TRUE(r.contains(QStringLiteral("証明書"))) << r.toStdString();
         EXPECT_FALSE(startsWithCode(r));
     }
@@ -203,8 +245,13 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
             ADD_FAILURE() << "QM_MAIL_STD_PORTS_HOST missing: the servers need root for port 465";
     } else {
         const QString smtps = s.stdPortsHost + QStringLiteral("\t465");
-        EXPECT_EQ(SendMail(smtps, rcpt, QStringLiteral("me@example.jp\tcolon:pa:ss:word\tCRAM-MD5"),
-                           QStringLiteral("s"), QStringLiteral("b"), QString()),
+        SmtpLogin login = kColon;
+        login.method = SmtpAuthMethod::CramMd5;
+        EXPECT_EQ(send(smtps,
+                       mailOf(QStringLiteral("me@example.jp"), {rcpt}, QStringLiteral("s"),
+                              QStringLiteral("b")),
+                       login)
+                      .error,
                   QString());
     }
 
@@ -217,13 +264,13 @@ TEST_F(SendMailTest, TlsRulesAndDeadServers)
     socklen_t len = sizeof addr;
     ::getsockname(lone, reinterpret_cast<sockaddr*>(&addr), &len);
     const QString dead = QStringLiteral("127.0.0.1\t%1").arg(ntohs(addr.sin_port));
-    const QString closed = SendMail(dead, rcpt, QStringLiteral("me@example.jp"),
-                                    QStringLiteral("s"), QStringLiteral("b"), QString());
+    const OutgoingMail plain =
+        mailOf(QStringLiteral("me@example.jp"), {rcpt}, QStringLiteral("s"), QStringLiteral("b"));
+    const QString closed = send(dead, plain).error;
     EXPECT_TRUE(closed.contains(QStringLiteral("接続できません"))) << closed.toStdString();
     EXPECT_FALSE(startsWithCode(closed));
     ASSERT_EQ(::listen(lone, 4), 0);
-    const QString silent = SendMail(dead, rcpt, QStringLiteral("me@example.jp"),
-                                    QStringLiteral("s"), QStringLiteral("b"), QString());
+    const QString silent = send(dead, plain).error;
     EXPECT_FALSE(silent.isEmpty());
     EXPECT_FALSE(startsWithCode(silent));
     ::close(lone);

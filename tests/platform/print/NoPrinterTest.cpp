@@ -7,7 +7,7 @@ static const bool kNoCups = (qputenv("CUPS_SERVER", "/nonexistent/quillmarc-test
 TEST(PrintForwardText, NoDefaultPrinterIsAFailureWithAReason)
 {
     const qm::PrintResult r =
-        qm::printForwardText(QStringLiteral("本文\r\n"), QStringLiteral("ＭＳ ゴシック"), 11);
+        qm::printTextPages(QStringLiteral("本文\r\n"), QStringLiteral("ＭＳ ゴシック"), 11);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_TRUE(r.linesPerPage.isEmpty());

@@ -75,7 +75,7 @@ TEST(PrintForwardText, DefaultCupsPrinterGetsPagesOf56And56And8)
     qputenv("CUPS_SERVER", server.toLocal8Bit());
     QFile::remove(output);
 
-    const PrintResult r = printForwardText(numberedText(120), QStringLiteral("ＭＳ ゴシック"), 12);
+    const PrintResult r = printTextPages(numberedText(120), QStringLiteral("ＭＳ ゴシック"), 12);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     EXPECT_EQ(r.printerName, printer);
     EXPECT_EQ(r.linesPerPage, (QList<int>{56, 56, 8}));
@@ -111,7 +111,7 @@ TEST(PrintForwardText, CellPositionsAndSizesOutsideTheTable)
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("print.pdf"));
     const PrintResult r =
-        printForwardText(numberedText(130), QStringLiteral("ＭＳ 明朝"), 16, {QString(), pdf});
+        printTextPages(numberedText(130), QStringLiteral("ＭＳ 明朝"), 16, {QString(), pdf});
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     ASSERT_GE(r.linesPerPage.size(), 2);
     const int per = r.linesPerPage.first();
@@ -143,7 +143,7 @@ TEST(PrintForwardText, EveryTableSizeFitsItsLinesOnThePage)
     QTemporaryDir dir;
     for (int size : {10, 11, 12, 14}) {
         const QString pdf = dir.filePath(QStringLiteral("p%1.pdf").arg(size));
-        const PrintResult r = printForwardText(numberedText(70), QStringLiteral("ＭＳ Ｐゴシック"),
+        const PrintResult r = printTextPages(numberedText(70), QStringLiteral("ＭＳ Ｐゴシック"),
                                                size, {QString(), pdf});
         ASSERT_TRUE(r.ok) << r.error.toStdString();
         const int per = tableLinesPerPage(size);
@@ -158,7 +158,7 @@ TEST(PrintForwardText, EveryTableSizeFitsItsLinesOnThePage)
 TEST(PrintForwardText, UnknownPrinterIsAFailure)
 {
     const PrintResult r =
-        printForwardText(QStringLiteral("x\r\n"), QStringLiteral("ＭＳ ゴシック"), 11,
+        printTextPages(QStringLiteral("x\r\n"), QStringLiteral("ＭＳ ゴシック"), 11,
                          {QStringLiteral("quillmarc-no-such-printer"), QString()});
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.error.contains(QStringLiteral("quillmarc-no-such-printer")));

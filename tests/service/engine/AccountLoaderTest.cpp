@@ -26,23 +26,36 @@ AccountRecord record()
 
 } // namespace
 
-TEST(AccountLoader, ServerArgumentsAndRecipientList)
+TEST(AccountLoader, ServersLoginsAndRecipients)
 {
     AccountRecord r = record();
     r.UseApop = QStringLiteral("1");
     r.UseSmtpAuth = QStringLiteral("0");
     r.SmtpAuthMethod = QStringLiteral("3");
     r.SmtpUser = QStringLiteral("user");
-    const CurrentAccount a = LoadCurrentAccount(r);
-    EXPECT_EQ(a.popServerArg, QStringLiteral("pop.example.jp\t110"));
-    EXPECT_EQ(a.popPasswordArg, QStringLiteral("a pw"));
-    EXPECT_EQ(a.smtpServerArg, QStringLiteral("smtp.example.jp\t25"));
-    EXPECT_EQ(a.authMethod, QStringLiteral("0"));
-    EXPECT_TRUE(a.authUser.isEmpty());
-    EXPECT_EQ(a.recipientList, QStringLiteral("a@x\tb@x\tcc\tc@x\tbcc\td@x"));
+    CurrentAccount a = LoadCurrentAccount(r);
+    EXPECT_EQ(a.pop.server.display(), QStringLiteral("pop.example.jp:110"));
+    EXPECT_TRUE(a.pop.apop);
+    EXPECT_EQ(a.pop.password, QStringLiteral("pw"));
+    EXPECT_EQ(a.smtp.server.display(), QStringLiteral("smtp.example.jp:25"));
+    EXPECT_FALSE(a.smtp.login) << "authentication is off";
+    EXPECT_EQ(a.to, QStringList({"a@x", "b@x"}));
+    EXPECT_EQ(a.cc, QStringList({"c@x"}));
+    EXPECT_EQ(a.bcc, QStringList({"d@x"}));
+
+    r.UseSmtpAuth = QStringLiteral("1");
+    r.SmtpPort.clear();
+    r.PopPort = QStringLiteral("x");
+    a = LoadCurrentAccount(r);
+    ASSERT_TRUE(a.smtp.login);
+    EXPECT_EQ(a.smtp.login->method, mail::SmtpAuthMethod::CramMd5);
+    EXPECT_EQ(a.smtp.server.port, 25);
+    EXPECT_FALSE(a.pop.server.isValid()) << "a port that is not a number is no server";
 
     r.ForwardTo.clear();
-    EXPECT_TRUE(LoadCurrentAccount(r).recipientList.isEmpty()) << "no cc or bcc without a To";
+    a = LoadCurrentAccount(r);
+    EXPECT_FALSE(a.hasRecipients());
+    EXPECT_TRUE(a.cc.isEmpty() && a.bcc.isEmpty()) << "no cc or bcc without a To";
 }
 
 TEST(AccountLoader, StatesOutsideTheForwardingOnesCountAsOff)

@@ -3,7 +3,6 @@
 #include "FaxServiceFixture.h"
 #include "data/AccountSettings.h"
 #include "platform/system/RegistryStore.h"
-#include "service/FaxServices.h"
 #include "service/FaxTextSettings.h"
 
 using namespace qm;
@@ -46,8 +45,7 @@ TEST_F(FaxServiceTest, TextFaxGoesToEachNumberWithTheAccountFontWhichIsRestoredA
     writeLines(filePaths().fontTable, {fontLine("02", QStringLiteral("ＭＳ Ｐゴシック"), "18"),
                                        fontLine("01", QStringLiteral("ＭＳ ゴシック"), "14"),
                                        fontLine("01", QStringLiteral("ＭＳ 明朝"), "12")});
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("03-1111-2222\t\t0322223333\t"), kText,
-                           kSender, QString()));
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"03-1111-2222", "", "0322223333"}, kText, kSender, {}));
 
     const QList<SpoolJob> jobs = spoolJobs();
     ASSERT_EQ(jobs.size(), 2);
@@ -94,7 +92,7 @@ TEST_F(FaxServiceTest, NoUsableFaxFontResetsTheFontFileAndStillFaxesTheText)
     setRegistry(QStringLiteral("Old"), 100);
     const QString other = fontLine("02", QStringLiteral("ＭＳ Ｐゴシック"), "18");
     writeLines(filePaths().fontTable, {other});
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("0312345678"), kText, kSender, QString()));
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678"}, kText, kSender, {}));
     EXPECT_EQ(spoolJobs().size(), 1);
     EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(), QStringLiteral("Old"));
     EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 100);
@@ -119,7 +117,7 @@ TEST_F(FaxServiceTest, AttachOptionFaxesOnlyFaxableAttachmentsInAnyOrder)
     }());
     const QString jpg = writeFile(QStringLiteral("MlTmp01/Attach/b.jpg"), "\xFF\xD8\xFF\xE0");
     const QString oddCase = writeFile(QStringLiteral("MlTmp01/Attach/report.Doc"), "x");
-    const QString numbers = QStringLiteral("0311112222\t0333334444");
+    const QStringList numbers{"0311112222", "0333334444"};
 
     struct Case
     {
@@ -135,7 +133,7 @@ TEST_F(FaxServiceTest, AttachOptionFaxesOnlyFaxableAttachmentsInAnyOrder)
     };
     for (const Case& c : cases) {
         QDir(path(QStringLiteral("Data/FaxSpool"))).removeRecursively();
-        ASSERT_TRUE(FaxMessage(ctx, "01", numbers, kText, kSender, c.attachments.join(u'\t')));
+        ASSERT_TRUE(FaxMessage(ctx, "01", numbers, kText, kSender, c.attachments));
         QStringList sources;
         for (const SpoolJob& job : spoolJobs()) {
             sources << job.source;
@@ -152,18 +150,16 @@ TEST_F(FaxServiceTest, RefusedJobsAreLoggedWithTheirSuffixAndTheOthersStillTried
 {
     useUnreachableFaxServer();
     const QString pdf = writeFile(QStringLiteral("MlTmp01/Attach/a.pdf"), "%PDF-1.4\n");
-    ASSERT_TRUE(
-        FaxMessage(ctx, "01", QStringLiteral("0312345678\t0399998888"), kText, kSender, QString()));
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678", "0399998888"}, kText, kSender, {}));
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("attach")));
-    ASSERT_TRUE(FaxMessage(ctx, "01", QStringLiteral("0312345678"), kText, kSender, pdf));
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678"}, kText, kSender, {pdf}));
     EXPECT_EQ(logDestinations(kSender), (QStringList{QStringLiteral("0312345678 FAX設定エラー1"),
                                                      QStringLiteral("0399998888 FAX設定エラー1"),
                                                      QStringLiteral("0312345678 FAX送信エラー")}));
     // A bad number from mail fails the same way and never reaches a command.
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("mail")));
     QFile::remove(filePaths().faxPathFile);
-    ASSERT_TRUE(
-        FaxMessage(ctx, "01", QStringLiteral("03;reboot\t0312345678"), kText, kSender, QString()));
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"03;reboot", "0312345678"}, kText, kSender, {}));
     EXPECT_EQ(
         logDestinations(kSender).mid(3),
         (QStringList{QStringLiteral("03;reboot FAX設定エラー1"), QStringLiteral("0312345678")}));
@@ -173,10 +169,10 @@ TEST_F(FaxServiceTest, RefusedJobsAreLoggedWithTheirSuffixAndTheOthersStillTried
 
 TEST_F(FaxServiceTest, FaxPlatformFollowsTheConfiguredBackend)
 {
-    EXPECT_TRUE(DetectFaxPlatform()); // the spool folder below Data/
+    EXPECT_TRUE(DetectFaxPlatform(ctx)); // the spool folder below Data/
     useUnreachableFaxServer();
     QString why;
-    EXPECT_FALSE(FaxBackendUsable(&why));
+    EXPECT_FALSE(ctx.faxStation().isUsable(&why));
     EXPECT_FALSE(why.isEmpty());
 }
 

@@ -7,10 +7,12 @@
 #include "platform/render/FaxTestSupport.h"
 #include "service/EngineContext.h"
 #include "service/Screen.h"
+#include "service/SystemParts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <optional>
 
 namespace qm::test {
 
@@ -50,6 +52,8 @@ protected:
         setProgramDir(m_dir.path());
         ensureDataDir();
         ctx.paths = filePaths();
+        parts.emplace(ctx.paths.dataDir);
+        parts->attach(ctx);
         ctx.screen = &screen;
         ctx.wait = [this](int ms) { waited += ms; };
         ctx.account.accountNo = QStringLiteral("01");
@@ -122,6 +126,7 @@ protected:
 
     QTemporaryDir m_dir;
     RecordingScreen screen;
+    std::optional<service::SystemParts> parts;
     service::EngineContext ctx;
     int waited = 0;
 };

@@ -33,8 +33,8 @@ protected:
             GTEST_SKIP() << "mail test servers not running: " << servers.missing.toStdString();
         }
         ctx.account.sourceAddress = kFrom;
-        ctx.account.smtpServerArg = servers.smtpServer();
-        ctx.account.authMethod = QStringLiteral("0");
+        ctx.account.smtpServer = servers.smtpHost;
+        ctx.account.smtp.server = mail::ServerAddress{servers.smtpHost, servers.smtpPort};
         clearReceivedMails(kRequester);
 
         xls = path(QStringLiteral("MlTmp01/Attach/data.xls"));
