@@ -144,7 +144,7 @@ TEST(PrintForwardText, EveryTableSizeFitsItsLinesOnThePage)
     for (int size : {10, 11, 12, 14}) {
         const QString pdf = dir.filePath(QStringLiteral("p%1.pdf").arg(size));
         const PrintResult r = printTextPages(numberedText(70), QStringLiteral("ＭＳ Ｐゴシック"),
-                                               size, {QString(), pdf});
+                                             size, {QString(), pdf});
         ASSERT_TRUE(r.ok) << r.error.toStdString();
         const int per = tableLinesPerPage(size);
         EXPECT_EQ(r.linesPerPage, (QList<int>{per, 70 - per})) << size;
@@ -159,7 +159,7 @@ TEST(PrintForwardText, UnknownPrinterIsAFailure)
 {
     const PrintResult r =
         printTextPages(QStringLiteral("x\r\n"), QStringLiteral("ＭＳ ゴシック"), 11,
-                         {QStringLiteral("quillmarc-no-such-printer"), QString()});
+                       {QStringLiteral("quillmarc-no-such-printer"), QString()});
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.error.contains(QStringLiteral("quillmarc-no-such-printer")));
 }
