@@ -12,6 +12,7 @@
 #include "service/EngineContext.h"
 #include "service/FaxTextSettings.h"
 #include "service/ForwardMail.h"
+#include "service/ReceiveFiles.h"
 #include "service/RuntimeError.h"
 
 #include <QFileInfo>
@@ -32,29 +33,6 @@ QStringList nonEmptyItems(const QString& tabList)
 QString suffix3(const QString& path)
 {
     return path.size() >= 3 ? path.right(3) : QString();
-}
-
-struct IndexEntry
-{
-    QString path;
-    QString name;
-};
-
-// The first line of the account's attachment index whose number is the requested one.
-std::optional<IndexEntry> findStoredAttachment(const QString& indexFile, const QString& number)
-{
-    if (!QFileInfo::exists(indexFile))
-        return std::nullopt;
-    QString error;
-    const auto lines = readTextLines(indexFile, DecodeMode::Lenient, &error);
-    if (!lines)
-        throw RuntimeError(error);
-    for (const QString& line : *lines) {
-        const QStringList f = splitSettingsLine(line);
-        if (f.value(0) == number)
-            return IndexEntry{f.value(1), f.value(2)};
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -139,7 +117,7 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
     const CurrentAccount& a = ctx.account;
     try {
         const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
-        const auto entry = findStoredAttachment(files.attachmentIndex, requestedNumber);
+        const auto entry = FindStoredAttachment(files, requestedNumber);
         if (!entry) {
             SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL不明>"),
                           QStringLiteral("指定された番号(") + requestedNumber +

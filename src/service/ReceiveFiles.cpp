@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 #include <unistd.h>
 
 namespace qm::service {
@@ -130,15 +131,63 @@ QString AttachmentKey(const QString& receiveNumber, int position)
     return receiveNumber + QString::number(position);
 }
 
+namespace {
+
+bool fitsIndex(const QString& text)
+{
+    return isStorableField(text) && encodeCp932(text).has_value();
+}
+
+// Stored paths are absolute, so one that starts with "%" can only be an encoded one.
+QString pathField(const QString& path)
+{
+    if (fitsIndex(path) && !path.startsWith(u'%'))
+        return path;
+    return QString::fromLatin1(QUrl::toPercentEncoding(path));
+}
+
+QString pathFromField(const QString& field)
+{
+    if (!field.startsWith(u'%'))
+        return field;
+    return QUrl::fromPercentEncoding(field.toLatin1());
+}
+
+QString nameField(const QString& name)
+{
+    if (fitsIndex(name))
+        return name;
+    QString shown = toCp932Safe(name);
+    shown.replace(u',', u'，');
+    shown.replace(u'"', u'”');
+    return shown;
+}
+
+} // namespace
+
 void AddAttachmentRecord(EngineContext&, const AccountFiles& files, const QString& receiveNumber,
                          int position, const QString& path, const QString& fileName)
 {
     if (path.isEmpty() || receiveNumber == u"0")
         return;
-    if (!isStorableField(path) || !isStorableField(fileName))
-        return;
-    appendLine(files.attachmentIndex,
-               joinQuoted({AttachmentKey(receiveNumber, position), path, fileName}));
+    appendLine(files.attachmentIndex, joinQuoted({AttachmentKey(receiveNumber, position),
+                                                  pathField(path), nameField(fileName)}));
+}
+
+std::optional<StoredAttachment> FindStoredAttachment(const AccountFiles& files, const QString& key)
+{
+    if (!QFileInfo::exists(files.attachmentIndex))
+        return std::nullopt;
+    QString error;
+    const auto lines = readTextLines(files.attachmentIndex, DecodeMode::Lenient, &error);
+    if (!lines)
+        throw RuntimeError(error);
+    for (const QString& line : *lines) {
+        const QStringList f = splitSettingsLine(line);
+        if (f.value(0) == key)
+            return StoredAttachment{pathFromField(f.value(1)), f.value(2)};
+    }
+    return std::nullopt;
 }
 
 ReceivedList::ReceivedList(QString path) : m_path(std::move(path))

@@ -26,11 +26,22 @@ QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files);
 // Receive number followed by the 1-based position: ("00007", 1) gives "000071".
 QString AttachmentKey(const QString& receiveNumber, int position);
 
-// Appends one line to the attachment index. Nothing is recorded for an empty path, for a
-// message without a receive number ("0"), or for a path the line format cannot carry.
+// Appends one line to the attachment index. Nothing is recorded for an empty path or for a
+// message without a receive number ("0"). A path the line format cannot carry as it is (a
+// comma, a quote, a character Shift-JIS lacks) is kept percent-encoded, and such a name in
+// a form the file can hold, so every number a forward offers can be asked for.
 void AddAttachmentRecord(EngineContext& ctx, const AccountFiles& files,
                          const QString& receiveNumber, int position, const QString& path,
                          const QString& fileName);
+
+struct StoredAttachment
+{
+    QString path;
+    QString name;
+};
+
+// The first attachment of the index with the given key.
+std::optional<StoredAttachment> FindStoredAttachment(const AccountFiles& files, const QString& key);
 
 // The received list of one account, read once per account and kept in step with the file.
 class ReceivedList

@@ -1,6 +1,8 @@
 #include "service/RemoteSettings.h"
 
 #include "data/AccountFile.h"
+#include "data/SettingsLine.h"
+#include "data/TextCodec.h"
 #include "service/EngineContext.h"
 #include "service/ForwardMail.h"
 #include "service/Numeric.h"
@@ -40,6 +42,9 @@ QString commandFor(const QString& subject)
 
 bool isValidValue(const QString& command, const QString& line)
 {
+    // A value the account file cannot hold as it is would be refused at every cycle.
+    if (!isStorableField(line) || line.contains(u'\t') || !encodeCp932(line))
+        return false;
     if (command == u"FAX")
         return IsNumeric(QString(line).remove(u'-'));
     return line.contains(u'@');

@@ -151,7 +151,7 @@ QString decodeText(const QByteArray& rawBytes, const QByteArray& charset)
     return guess(bytes);
 }
 
-QString decodeHeaderText(const QByteArray& raw)
+QString decodeHeaderText(const QByteArray& raw, TrailingSpace trailing)
 {
     // Unfold: line breaks inside a header value carry no meaning.
     QByteArray value = raw;
@@ -200,10 +200,16 @@ QString decodeHeaderText(const QByteArray& raw)
     }
     flush();
     result += decodeText(value.mid(pos));
+    if (trailing == TrailingSpace::Keep) {
+        qsizetype start = 0;
+        while (start < result.size() && result.at(start).isSpace())
+            ++start;
+        return result.mid(start);
+    }
     return result.trimmed();
 }
 
-QString oneLine(const QString& text)
+QString oneLine(const QString& text, TrailingSpace trailing)
 {
     QString out;
     out.reserve(text.size());
@@ -216,7 +222,7 @@ QString oneLine(const QString& text)
             out += c;
         }
     }
-    if (out.endsWith(u' '))
+    if (out.endsWith(u' ') && trailing == TrailingSpace::Drop)
         out.chop(1);
     return out;
 }

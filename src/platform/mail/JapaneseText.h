@@ -14,16 +14,20 @@ namespace qm::mail {
 // label does not fit the bytes the charset is guessed (UTF-8, then EUC-JP, then CP932).
 QString decodeText(const QByteArray& bytes, const QByteArray& charset = QByteArray());
 
+// Whether white space at the end of a header value is kept (see oneLine).
+enum class TrailingSpace { Drop, Keep };
+
 // Decodes an unfolded or folded header value: RFC 2047 words in any of the above
 // charsets (adjacent words joined before conversion, so characters split across words
-// survive) and raw 8-bit text.
-QString decodeHeaderText(const QByteArray& raw);
+// survive) and raw 8-bit text. Leading white space goes; trailing only when asked.
+QString decodeHeaderText(const QByteArray& raw, TrailingSpace trailing = TrailingSpace::Drop);
 
 // A header value as one line: TABs (and Unicode line separators) become spaces, other
-// control characters go, runs of spaces become one, and the ends are trimmed. What a mail
+// control characters go, runs of spaces become one, and the start is trimmed. What a mail
 // says is later joined into TAB- and line-separated lists, where a stray TAB or line break
-// would start a new item.
-QString oneLine(const QString& text);
+// would start a new item. A trailing space is kept only when asked for: a subject that
+// ends in one is not the command word it would otherwise be.
+QString oneLine(const QString& text, TrailingSpace trailing = TrailingSpace::Drop);
 
 // Replaces the CP932 look-alikes of JIS X 0208 characters (full-width tilde, etc.) with
 // the JIS ones, so text read from a Windows mail can go out as ISO-2022-JP.

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -329,6 +330,37 @@ GMimeStream* asBodyOnly(GMimeStream* file)
     return joined;
 }
 
+// The Subject as the file writes it, folds and all. GMime drops the white space at the end
+// of a value, and a subject that ends in a space is not the command word it would be without.
+std::optional<QByteArray> rawSubject(const QString& messageFile)
+{
+    QFile file(messageFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.read(256 * 1024);
+    std::optional<QByteArray> value;
+    qsizetype pos = 0;
+    while (pos < head.size()) {
+        const qsizetype nl = head.indexOf('\n', pos);
+        QByteArray line = head.mid(pos, nl < 0 ? -1 : nl - pos);
+        pos = nl < 0 ? head.size() : nl + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            break;
+        const bool continuation = line.startsWith(' ') || line.startsWith('\t');
+        if (value && continuation) {
+            *value += line;
+            continue;
+        }
+        if (value)
+            break;
+        if (line.size() >= 8 && qstrnicmp(line.constData(), "subject:", 8) == 0)
+            value = line.mid(8);
+    }
+    return value;
+}
+
 } // namespace
 
 MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString& attachmentFolder)
@@ -379,6 +411,12 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
     const auto header = [object](const char* name) {
         return oneLine(decodeHeaderText(rawHeader(object, name)));
     };
+    const auto subject = [&]() {
+        const std::optional<QByteArray> raw = rawSubject(messageFile);
+        if (!raw)
+            return header("Subject");
+        return oneLine(decodeHeaderText(*raw, TrailingSpace::Keep), TrailingSpace::Keep);
+    };
     QStringList items;
     for (const QString& f : fields) {
         if (f == QLatin1String("date"))
@@ -390,7 +428,7 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
         else if (f == QLatin1String("cc"))
             items << QStringLiteral("cc: ") + header("Cc");
         else if (f == QLatin1String("subject"))
-            items << QStringLiteral("Subject: ") + header("Subject");
+            items << QStringLiteral("Subject: ") + subject();
         else if (f == QLatin1String("body"))
             items << QStringLiteral("Body: ") + withCrLf(reader.body());
     }

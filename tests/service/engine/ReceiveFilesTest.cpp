@@ -1,6 +1,7 @@
 #include "service/ReceiveFiles.h"
 
 #include "data/Paths.h"
+#include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
@@ -66,7 +67,6 @@ TEST_F(ReceiveFilesFixture, NumbersStopAtTheLimitAndNeverReachTheIndex)
     AddAttachmentRecord(ctx, files, "32767", 1, files.attachFolder + "/a.pdf", "a.pdf");
     AddAttachmentRecord(ctx, files, "0", 1, files.attachFolder + "/b.pdf", "b.pdf");
     AddAttachmentRecord(ctx, files, "32767", 2, QString(), QString());
-    AddAttachmentRecord(ctx, files, "32767", 3, files.attachFolder + "/c,d.pdf", "c,d.pdf");
     const QStringList index = readTextLines(files.attachmentIndex).value();
     ASSERT_EQ(index.size(), 1);
     EXPECT_EQ(index.first(), "\"327671\",\"" + files.attachFolder + "/a.pdf\",\"a.pdf\"");
@@ -75,6 +75,24 @@ TEST_F(ReceiveFilesFixture, NumbersStopAtTheLimitAndNeverReachTheIndex)
     ClearAccountFiles(files);
     EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00001"));
     EXPECT_FALSE(QFile::exists(files.attachmentIndex));
+}
+
+TEST_F(ReceiveFilesFixture, EveryAttachmentIsIndexedAndFoundByItsNumber)
+{
+    PrepareAccountDataFolder(files);
+    const QStringList names{"見積書.pdf", "c,d \"final\".pdf", "résumé 😀 ⅱ.pdf"};
+    for (int i = 0; i < names.size(); ++i)
+        AddAttachmentRecord(ctx, files, "00007", i + 1, files.attachFolder + "/" + names.at(i),
+                            names.at(i));
+    ASSERT_EQ(readTextLines(files.attachmentIndex).value().size(), 3);
+    for (int i = 0; i < names.size(); ++i) {
+        const auto found = FindStoredAttachment(files, AttachmentKey("00007", i + 1));
+        ASSERT_TRUE(found) << i;
+        EXPECT_EQ(found->path, files.attachFolder + "/" + names.at(i));
+        EXPECT_TRUE(encodeCp932(found->name) && isStorableField(found->name))
+            << found->name.toStdString();
+    }
+    EXPECT_FALSE(FindStoredAttachment(files, "000074"));
 }
 
 TEST_F(ReceiveFilesFixture, ReceivedListMatchesWholeNamesOfExistingFiles)
