@@ -13,7 +13,7 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
 // The recipients as the log shows them: list items separated by " / ", cc and bcc as
-// items of their own; the reply-to element is not shown but leaves its separator.
+// items of their own; the reply-to item is not shown but leaves its separator.
 QString displayRecipients(const mail::OutgoingMail& mail)
 {
     QStringList items = mail.to;
@@ -21,10 +21,7 @@ QString displayRecipients(const mail::OutgoingMail& mail)
         items << QStringLiteral("cc") << mail.cc;
     if (!mail.bcc.isEmpty())
         items << QStringLiteral("bcc") << mail.bcc;
-    QString shown = items.join(QStringLiteral(" / "));
-    if (!mail.replyTo.isEmpty())
-        shown += QStringLiteral(" / ");
-    return shown;
+    return items.join(QStringLiteral(" / ")) + QStringLiteral(" / ");
 }
 
 // A refusal carries the server's three-digit reply code. A result without one means the
@@ -125,7 +122,10 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
     const CurrentAccount& a = ctx.account;
     ForwardResult outcome;
 
-    const bool asSender = a.forwardAsSender == u"1";
+    // A message without a sender that could send it (no From at all, or one no server takes)
+    // goes out from the account's own address, with the sender line, rather than not at all.
+    const bool asSender =
+        a.forwardAsSender == u"1" && mail::isPlainAddress(mail::addressSpec(input.sender));
     outcome.senderAddress = asSender ? input.sender : a.sourceAddress;
     // Nowhere to send: nothing is sent or logged, and the fax step still runs.
     if (!a.hasRecipients() || a.smtpServer.isEmpty() || outcome.senderAddress.isEmpty())
@@ -139,7 +139,8 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
     mail.to = a.to;
     mail.cc = a.cc;
     mail.bcc = a.bcc;
-    mail.replyTo = input.sender;
+    if (mail::isPlainAddress(mail::addressSpec(input.sender)))
+        mail.replyTo = input.sender;
 
     bool anyFailed = false;
     if (!mobile || a.splitChars <= 0) {

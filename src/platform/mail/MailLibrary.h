@@ -88,6 +88,14 @@ struct SendResult
     bool accepted() const { return error.isEmpty(); }
 };
 
+// The bare address (local@domain) of "Name <local@domain>", "local@domain (comment)" or
+// "local@domain"; the text itself when it holds no address.
+QString addressSpec(const QString& text);
+
+// Whether an address can stand in an SMTP envelope as it is: ASCII, one "@" between a
+// local part and a domain, nothing that would need quoting.
+bool isPlainAddress(const QString& address);
+
 // Time-outs for every connection. Defaults: connect 20 s; a transfer that makes no progress
 // for 30 s is aborted, so a dead server never holds the caller for a minute. Tests shorten them.
 struct MailTimeouts

@@ -10,9 +10,6 @@
 
 namespace qm::mail {
 
-// The bare address (local@domain) of "Name <local@domain>" or "local@domain".
-QString addressSpec(const QString& text);
-
 // A complete message with CR LF line ends. False + *error when an attachment cannot be read.
 bool composeMessage(const OutgoingMail& mail, QByteArray* out, QString* error);
 

@@ -244,3 +244,31 @@ TEST(ForwardCycle, ABadAccountLineIsLoggedAndTheOthersAreServed)
                                QStringLiteral("アカウント設定エラー")),
               1);
 }
+
+// Forwarding as the sender needs a sender a server takes; without one the mail goes out from
+// the account's own address instead of not at all.
+TEST(ForwardCycle, AMessageWithoutAUsableSenderGoesOutFromTheAccountAddress)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0);
+    const QString to = QStringLiteral("nosender29@dest.test");
+    AccountRecord a = testAccount(servers, "01", 29, to);
+    a.ForwardAsSender = QStringLiteral("1");
+    program.writeAccounts({a});
+    QString error;
+    for (const QByteArray& from : {QByteArray(), QByteArray("From: =?koi8-r?B?8NLJ18XU?=\r\n"),
+                                   QByteArray("From: <Postmaster\\@example.com@xxx.com>\r\n")}) {
+        ASSERT_FALSE(
+            deliverRaw(userName(29), from + "Subject: s\r\n\r\nbody\r\n", &error).isEmpty())
+            << error.toStdString();
+    }
+
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    const QList<ReceivedMail> sent = receivedMails(to);
+    ASSERT_EQ(sent.size(), 3) << program.logDump().toStdString();
+    for (const ReceivedMail& m : sent) {
+        EXPECT_EQ(m.mailFrom, a.SourceAddress);
+        EXPECT_FALSE(m.raw.contains("Reply-To")) << m.raw.toStdString();
+    }
+}

@@ -44,3 +44,36 @@ TEST(MailToFax, SubjectNumberIsFaxedAndNotForwarded)
         << program.logDump().toStdString();
     EXPECT_TRUE(receivedMails(to).isEmpty());
 }
+
+// The forms the fax layer dials are fax numbers; other numbers are ordinary mail.
+TEST(MailToFax, InternationalAndSpacedNumbersAreFaxedOtherNumbersForwarded)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(1);
+    const QString to = QStringLiteral("mail2fax77@dest.test");
+    program.writeAccounts({testAccount(servers, "01", 77, to)});
+    const QString from = QStringLiteral("山田 <yamada@sender.test>");
+    for (const char* subject : {"+81-3-1234-5678", " 03 1234 5678 ", "1e5", "1.5", "1234"})
+        deliver(77, from, QString::fromLatin1(subject), QStringLiteral("本文です。\n"));
+
+    const auto run = program.runOnce();
+    ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString() << program.logDump().toStdString();
+
+    const QDir spool(QDir(program.path()).filePath(QStringLiteral("Data/FaxSpool")));
+    QStringList numbers;
+    for (const QString& job : spool.entryList({QStringLiteral("*.job")}, QDir::Files)) {
+        for (const QString& line : readTextLines(spool.filePath(job)).value_or(QStringList())) {
+            if (line.startsWith(QStringLiteral("\"number\"")))
+                numbers << splitSettingsLine(line).value(1);
+        }
+    }
+    numbers.sort();
+    EXPECT_EQ(numbers, QStringList({"+81312345678", "0312345678"}))
+        << program.logDump().toStdString();
+    QStringList forwarded;
+    for (const ReceivedMail& m : receivedMails(to))
+        forwarded << parseMail(m.raw).subject;
+    forwarded.sort();
+    EXPECT_EQ(forwarded, QStringList({"1.5", "1234", "1e5"}));
+}
