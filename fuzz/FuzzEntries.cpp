@@ -185,7 +185,7 @@ void parseRemoteCommand(const uint8_t* data, size_t size)
     ctx.account.accountNo = kAccountNo;
     ctx.account.accountName = record.AccountName;
     ctx.account.remoteAddress = record.RemoteAddress;
-    (void)service::HandleRemoteMail(ctx, subject, body, kAccountNo);
+    (void)service::HandleRemoteMail(ctx, subject, body, kAccountNo, record.RemoteAddress);
 
     // Whatever the mail said, the account file still holds one whole record.
     const auto table = readAccountTable();

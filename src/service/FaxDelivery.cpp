@@ -7,6 +7,7 @@
 #include "data/TextCodec.h"
 #include "platform/fax/FaxFileTypes.h"
 #include "platform/fax/FaxStation.h"
+#include "platform/mail/MailLibrary.h"
 #include "platform/print/ForwardTextPrinter.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
@@ -14,6 +15,7 @@
 #include "service/ForwardMail.h"
 #include "service/ReceiveFiles.h"
 #include "service/RuntimeError.h"
+#include "service/SenderAddress.h"
 
 #include <QFileInfo>
 
@@ -115,6 +117,14 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
                          const QString& faxNumbers, const QString& requestedNumber)
 {
     const CurrentAccount& a = ctx.account;
+    // Stored files go only to the people they were forwarded to: receive numbers are
+    // sequential, so anybody else could pull out every document the account ever received.
+    if (!SenderIsAnyOf(requestingSender, a.to + a.cc + a.bcc + QStringList{a.remoteAddress})) {
+        ctx.writeLog(a.accountName, mail::addressSpec(requestingSender),
+                     QStringLiteral("添付ファイルの要求を拒否しました（登録されていない差出人）"));
+        ctx.showLog();
+        return true;
+    }
     try {
         const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
         const auto entry = FindStoredAttachment(files, requestedNumber);

@@ -13,6 +13,7 @@
 #include "service/ReceiveFiles.h"
 #include "service/RemoteSettings.h"
 #include "service/RuntimeError.h"
+#include "service/SenderAddress.h"
 
 #include <QFileInfo>
 
@@ -127,10 +128,12 @@ bool MessageRun::handle(const QString& messageFile)
 
     const QString faxText = BuildFaxText(message);
 
-    if (!a.remoteAddress.isEmpty() && !message.sender.isEmpty() &&
-        message.sender.contains(a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
+    // Only the remote-settings address itself may steer the account: a display name or a
+    // longer domain that merely contains it is anybody.
+    if (SenderIs(message.sender, a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
         bool stored = true;
-        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, &stored)) {
+        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo,
+                             mail::addressSpec(message.sender), &stored)) {
             // A change the account file did not take keeps its mail on the server and
             // unrecorded, so the next cycle applies it.
             if (!stored) {

@@ -14,17 +14,17 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kRemoteError = QStringLiteral("リモート設定エラー");
 
-void reply(EngineContext& ctx, const QString& subject, const QString& body)
+void reply(EngineContext& ctx, const QString& address, const QString& subject, const QString& body)
 {
-    const QString address = ctx.account.remoteAddress;
     SendReplyMail(ctx, address, address, subject, body);
 }
 
-void refuse(EngineContext& ctx, const QString& logText, const QString& replyBody)
+void refuse(EngineContext& ctx, const QString& address, const QString& logText,
+            const QString& replyBody)
 {
     ctx.writeLog(ctx.account.accountName, kRemoteError, logText);
     ctx.showLog();
-    reply(ctx, kRemoteError, replyBody);
+    reply(ctx, address, kRemoteError, replyBody);
 }
 
 QString commandFor(const QString& subject)
@@ -53,7 +53,7 @@ bool isValidValue(const QString& command, const QString& line)
 } // namespace
 
 bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
-                      const QString& accountNo, bool* stored)
+                      const QString& accountNo, const QString& replyAddress, bool* stored)
 {
     if (stored)
         *stored = true;
@@ -62,13 +62,13 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
         return false;
     const QString noNumberReply = QStringLiteral("本文の1行目にアカウント番号がありません。");
     if (body.isEmpty()) {
-        refuse(ctx, QStringLiteral("本文にアカウント番号なし"), noNumberReply);
+        refuse(ctx, replyAddress, QStringLiteral("本文にアカウント番号なし"), noNumberReply);
         return true;
     }
     const QStringList lines = body.split(kCrLf);
     const QString first = lines.first();
     if (first.isEmpty() || first.size() > 2) {
-        refuse(ctx, QStringLiteral("アカウント番号なし"), noNumberReply);
+        refuse(ctx, replyAddress, QStringLiteral("アカウント番号なし"), noNumberReply);
         return true;
     }
     // A command for another account is consumed without a word: it was not meant for us.
@@ -89,19 +89,20 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
         }
         if (!allValid) {
             const QString problem = subject + QStringLiteral("の設定データが正しくありません。");
-            refuse(ctx, problem,
+            refuse(ctx, replyAddress, problem,
                    problem + kCrLf + QStringLiteral("----------------") + kCrLf + body);
             return true;
         }
     }
-    const bool applied = ApplyRemoteCommand(ctx, command, accountNo, values.join(u','));
+    const bool applied =
+        ApplyRemoteCommand(ctx, command, accountNo, values.join(u','), replyAddress);
     if (stored)
         *stored = applied;
     return true;
 }
 
 bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
-                        const QString& valueList)
+                        const QString& valueList, const QString& replyAddress)
 {
     QString storedList = valueList;
     storedList.replace(u',', u'\t');
@@ -165,7 +166,7 @@ bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QStrin
     }
     ctx.writeLog(name, logText, logValue);
     ctx.showLog();
-    reply(ctx, subject, body);
+    reply(ctx, replyAddress, subject, body);
     return true;
 }
 

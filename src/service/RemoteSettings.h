@@ -6,17 +6,19 @@ namespace qm::service {
 
 struct EngineContext;
 
-// A mail from the account's remote-control address: when its subject is a command word,
-// the command is checked, applied and answered, and the mail counts as handled (true).
+// A mail from the account's remote-control address (replyAddress, the sender's own
+// address, which the answers go to and come from): when its subject is a command word, the
+// command is checked, applied and answered, and the mail counts as handled (true).
 // *stored (when given) becomes false when the change could not be written to the account
 // file; the caller then keeps the mail for the next cycle.
 bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
-                      const QString& accountNo, bool* stored = nullptr);
+                      const QString& accountNo, const QString& replyAddress,
+                      bool* stored = nullptr);
 
-// Stores the change in the account file, logs it and answers the remote-control address.
+// Stores the change in the account file, logs it and answers replyAddress.
 // command: "Start", "Stop", "FAX" or "Mail"; valueList: the values joined by ",".
 // False only after a failure to rewrite the account file.
 bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
-                        const QString& valueList);
+                        const QString& valueList, const QString& replyAddress);
 
 } // namespace qm::service

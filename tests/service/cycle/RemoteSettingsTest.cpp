@@ -140,3 +140,36 @@ TEST(RemoteSettings, WithRemoteSettingsOffACommandMailIsAnOrdinaryMail)
     ASSERT_EQ(receivedMails(to).size(), 1);
     EXPECT_EQ(mailboxCount(userName(49)), 1);
 }
+
+TEST(RemoteSettings, OnlyTheRemoteAddressItselfMaySteerTheAccount)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0, 1);
+    const QString to = QStringLiteral("remote28@dest.test");
+    AccountRecord a = testAccount(servers, "01", 28, to);
+    a.RemoteAddress = kBoss;
+    program.writeAccounts({a});
+    clearReceivedMails(kBoss);
+    const QString redirect = QStringLiteral("01\nattacker@evil.example\n");
+    deliver(28, QStringLiteral("\"boss@remote.test\" <attacker@evil.example>"),
+            QStringLiteral("メール"), redirect);
+    deliver(28, QStringLiteral("boss@remote.test.evil.example"), QStringLiteral("メール"),
+            redirect);
+
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(program.storedAccount("01")->ForwardTo, to);
+    EXPECT_TRUE(receivedMails(kBoss).isEmpty());
+    EXPECT_EQ(receivedMails(to).size(), 2) << "ordinary mail, forwarded as such";
+
+    // "@domain" lets any address of exactly that domain steer it.
+    a.RemoteAddress = QStringLiteral("@remote.test");
+    program.writeAccounts({a});
+    const QString deputy = QStringLiteral("deputy@REMOTE.test");
+    clearReceivedMails(deputy);
+    deliver(28, deputy, QStringLiteral("転送停止"), QStringLiteral("01\n"));
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(program.storedAccount("01")->ForwardState, QStringLiteral("0"));
+    EXPECT_EQ(replySubjects(deputy), QStringList{QStringLiteral("転送停止OK")})
+        << "answered to the address that sent it";
+}

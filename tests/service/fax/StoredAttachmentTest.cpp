@@ -33,6 +33,8 @@ protected:
             GTEST_SKIP() << "mail test servers not running: " << servers.missing.toStdString();
         }
         ctx.account.sourceAddress = kFrom;
+        ctx.account.to = QStringList{QStringLiteral("someone@dest.test")};
+        ctx.account.bcc = QStringList{kRequester};
         ctx.account.smtpServer = servers.smtpHost;
         ctx.account.smtp.server = mail::ServerAddress{servers.smtpHost, servers.smtpPort};
         clearReceivedMails(kRequester);
@@ -115,4 +117,25 @@ TEST_F(StoredAttachment, FirstMatchingLineCountsAndAFailedJobIsLoggedWithoutRepl
               (QStringList{QStringLiteral("0312345678 FAX設定エラー3")}));
     EXPECT_TRUE(replies().isEmpty());
     EXPECT_TRUE(screen.boxes.isEmpty());
+}
+
+TEST_F(StoredAttachment, OnlyTheAccountsOwnAddressesMayAskAndOthersHearNothing)
+{
+    const QString intruder = QStringLiteral("intruder@evil.test");
+    clearReceivedMails(intruder);
+    // A display name, or a longer domain holding the address, proves nothing.
+    for (const QString& sender :
+         {intruder, QStringLiteral("\"stored-fax@dest.test\" <intruder@evil.test>"),
+          QStringLiteral("stored-fax@dest.test.evil.test")})
+        ASSERT_TRUE(FaxStoredAttachment(ctx, sender, QStringLiteral("0312345678"),
+                                        QStringLiteral("000021")));
+    EXPECT_TRUE(spoolJobs().isEmpty());
+    EXPECT_TRUE(receivedMails(intruder).isEmpty());
+    EXPECT_TRUE(replies().isEmpty());
+    EXPECT_EQ(logDestinations(intruder).size(), 2) << "one line for each refused request";
+
+    // The address itself, whatever its name and the case of its domain, is served.
+    ASSERT_TRUE(FaxStoredAttachment(ctx, QStringLiteral("Taro <stored-fax@DEST.test>"),
+                                    QStringLiteral("0312345678"), QStringLiteral("000021")));
+    EXPECT_EQ(spoolJobs().size(), 1);
 }
