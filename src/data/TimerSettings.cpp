@@ -50,10 +50,8 @@ TimerSettings readTimerSettings(const QString& path, QString* warning)
     const auto number = [&](int i, qint16& target, const char* name) {
         if (i >= f.size())
             return;
-        bool ok = false;
-        const short v = f[i].trimmed().toShort(&ok);
-        if (ok)
-            target = v;
+        if (const auto v = readInt16Field(f[i]))
+            target = *v;
         else
             bad.append(QString::fromLatin1(name));
     };

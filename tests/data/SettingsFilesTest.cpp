@@ -56,6 +56,14 @@ TEST_F(DataTest, TimerSettingsToleratesShortAndBadLines)
     EXPECT_TRUE(warning.contains(QStringLiteral("intervalMinutes")));
     EXPECT_TRUE(warning.contains(QStringLiteral("checkAtStart")));
 
+    // The number a field holds counts, however it is written.
+    putBytes(paths().settingsFile, "\"10.0\",\" 7 \",0,1,\"pw\",1,0,0,1\r\n");
+    warning.clear();
+    s = readTimerSettings(paths().settingsFile, &warning);
+    EXPECT_EQ(s.intervalMinutes, 10);
+    EXPECT_EQ(s.logRetentionHours, 7);
+    EXPECT_TRUE(warning.isEmpty()) << warning.toStdString();
+
     putBytes(paths().settingsFile, "");
     EXPECT_EQ(LoadTimerSettings(), TimerSettings{});
 }
