@@ -85,6 +85,11 @@ bool writeTimerSettings(const QString& path, const TimerSettings& s, QString* er
         setError(error, QStringLiteral("パスワードにカンマ(,)や二重引用符(\")は使えません"));
         return false;
     }
+    // Stored with a look-alike, the password would never match what is typed again.
+    if (!cp932Keeps(s.password)) {
+        setError(error, QStringLiteral("パスワードに保存できない文字が含まれています"));
+        return false;
+    }
     const auto n = [](qint16 v) { return QString::number(v); };
     const QString line = joinSettingsLine({
         LineField::quotedText(n(s.intervalMinutes)),

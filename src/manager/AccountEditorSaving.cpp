@@ -175,18 +175,20 @@ bool FormQuillmarcBAccount::validateFieldCharacters()
         QWidget* box;
         QString name;
         bool commaBecomesDot;
+        // Sign-in values go to the server exactly as typed: a look-alike would be another one.
+        bool exact = false;
     };
     const Field fields[] = {
         {txtAccount, QStringLiteral("アカウント名"), false},
         {txtRcvAddress, QStringLiteral("転送元メールアドレス"), true},
-        {txtRcvUserID, QStringLiteral("ユーザーID"), false},
-        {txtRcvPassword, QStringLiteral("パスワード"), false},
+        {txtRcvUserID, QStringLiteral("ユーザーID"), false, true},
+        {txtRcvPassword, QStringLiteral("パスワード"), false, true},
         {txtRcvPOP, QStringLiteral("受信サーバー名（POP）"), false},
         {txtRcvPOP_Port, QStringLiteral("ポート（POP）"), false},
         {txtRcvSMTP, QStringLiteral("送信サーバー名(SMTP)"), false},
         {txtRcvSMTP_Port, QStringLiteral("ポート（SMTP）"), false},
-        {txtSMTPUser, QStringLiteral("SMTP認証のユーザー名"), false},
-        {txtSMTPPassword, QStringLiteral("SMTP認証のパスワード"), false},
+        {txtSMTPUser, QStringLiteral("SMTP認証のユーザー名"), false, true},
+        {txtSMTPPassword, QStringLiteral("SMTP認証のパスワード"), false, true},
         {txtSndTo, QStringLiteral("転送先メールアドレス (To)"), true},
         {txtSndCC, QStringLiteral("転送先メールアドレス (CC)"), true},
         {txtSndBCC, QStringLiteral("転送先メールアドレス (BCC)"), true},
@@ -212,7 +214,7 @@ bool FormQuillmarcBAccount::validateFieldCharacters()
                  f.box);
             return false;
         }
-        if (!encodeCp932(text)) {
+        if (f.exact ? !cp932Keeps(text) : !encodeCp932(text)) {
             warn(QStringLiteral("「%1」に保存できない文字が含まれています。").arg(f.name), f.box);
             return false;
         }
