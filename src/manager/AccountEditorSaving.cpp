@@ -55,20 +55,6 @@ QString boxText(const QWidget* w)
     return QString();
 }
 
-// A split value: empty, or a whole number the service can hold in 16 bits.
-bool isSplitNumber(const QString& text)
-{
-    if (text.isEmpty())
-        return true;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value <= 32767;
-}
-
 // Raw bytes of the files a save touches, so a failing step can put them all back.
 class FileSnapshot
 {
@@ -134,24 +120,31 @@ bool FormQuillmarcBAccount::validateAccount()
 
 bool FormQuillmarcBAccount::validateSplitValues()
 {
-    // The service uses the split values only with mobile editing on, as 16-bit numbers.
-    if (!CheckPhone->isChecked())
+    AccountRecord typed;
+    typed.PhoneEditing = checkValue(CheckPhone);
+    typed.SplitChars = divChar->text();
+    typed.SplitMaxMails = divCount->text();
+    // The service loads the account by the same rule, so what is saved here is never the
+    // reason it skips the account.
+    const std::optional<SplitValues> split = splitValuesOf(typed);
+    if (split && !split->apply)
         return true;
-    if (!isSplitNumber(divChar->text())) {
-        warn(QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"), divChar);
+    // A negative value would mean "no split" to the service; here it is a typing error.
+    if (!split || split->chars < 0 || split->maxMails < 0) {
+        const auto chars = readSplitValue(typed.SplitChars);
+        if (!chars || *chars < 0)
+            warn(QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"), divChar);
+        else
+            warn(QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"), divCount);
         return false;
     }
-    if (!isSplitNumber(divCount->text())) {
-        warn(QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"), divCount);
-        return false;
-    }
-    const QString chars = divChar->text();
-    const QString count = divCount->text();
+    const QString& chars = typed.SplitChars;
+    const QString& count = typed.SplitMaxMails;
     if (!chars.isEmpty() && count.isEmpty()) {
         warn(QStringLiteral("分割文字数を入力したら最大通数も入力してください。"), divCount);
         return false;
     }
-    if (!chars.isEmpty() && count.toInt() == 0) {
+    if (!chars.isEmpty() && split->maxMails == 0) {
         warn(QStringLiteral("最大通数は０よりも大きい値を入力してください。"), divCount);
         return false;
     }
@@ -159,7 +152,7 @@ bool FormQuillmarcBAccount::validateSplitValues()
         warn(QStringLiteral("分割文字数が未入力です。"), divChar);
         return false;
     }
-    if (!count.isEmpty() && chars.toInt() == 0) {
+    if (!count.isEmpty() && split->chars == 0) {
         warn(QStringLiteral("分割文字数は０よりも大きい値を入力してください。"), divChar);
         return false;
     }

@@ -1,9 +1,22 @@
 #include "service/AccountLoader.h"
 
 #include "data/AccountRecord.h"
+#include "data/DataLock.h"
+#include "data/Encryption.h"
+#include "data/ForwardLog.h"
+#include "data/Paths.h"
+#include "data/TextCodec.h"
+#include "service/EngineContext.h"
+#include "service/ForwardingCycle.h"
 #include "service/RuntimeError.h"
+#include "service/Screen.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace qm;
 using namespace qm::service;
@@ -72,12 +85,91 @@ TEST(AccountLoader, ConditionFlagsNeedMoreThanOneCharacter)
 TEST(AccountLoader, SplitValues)
 {
     AccountRecord r = record();
+    r.PhoneEditing = QStringLiteral("1");
     r.SplitChars.clear();
     r.SplitMaxMails = QStringLiteral("3");
     EXPECT_EQ(LoadCurrentAccount(r).splitChars, 0);
     EXPECT_EQ(LoadCurrentAccount(r).splitMaxMails, 3);
-    r.SplitChars = QStringLiteral("百");
-    EXPECT_THROW(LoadCurrentAccount(r), RuntimeError);
-    r.SplitChars = QStringLiteral("40000");
-    EXPECT_THROW(LoadCurrentAccount(r), RuntimeError);
+    r.SplitChars = QStringLiteral(" 70.0 ");
+    EXPECT_EQ(LoadCurrentAccount(r).splitChars, 70);
+    for (const char* bad : {"百", "40000", "abc"}) {
+        r.SplitChars = QString::fromUtf8(bad);
+        EXPECT_THROW(LoadCurrentAccount(r), RuntimeError) << bad;
+    }
+    // Without phone editing the split values play no part, whatever they hold.
+    r.PhoneEditing = QStringLiteral("0");
+    r.SplitMaxMails = QStringLiteral("50000");
+    const CurrentAccount a = LoadCurrentAccount(r);
+    EXPECT_EQ(a.splitChars, 0);
+    EXPECT_EQ(a.splitMaxMails, 0);
+}
+
+// Reading the account file at the start of a cycle. No account here is served, so no mail
+// server is involved.
+struct AccountFileReading : ::testing::Test
+{
+    // Shows nothing; notes each box and whether another thread could take the data lock
+    // while the box was up (another program would be blocked otherwise).
+    struct ProbeScreen : Screen
+    {
+        QStringList boxes;
+        bool lockFreeWhileShown = true;
+        BoxAnswer messageBox(const QString& text, const QString&, BoxIcon, BoxButtons) override
+        {
+            boxes << text;
+            bool taken = false;
+            std::unique_ptr<QThread> other(
+                QThread::create([&taken] { taken = DataLock(200).isLocked(); }));
+            other->start();
+            other->wait();
+            lockFreeWhileShown = lockFreeWhileShown && taken;
+            return BoxAnswer::Ok;
+        }
+        void showLog() override {}
+        void processEvents() override {}
+    };
+
+    QTemporaryDir dir;
+    ProbeScreen screen;
+    EngineContext ctx;
+
+    void SetUp() override
+    {
+        setProgramDir(dir.path());
+        ensureDataDir();
+        ctx.paths = filePaths();
+        ctx.screen = &screen;
+        ctx.wait = [](int) {};
+    }
+    void TearDown() override { setProgramDir(QString()); }
+
+    static void put(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    static QByteArray vacantAccountFile()
+    {
+        return *encodeLines({newAccountTemplateLine(QStringLiteral("01"))});
+    }
+    QList<LogRow> logRows() const { return takeLogRows().value_or(QList<LogRow>()); }
+};
+
+TEST_F(AccountFileReading, SplitValuesStopAnAccountOnlyWithPhoneEditingOn)
+{
+    AccountRecord r = record();
+    r.SplitChars = QStringLiteral("abc");
+    r.SplitMaxMails = QStringLiteral("50000");
+    put(ctx.paths.accountFile, *encodeLines({buildReplacedLine(r)}));
+    EXPECT_EQ(FirstCollectedServer(ctx.paths), QStringLiteral("pop.example.jp\t110"));
+
+    r.PhoneEditing = QStringLiteral("1");
+    put(ctx.paths.accountFile, *encodeLines({buildReplacedLine(r)}));
+    EXPECT_TRUE(FirstCollectedServer(ctx.paths).isEmpty());
+    RunForwardingCycle(ctx);
+    const QList<LogRow> rows = logRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().destination,
+              QStringLiteral("分割文字数または分割通数が数値ではありません"));
 }
