@@ -156,6 +156,40 @@ struct AccountFileReading : ::testing::Test
     QList<LogRow> logRows() const { return takeLogRows().value_or(QList<LogRow>()); }
 };
 
+TEST_F(AccountFileReading, AnErrorIsShownOnlyAfterTheDataLockIsReleased)
+{
+    // A folder in place of the account file: it exists but cannot be read.
+    ASSERT_TRUE(QDir().mkpath(ctx.paths.accountFile));
+    RunForwardingCycle(ctx);
+    ASSERT_EQ(screen.boxes.size(), 1);
+    EXPECT_TRUE(screen.lockFreeWhileShown);
+}
+
+TEST_F(AccountFileReading, WithEncryptionOnAPlainFileIsReadSilentlyAndADamagedOneLoggedShortly)
+{
+    put(ctx.paths.encryptionMarker, "on");
+    put(ctx.paths.accountFile, vacantAccountFile());
+    RunForwardingCycle(ctx);
+    EXPECT_TRUE(screen.boxes.isEmpty());
+    EXPECT_TRUE(logRows().isEmpty());
+
+    QByteArray damaged = *encryptBytes(vacantAccountFile());
+    damaged.chop(12);
+    put(ctx.paths.accountFile, damaged);
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        RunForwardingCycle(ctx);
+        EXPECT_TRUE(screen.boxes.isEmpty());
+        const QList<LogRow> rows = logRows();
+        ASSERT_EQ(rows.size(), cycle) << "one line a cycle";
+        const LogRow& row = rows.first();
+        for (const QString& text : {row.account, row.sender, row.destination}) {
+            EXPECT_LT(text.size(), 40);
+            EXPECT_FALSE(text.contains(QString::fromLatin1(damaged.mid(8, 12))))
+                << text.toStdString();
+        }
+    }
+}
+
 TEST_F(AccountFileReading, SplitValuesStopAnAccountOnlyWithPhoneEditingOn)
 {
     AccountRecord r = record();
