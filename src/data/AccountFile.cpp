@@ -52,6 +52,8 @@ std::optional<AccountTable> readAccountTable(QString* error)
     if (!stored)
         return std::nullopt;
     table.decryptError = stored->decryptError;
+    if (stored->tampered)
+        return table; // its bytes are no account lines
     // Lenient: one bad byte in a name must not stop every account from being polled.
     const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, error);
     if (!text)

@@ -15,8 +15,7 @@ struct AccountTable
     bool fileExists = false;      // false: no account file, the table is empty
     QList<AccountRecord> records; // every line that splits into 33 fields, in file order
     int nonRecordLines = 0;       // lines that are not records (skipped by readers)
-    QString decryptError;         // non-empty when encryption is on and the stored file was
-                          // not decryptable (it was then read as plain); the service shows it
+    QString decryptError; // non-empty when the stored file is a damaged envelope (no records)
 };
 
 // Reads the account file (decrypting when it is encrypted) under the data lock.

@@ -227,6 +227,28 @@ AccountRecord normalizeEditedRecord(AccountRecord r)
     return r;
 }
 
+std::optional<qint16> readSplitValue(const QString& column)
+{
+    if (column.isEmpty())
+        return qint16(0);
+    return readInt16Field(column);
+}
+
+std::optional<SplitValues> splitValuesOf(const AccountRecord& record)
+{
+    SplitValues values;
+    if (record.PhoneEditing != QLatin1String("1"))
+        return values;
+    const auto chars = readSplitValue(record.SplitChars);
+    const auto maxMails = readSplitValue(record.SplitMaxMails);
+    if (!chars || !maxMails)
+        return std::nullopt;
+    values.apply = true;
+    values.chars = *chars;
+    values.maxMails = *maxMails;
+    return values;
+}
+
 QStringList unstorableColumns(const AccountRecord& record)
 {
     QStringList names;

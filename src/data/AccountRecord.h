@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <optional>
 
 namespace qm {
@@ -128,6 +129,23 @@ QString buildAppendedLine(const AccountRecord& record);
 // (FaxNumbers keeps one, which becomes a trailing TAB), "," to "." in the five address
 // columns, CR LF (and lone LF/CR) to TAB in the seven list fields.
 AccountRecord normalizeEditedRecord(AccountRecord record);
+
+// The split values an account forwards with (characters per mail, largest number of mails).
+struct SplitValues
+{
+    bool apply = false; // phone editing is on: the values take effect
+    qint16 chars = 0;
+    qint16 maxMails = 0;
+};
+
+// One split column: empty is 0, otherwise the number readInt16Field takes; nullopt when the
+// column holds neither.
+std::optional<qint16> readSplitValue(const QString& column);
+
+// The one rule both programs go by. With PhoneEditing "1" both split columns must hold a
+// value readSplitValue takes, else nullopt (the account is not served, and the editor does
+// not save it). Without phone editing they play no part: whatever they hold gives 0 and 0.
+std::optional<SplitValues> splitValuesOf(const AccountRecord& record);
 
 // Names of the columns whose value cannot be stored (contains "," or a double quote).
 QStringList unstorableColumns(const AccountRecord& record);

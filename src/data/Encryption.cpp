@@ -311,10 +311,9 @@ std::optional<StoredRead> readStoredFile(const QString& path, QString* error)
         }
         result.tampered = true;
         result.decryptError = QStringLiteral("%1: %2").arg(why, path);
-    } else if (encryptionOn()) {
-        result.decryptError =
-            QStringLiteral("暗号化されていないファイルを平文として読み込みました: %1").arg(path);
     }
+    // A plain file while encryption is on is normal (a first encryption that failed, a file
+    // put back by hand): it is read as it is, and the next write stores it encrypted.
     result.plain = std::move(*bytes);
     return result;
 }

@@ -32,12 +32,12 @@ bool DecryptFile(const QString& src, const QString& dst, QString* error = nullpt
 bool SetUpEncryption(QString* error = nullptr);
 
 // Reads a stored file the way every reader does: an envelope is decrypted, anything else
-// is taken as plain. decryptError is set when encryption is on and the file was not a
-// valid envelope. nullopt + error when the file cannot be read.
+// is taken as plain, whether encryption is on or not. nullopt + error when the file cannot
+// be read.
 struct StoredRead
 {
-    QByteArray plain;
-    QString decryptError;
+    QByteArray plain;      // for a damaged envelope: the stored bytes, of no use as text
+    QString decryptError;  // set with tampered; names the file, holds none of its content
     bool tampered = false; // an envelope whose check failed (not plain either)
 };
 std::optional<StoredRead> readStoredFile(const QString& path, QString* error = nullptr);

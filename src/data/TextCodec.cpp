@@ -17,6 +17,55 @@ void setError(QString* error, const QString& text)
     if (error)
         *error = text;
 }
+
+// Unicode text (mail, and Japanese input on this system) carries these marks under other
+// code points than CP932 has them: the wave dash of "10時〜12時", the minus, the cent and
+// pound signs and their kin. Each is written as the CP932 character that looks the same,
+// instead of failing the write or becoming "?".
+QChar cp932LookAlike(QChar c)
+{
+    switch (c.unicode()) {
+    case 0x301C:
+        return QChar(0xFF5E); // WAVE DASH -> FULLWIDTH TILDE
+    case 0x2016:
+        return QChar(0x2225); // DOUBLE VERTICAL LINE -> PARALLEL TO
+    case 0x2212:
+        return QChar(0xFF0D); // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    case 0x00A2:
+        return QChar(0xFFE0); // CENT SIGN
+    case 0x00A3:
+        return QChar(0xFFE1); // POUND SIGN
+    case 0x00AC:
+        return QChar(0xFFE2); // NOT SIGN
+    case 0x2014:
+        return QChar(0x2015); // EM DASH -> HORIZONTAL BAR
+    case 0x00A6:
+        return QChar(0xFFE4); // BROKEN BAR
+    case 0x00A5:
+        return QChar(0xFFE5); // YEN SIGN
+    case 0x203E:
+        return QChar(0xFFE3); // OVERLINE -> FULLWIDTH MACRON
+    default:
+        return c;
+    }
+}
+
+QString withCp932LookAlikes(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        c = cp932LookAlike(c);
+    return out;
+}
+
+std::optional<QByteArray> encodeExact(const QString& text)
+{
+    QStringEncoder encoder(kCodecName);
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.isValid() || encoder.hasError())
+        return std::nullopt;
+    return bytes;
+}
 } // namespace
 
 std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode, QString* error)
@@ -42,11 +91,18 @@ std::optional<QByteArray> encodeCp932(const QString& text, QString* error)
         return std::nullopt;
     }
     QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError()) {
-        setError(error, QStringLiteral("Shift-JIS で表せない文字が含まれています"));
-        return std::nullopt;
-    }
-    return bytes;
+    if (!encoder.hasError())
+        return bytes;
+    // Only text that fails as it is pays for the look-alike pass.
+    if (auto mapped = encodeExact(withCp932LookAlikes(text)))
+        return mapped;
+    setError(error, QStringLiteral("Shift-JIS で表せない文字が含まれています"));
+    return std::nullopt;
+}
+
+bool cp932Keeps(const QString& text)
+{
+    return encodeExact(text).has_value();
 }
 
 QStringList splitLines(const QString& text)
@@ -145,14 +201,17 @@ namespace qm {
 
 QString toCp932Safe(const QString& text)
 {
-    if (encodeCp932(text))
+    if (cp932Keeps(text))
         return text;
+    const QString mapped = withCp932LookAlikes(text);
+    if (cp932Keeps(mapped))
+        return mapped;
     QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
-        const QString one = text.mid(i, len);
-        out += encodeCp932(one) ? one : QStringLiteral("?");
+    out.reserve(mapped.size());
+    for (qsizetype i = 0; i < mapped.size();) {
+        const qsizetype len = (mapped.at(i).isHighSurrogate() && i + 1 < mapped.size()) ? 2 : 1;
+        const QString one = mapped.mid(i, len);
+        out += cp932Keeps(one) ? one : QStringLiteral("?");
         i += len;
     }
     return out;

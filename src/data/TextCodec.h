@@ -19,8 +19,15 @@ enum class DecodeMode {
 std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode = DecodeMode::Strict,
                                    QString* error = nullptr);
 
-// Encodes to CP932. Returns nullopt (and sets error) when a character has no CP932 form.
+// Encodes to CP932. A Unicode mark that CP932 keeps under another code point (U+301C wave
+// dash, U+2212 minus, U+00A2 cent sign and their kin) is written as its CP932 look-alike, so
+// it reads back as that look-alike. Returns nullopt (and sets error) when a character has no
+// CP932 form at all.
 std::optional<QByteArray> encodeCp932(const QString& text, QString* error = nullptr);
+
+// True when the text reads back exactly as it was written, without any look-alike: what a
+// password or a path needs, where a look-alike is a different value.
+bool cp932Keeps(const QString& text);
 
 // Splits text into lines at CR LF, LF or a lone CR. A final line end gives no extra empty line.
 QStringList splitLines(const QString& text);
@@ -46,8 +53,9 @@ bool writeTextExact(const QString& path, const QString& text, QString* error = n
 
 namespace qm {
 
-// The text with every character that has no CP932 form replaced by "?". For texts that come
-// from outside (mail headers) and must be written no matter what, such as log lines.
+// The text as CP932 can carry it: look-alikes as encodeCp932 writes them, and every character
+// with no CP932 form replaced by "?". For texts that come from outside (mail headers) and must
+// be written no matter what, such as log lines.
 QString toCp932Safe(const QString& text);
 
 } // namespace qm

@@ -50,10 +50,8 @@ TimerSettings readTimerSettings(const QString& path, QString* warning)
     const auto number = [&](int i, qint16& target, const char* name) {
         if (i >= f.size())
             return;
-        bool ok = false;
-        const short v = f[i].trimmed().toShort(&ok);
-        if (ok)
-            target = v;
+        if (const auto v = readInt16Field(f[i]))
+            target = *v;
         else
             bad.append(QString::fromLatin1(name));
     };
@@ -85,6 +83,11 @@ bool writeTimerSettings(const QString& path, const TimerSettings& s, QString* er
 {
     if (!isStorableField(s.password)) {
         setError(error, QStringLiteral("パスワードにカンマ(,)や二重引用符(\")は使えません"));
+        return false;
+    }
+    // Stored with a look-alike, the password would never match what is typed again.
+    if (!cp932Keeps(s.password)) {
+        setError(error, QStringLiteral("パスワードに保存できない文字が含まれています"));
         return false;
     }
     const auto n = [](qint16 v) { return QString::number(v); };

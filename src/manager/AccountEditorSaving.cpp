@@ -55,20 +55,6 @@ QString boxText(const QWidget* w)
     return QString();
 }
 
-// A split value: empty, or a whole number the service can hold in 16 bits.
-bool isSplitNumber(const QString& text)
-{
-    if (text.isEmpty())
-        return true;
-    for (QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value <= 32767;
-}
-
 // Raw bytes of the files a save touches, so a failing step can put them all back.
 class FileSnapshot
 {
@@ -134,24 +120,31 @@ bool FormQuillmarcBAccount::validateAccount()
 
 bool FormQuillmarcBAccount::validateSplitValues()
 {
-    // The service uses the split values only with mobile editing on, as 16-bit numbers.
-    if (!CheckPhone->isChecked())
+    AccountRecord typed;
+    typed.PhoneEditing = checkValue(CheckPhone);
+    typed.SplitChars = divChar->text();
+    typed.SplitMaxMails = divCount->text();
+    // The service loads the account by the same rule, so what is saved here is never the
+    // reason it skips the account.
+    const std::optional<SplitValues> split = splitValuesOf(typed);
+    if (split && !split->apply)
         return true;
-    if (!isSplitNumber(divChar->text())) {
-        warn(QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"), divChar);
+    // A negative value would mean "no split" to the service; here it is a typing error.
+    if (!split || split->chars < 0 || split->maxMails < 0) {
+        const auto chars = readSplitValue(typed.SplitChars);
+        if (!chars || *chars < 0)
+            warn(QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"), divChar);
+        else
+            warn(QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"), divCount);
         return false;
     }
-    if (!isSplitNumber(divCount->text())) {
-        warn(QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"), divCount);
-        return false;
-    }
-    const QString chars = divChar->text();
-    const QString count = divCount->text();
+    const QString& chars = typed.SplitChars;
+    const QString& count = typed.SplitMaxMails;
     if (!chars.isEmpty() && count.isEmpty()) {
         warn(QStringLiteral("分割文字数を入力したら最大通数も入力してください。"), divCount);
         return false;
     }
-    if (!chars.isEmpty() && count.toInt() == 0) {
+    if (!chars.isEmpty() && split->maxMails == 0) {
         warn(QStringLiteral("最大通数は０よりも大きい値を入力してください。"), divCount);
         return false;
     }
@@ -159,7 +152,7 @@ bool FormQuillmarcBAccount::validateSplitValues()
         warn(QStringLiteral("分割文字数が未入力です。"), divChar);
         return false;
     }
-    if (!count.isEmpty() && chars.toInt() == 0) {
+    if (!count.isEmpty() && split->chars == 0) {
         warn(QStringLiteral("分割文字数は０よりも大きい値を入力してください。"), divChar);
         return false;
     }
@@ -175,18 +168,20 @@ bool FormQuillmarcBAccount::validateFieldCharacters()
         QWidget* box;
         QString name;
         bool commaBecomesDot;
+        // Sign-in values go to the server exactly as typed: a look-alike would be another one.
+        bool exact = false;
     };
     const Field fields[] = {
         {txtAccount, QStringLiteral("アカウント名"), false},
         {txtRcvAddress, QStringLiteral("転送元メールアドレス"), true},
-        {txtRcvUserID, QStringLiteral("ユーザーID"), false},
-        {txtRcvPassword, QStringLiteral("パスワード"), false},
+        {txtRcvUserID, QStringLiteral("ユーザーID"), false, true},
+        {txtRcvPassword, QStringLiteral("パスワード"), false, true},
         {txtRcvPOP, QStringLiteral("受信サーバー名（POP）"), false},
         {txtRcvPOP_Port, QStringLiteral("ポート（POP）"), false},
         {txtRcvSMTP, QStringLiteral("送信サーバー名(SMTP)"), false},
         {txtRcvSMTP_Port, QStringLiteral("ポート（SMTP）"), false},
-        {txtSMTPUser, QStringLiteral("SMTP認証のユーザー名"), false},
-        {txtSMTPPassword, QStringLiteral("SMTP認証のパスワード"), false},
+        {txtSMTPUser, QStringLiteral("SMTP認証のユーザー名"), false, true},
+        {txtSMTPPassword, QStringLiteral("SMTP認証のパスワード"), false, true},
         {txtSndTo, QStringLiteral("転送先メールアドレス (To)"), true},
         {txtSndCC, QStringLiteral("転送先メールアドレス (CC)"), true},
         {txtSndBCC, QStringLiteral("転送先メールアドレス (BCC)"), true},
@@ -212,7 +207,7 @@ bool FormQuillmarcBAccount::validateFieldCharacters()
                  f.box);
             return false;
         }
-        if (!encodeCp932(text)) {
+        if (f.exact ? !cp932Keeps(text) : !encodeCp932(text)) {
             warn(QStringLiteral("「%1」に保存できない文字が含まれています。").arg(f.name), f.box);
             return false;
         }

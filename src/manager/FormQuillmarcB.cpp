@@ -181,8 +181,15 @@ void FormQuillmarcB::cmdAppendClick()
     }
     m_currentAccount = next;
     deleteHandOverRecord();
-    writeTextLines(filePaths().handOverRecord, {newAccountTemplateLine(formatAccountNo(next))});
-    openEditor();
+    QString writeError;
+    const bool written =
+        ensureDataDir(&writeError) &&
+        writeTextLines(filePaths().handOverRecord, {newAccountTemplateLine(formatAccountNo(next))},
+                       &writeError);
+    if (written)
+        openEditor();
+    else
+        showHandOverError(writeError);
     m_currentAccount = 0;
 }
 
@@ -194,8 +201,20 @@ void FormQuillmarcB::listRowClick(QTreeWidgetItem* item)
     if (number < 1 || number > kAccountLimit)
         return;
     m_currentAccount = number;
-    writeHandOverRecord(formatAccountNo(m_currentAccount));
+    QString error;
+    if (!writeHandOverRecord(formatAccountNo(m_currentAccount), &error)) {
+        showHandOverError(error);
+        m_currentAccount = 0;
+        return;
+    }
     openEditor();
+}
+
+void FormQuillmarcB::showHandOverError(const QString& error)
+{
+    // Without the record the editor would open empty instead of on the chosen account.
+    MessageBox::show(this, QMessageBox::Critical, QCoreApplication::applicationName(),
+                     QStringLiteral("アカウント情報を編集画面に渡せませんでした。\n%1").arg(error));
 }
 
 void FormQuillmarcB::openEditor()

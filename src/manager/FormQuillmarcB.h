@@ -46,6 +46,7 @@ private:
     void cmdQuitClick();
     void listRowClick(QTreeWidgetItem* item);
     void openEditor();
+    void showHandOverError(const QString& error);
     bool removeHandOverFiles();
 
     QString m_mode;

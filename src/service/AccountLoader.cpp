@@ -1,6 +1,7 @@
 #include "service/AccountLoader.h"
 
 #include "service/Numeric.h"
+#include "service/RuntimeError.h"
 
 namespace qm::service {
 
@@ -71,8 +72,13 @@ CurrentAccount LoadCurrentAccount(const AccountRecord& r)
     a.filterBody = DropTrailingTab(r.FilterBody);
     a.forwardAsSender = r.ForwardAsSender;
     a.phoneEditing = r.PhoneEditing;
-    a.splitChars = ToInt16OrZero(r.SplitChars);
-    a.splitMaxMails = ToInt16OrZero(r.SplitMaxMails);
+    // Checked by the same rule as the account editor's, so a value the editor let through
+    // (phone editing off) never stops the account.
+    const std::optional<SplitValues> split = splitValuesOf(r);
+    if (!split)
+        throw RuntimeError(TypeMismatchText());
+    a.splitChars = split->chars;
+    a.splitMaxMails = split->maxMails;
     a.numberSubjects = r.NumberSubjects;
     a.dropSpaces = r.DropSpaces;
     a.dropWideSpaces = r.DropWideSpaces;

@@ -6,7 +6,8 @@
 namespace qm::service {
 
 // Loads one account line into the current account with the derived values.
-// Throws RuntimeError when SplitChars or SplitMaxMails is neither empty nor a 16-bit number.
+// Throws RuntimeError when phone editing is on and SplitChars or SplitMaxMails is neither
+// empty nor a 16-bit number (splitValuesOf).
 CurrentAccount LoadCurrentAccount(const AccountRecord& record);
 
 // Removes exactly one trailing TAB.

@@ -13,6 +13,7 @@
 #include "service/RuntimeError.h"
 
 #include <QFile>
+#include <algorithm>
 #include <optional>
 
 namespace qm::service {
@@ -21,36 +22,39 @@ namespace {
 
 const QString kAccountError = QStringLiteral("アカウント設定エラー");
 
-// The account file's lines, or nullopt when there is none (or it cannot be read: reported
-// when ctx is given). Touches no file.
-std::optional<QStringList> readAccountLines(const FilePaths& paths, EngineContext* ctx)
+// What a read of the account file gives. Errors are only collected here: the data lock is
+// held while reading, and must not be while a message box waits for the user (the account
+// manager's saves would time out meanwhile).
+struct AccountFileRead
 {
-    const auto report = [ctx](const QString& error) {
-        if (ctx)
-            ctx->reportError(error);
-    };
+    std::optional<QStringList> lines; // nullopt: no file, or nothing usable in it
+    QString error;                    // for a message box, once the lock is released
+    bool damaged = false;             // an envelope that does not decrypt
+};
+
+// Touches no file.
+AccountFileRead readAccountLines(const FilePaths& paths)
+{
+    AccountFileRead read;
     DataLock lock;
     if (!lock.isLocked()) {
-        report(lock.error());
-        return std::nullopt;
+        read.error = lock.error();
+        return read;
     }
     if (!QFile::exists(paths.accountFile))
-        return std::nullopt;
-    QString error;
-    const auto stored = readStoredFile(paths.accountFile, &error);
-    if (!stored) {
-        report(error);
-        return std::nullopt;
+        return read;
+    const auto stored = readStoredFile(paths.accountFile, &read.error);
+    if (!stored)
+        return read;
+    if (stored->tampered) {
+        read.damaged = true;
+        return read;
     }
-    if (!stored->decryptError.isEmpty())
-        report(stored->decryptError);
     // One undecodable byte must not stop every account: it only spoils its own field.
-    const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, &error);
-    if (!text) {
-        report(error);
-        return std::nullopt;
-    }
-    return splitLines(*text);
+    const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, &read.error);
+    if (text)
+        read.lines = splitLines(*text);
+    return read;
 }
 
 // The account a line of the account file stands for, when a cycle serves it; why not in
@@ -77,10 +81,14 @@ std::optional<CurrentAccount> servedAccount(const QStringList& fields, QString* 
 }
 
 // Log line for a line that cannot be served, naming its account number when it has one.
+// Anything else in the first field (a line of a damaged file, say) stays out of the log.
 void logBadLine(EngineContext& ctx, const QStringList& fields, const QString& reason)
 {
     const QString number = fields.value(0).trimmed();
-    const QString first = number.isEmpty() ? QString() : QStringLiteral("アカウント番号") + number;
+    const bool isNumber =
+        (number.size() == 1 || number.size() == 2) &&
+        std::all_of(number.begin(), number.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const QString first = isNumber ? QStringLiteral("アカウント番号") + number : QString();
     ctx.writeLog(first, kAccountError, reason);
     ctx.showLog();
 }
@@ -95,10 +103,19 @@ void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 void RunForwardingCycle(EngineContext& ctx)
 {
     removeIfExists(ctx.paths.accountReadCopy);
-    const auto lines = readAccountLines(ctx.paths, &ctx);
-    if (!lines)
+    const AccountFileRead read = readAccountLines(ctx.paths);
+    if (read.damaged) {
+        // Once a cycle, and short: the file's content (the envelope) goes nowhere.
+        ctx.writeLog(QString(), kAccountError,
+                     QStringLiteral("アカウントファイルを復号できません"));
+        ctx.showLog();
         return;
-    for (const QString& line : *lines) {
+    }
+    if (!read.error.isEmpty())
+        ctx.reportError(read.error);
+    if (!read.lines)
+        return;
+    for (const QString& line : *read.lines) {
         if (ctx.shouldStop())
             return;
         if (line.trimmed().isEmpty())

@@ -1,5 +1,6 @@
 #include "DataFixture.h"
 #include "data/AccountFile.h"
+#include "data/HandOverFiles.h"
 #include "data/SettingsLine.h"
 
 #include <sys/wait.h>
@@ -40,6 +41,21 @@ TEST_F(DataTest, CodecRejectsWhatCp932CannotCarry)
     EXPECT_EQ(toCp932Safe(QStringLiteral("a😀ｂ")), QStringLiteral("a?ｂ"));
     EXPECT_FALSE(readTextLines(paths().dataDir + QStringLiteral("/missing.txt"), DecodeMode::Strict,
                                &error));
+}
+
+// Mail written in Unicode uses code points for these marks that CP932 keeps elsewhere; a file
+// below Data/, the fax text and the log must carry the mark, not "?".
+TEST_F(DataTest, CodecWritesTheCp932FormOfUnicodeLookAlikes)
+{
+    const QString mail =
+        QStringLiteral("10時\u301C12時 \u2016 \u2212 \u00A2\u00A3\u00AC \u2014 \u00A6 \u00A5");
+    const QString cp932 = QStringLiteral("10時～12時 ∥ － ￠￡￢ ― ￤ ￥");
+    const QString path = paths().dataDir + QStringLiteral("/t.txt");
+    ASSERT_TRUE(writeTextLines(path, {mail}));
+    EXPECT_EQ(bytesOf(path), sjis(cp932) + "\r\n");
+    EXPECT_EQ(toCp932Safe(mail + QStringLiteral("😀")), cp932 + QStringLiteral("?"));
+    ASSERT_TRUE(writeMailFaxText(mail));
+    EXPECT_EQ(bytesOf(paths().mailFaxFile), sjis(cp932));
 }
 
 TEST(SettingsLine, ReadersDropQuotesAndSplitAtCommas)

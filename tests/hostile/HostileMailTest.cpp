@@ -236,7 +236,8 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     clearReceivedMails(boss);
     clearReceivedMails(QStringLiteral("thief@evil.test"));
 
-    // Anyone can write the boss's address in From: (a look-alike containing it works too).
+    // Anyone can write the boss's address in From:. A look-alike that only contains it is
+    // ordinary mail.
     const QString forged = QStringLiteral("Boss <") + boss + u'>';
     const QString lookAlike = QStringLiteral("x") + boss + QStringLiteral(".evil.test");
     deliver(54, forged, QStringLiteral("メール"), QStringLiteral("01\nthief@evil.test\n"));
@@ -264,8 +265,10 @@ TEST_F(HostileMail, AForgedRemoteSenderCanOnlyChangeThisAccountAndTheOwnerIsTold
     for (const ReceivedMail& m : receivedMails(boss))
         replies << parseMail(m.raw).subject;
     replies.sort();
-    EXPECT_EQ(replies, QStringList({"アドレス変更OK", "リモート設定エラー", "リモート設定エラー"}))
+    EXPECT_EQ(replies, QStringList({"アドレス変更OK", "リモート設定エラー"}))
         << program.logDump().toStdString();
+    ASSERT_EQ(receivedMails(to).size(), 1) << "the look-alike, forwarded as ordinary mail";
+    EXPECT_EQ(parseMail(receivedMails(to).first().raw).subject, QStringLiteral("ファックス"));
 }
 
 } // namespace

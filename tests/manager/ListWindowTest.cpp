@@ -1,5 +1,6 @@
 #include "ManagerTestSupport.h"
 #include "data/AccountRecord.h"
+#include "data/AtomicFile.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
@@ -232,6 +233,33 @@ TEST_F(ManagerTest, RowClickHandsOverThatRecordOrATemplateWhenItVanished)
     list.ListView->setCurrentItem(list.ListView->topLevelItem(0));
     QTest::keyClick(list.ListView, Qt::Key_Return);
     EXPECT_EQ(handedOver, QStringList{workingLine("01", "本社", "1")});
+}
+
+TEST_F(ManagerTest, AHandOverRecordThatCannotBeWrittenIsShownAndOpensNoEditor)
+{
+    writeAccounts({workingLine("01", "本社", "1")});
+    qm::setAtomicWriteHook([](qm::AtomicWriteStep, const QString& path) {
+        return !path.endsWith(QLatin1String("account.txt"));
+    });
+    for (const QString mode : {"Append", "Edit"}) {
+        SCOPED_TRACE(mode.toStdString());
+        qm::manager::MessageBox::clearHistory();
+        writeMode(mode);
+        FormQuillmarcB list;
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        bool opened = false;
+        onEditor(list, [&opened](FormQuillmarcBAccount&) { opened = true; });
+        if (mode == QLatin1String("Append"))
+            list.cmdAppend->click();
+        else
+            clickRow(list, 0);
+        EXPECT_FALSE(opened);
+        ASSERT_EQ(qm::manager::MessageBox::history().size(), 1);
+        EXPECT_EQ(qm::manager::MessageBox::history()[0].icon, QMessageBox::Critical);
+        EXPECT_EQ(list.currentAccountNo(), 0);
+        EXPECT_EQ(rowTexts(list, 0), (QStringList{"01", "本社", "src01@example.jp", "転送"}));
+    }
 }
 
 TEST_F(ManagerTest, ClosingRemovesModeFileAndHandOverRecord)

@@ -1,6 +1,7 @@
 #include "ManagerTestSupport.h"
 
 #include "data/AccountRecord.h"
+#include "data/AtomicFile.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
@@ -36,6 +37,7 @@ void ManagerTest::SetUp()
 
 void ManagerTest::TearDown()
 {
+    qm::setAtomicWriteHook({});
     MessageBox::clearHistory();
     qm::setProgramDir(QString());
 }

@@ -104,6 +104,9 @@ TEST_F(ManagerTest, EachCheckShowsItsMessageMovesTheFocusAndSavesNothing)
          "「アカウント名」にカンマ（,）は使えません。", [](auto& e) { return e.txtAccount; }},
         {"comma in a password", [](auto& e) { e.txtRcvPassword->setText("a,b"); },
          "「パスワード」にカンマ（,）は使えません。", [](auto& e) { return e.txtRcvPassword; }},
+        {"look-alike in a password", [](auto& e) { e.txtRcvPassword->setText("a\u301Cb"); },
+         "「パスワード」に保存できない文字が含まれています。",
+         [](auto& e) { return e.txtRcvPassword; }},
         {"quote in a filter", [](auto& e) { e.txtFrom->setPlainText("\"boss\""); },
          "「From（差出人）」にダブルクォーテーション（\"）は使えません。",
          [](auto& e) { return e.txtFrom; }},
@@ -155,6 +158,16 @@ TEST_F(ManagerTest, SplitValuesAreNotCheckedWithoutMobileEditingAndSavedAsTyped)
     EXPECT_EQ(f[25], QStringLiteral("100"));
     EXPECT_EQ(f[26], QStringLiteral("多め"));
     EXPECT_EQ(f[4], QStringLiteral("office.main@example.jp"));
+
+    // With it on, any number the service can read is accepted, and kept as typed.
+    ASSERT_TRUE(qm::writeHandOverRecord(QStringLiteral("01")));
+    FormQuillmarcBAccount on;
+    on.CheckPhone->setChecked(true);
+    on.divChar->setText(" 70 ");
+    on.divCount->setText("3.0");
+    on.cmdOK->click();
+    EXPECT_TRUE(MessageBox::history().isEmpty()) << shownTexts().join('\n').toStdString();
+    EXPECT_EQ(accountFields("01").mid(24, 3), (QStringList{"1", " 70 ", "3.0"}));
 }
 
 TEST_F(ManagerTest, ForwardStateRoundTripsThroughSaveAndLoad)

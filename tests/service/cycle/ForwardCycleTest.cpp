@@ -222,6 +222,7 @@ TEST(ForwardCycle, ABadAccountLineIsLoggedAndTheOthersAreServed)
     AccountRecord good = testAccount(servers, "07", 46, to);
     AccountRecord badSplit = good;
     badSplit.AccountNo = QStringLiteral("06");
+    badSplit.PhoneEditing = QStringLiteral("1"); // without it the split values play no part
     badSplit.SplitChars = QStringLiteral("十");
     AccountRecord stray = good;
     stray.AccountNo = QStringLiteral("08");
