@@ -50,14 +50,6 @@ QChar cp932LookAlike(QChar c)
     }
 }
 
-QString withCp932LookAlikes(const QString& text)
-{
-    QString out = text;
-    for (QChar& c : out)
-        c = cp932LookAlike(c);
-    return out;
-}
-
 std::optional<QByteArray> encodeExact(const QString& text)
 {
     QStringEncoder encoder(kCodecName);
@@ -67,6 +59,14 @@ std::optional<QByteArray> encodeExact(const QString& text)
     return bytes;
 }
 } // namespace
+
+QString withCp932LookAlikes(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        c = cp932LookAlike(c);
+    return out;
+}
 
 std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode, QString* error)
 {

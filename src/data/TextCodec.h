@@ -25,6 +25,10 @@ std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode = De
 // CP932 form at all.
 std::optional<QByteArray> encodeCp932(const QString& text, QString* error = nullptr);
 
+// The text with each such mark turned into its CP932 look-alike, as encodeCp932 writes it.
+// Compare a text from outside with one read from Data/ in this form.
+QString withCp932LookAlikes(const QString& text);
+
 // True when the text reads back exactly as it was written, without any look-alike: what a
 // password or a path needs, where a look-alike is a different value.
 bool cp932Keeps(const QString& text);

@@ -1,5 +1,6 @@
 #include "service/ForwardText.h"
 
+#include "data/TextCodec.h"
 #include "service/AccountFiles.h"
 #include "service/CurrentAccount.h"
 #include "service/ReceiveFiles.h"
@@ -10,10 +11,13 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 
+// Words typed into the account were stored in Shift-JIS, so "〜" came back as "～": both
+// sides are compared in that form.
 bool anyOccurs(const QStringList& entries, const QString& text)
 {
+    const QString stored = withCp932LookAlikes(text);
     for (const QString& entry : entries) {
-        if (!entry.isEmpty() && text.contains(entry))
+        if (!entry.isEmpty() && stored.contains(withCp932LookAlikes(entry)))
             return true;
     }
     return false;

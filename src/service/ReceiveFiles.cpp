@@ -135,7 +135,7 @@ namespace {
 
 bool fitsIndex(const QString& text)
 {
-    return isStorableField(text) && encodeCp932(text).has_value();
+    return isStorableField(text) && cp932Keeps(text);
 }
 
 // Stored paths are absolute, so one that starts with "%" can only be an encoded one.

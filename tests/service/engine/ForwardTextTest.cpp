@@ -56,6 +56,10 @@ TEST(ForwardText, ConditionsAreCaseSensitiveAndTriedFromSubjectToBody)
     EXPECT_TRUE(MatchesForwardConditions(a, message("other@x", "件名", "先月の請求書です")));
     EXPECT_FALSE(MatchesForwardConditions(a, message("other@x", "件名", "本文")))
         << "an empty entry must not match everything";
+
+    // A word typed with a wave dash was stored, and read back, as its Shift-JIS look-alike.
+    a.bodyList = {QStringLiteral("10時～12時")};
+    EXPECT_TRUE(MatchesForwardConditions(a, message("other@x", "件名", "10時〜12時に伺います")));
 }
 
 TEST(ForwardText, MobileEditingRemovesPairsLeftToRight)

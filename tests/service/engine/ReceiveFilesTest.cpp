@@ -80,11 +80,11 @@ TEST_F(ReceiveFilesFixture, NumbersStopAtTheLimitAndNeverReachTheIndex)
 TEST_F(ReceiveFilesFixture, EveryAttachmentIsIndexedAndFoundByItsNumber)
 {
     PrepareAccountDataFolder(files);
-    const QStringList names{"見積書.pdf", "c,d \"final\".pdf", "résumé 😀 ⅱ.pdf"};
+    const QStringList names{"見積書.pdf", "c,d \"final\".pdf", "résumé 😀 ⅱ.pdf", "10時〜12時.pdf"};
     for (int i = 0; i < names.size(); ++i)
         AddAttachmentRecord(ctx, files, "00007", i + 1, files.attachFolder + "/" + names.at(i),
                             names.at(i));
-    ASSERT_EQ(readTextLines(files.attachmentIndex).value().size(), 3);
+    ASSERT_EQ(readTextLines(files.attachmentIndex).value().size(), 4);
     for (int i = 0; i < names.size(); ++i) {
         const auto found = FindStoredAttachment(files, AttachmentKey("00007", i + 1));
         ASSERT_TRUE(found) << i;
@@ -92,7 +92,7 @@ TEST_F(ReceiveFilesFixture, EveryAttachmentIsIndexedAndFoundByItsNumber)
         EXPECT_TRUE(encodeCp932(found->name) && isStorableField(found->name))
             << found->name.toStdString();
     }
-    EXPECT_FALSE(FindStoredAttachment(files, "000074"));
+    EXPECT_FALSE(FindStoredAttachment(files, "000075"));
 }
 
 TEST_F(ReceiveFilesFixture, ReceivedListMatchesWholeNamesOfExistingFiles)
