@@ -273,3 +273,23 @@ TEST(ForwardCycle, AMessageWithoutAUsableSenderGoesOutFromTheAccountAddress)
         EXPECT_FALSE(m.raw.contains("Reply-To")) << m.raw.toStdString();
     }
 }
+
+TEST(ForwardCycle, AStaleAddressIsLoggedAndTheOthersStillGetTheForward)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0);
+    const QString to = QStringLiteral("stale27@dest.test");
+    const QString gone = QStringLiteral("moved-away@") + servers.unknownDomain;
+    AccountRecord a = testAccount(servers, "01", 27, to);
+    a.ForwardTo = gone + u'\t' + to;
+    program.writeAccounts({a});
+    deliver(27, kSender, QStringLiteral("全員へ"), QStringLiteral("本文\n"));
+
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    ASSERT_EQ(receivedMails(to).size(), 1) << program.logDump().toStdString();
+    bool named = false;
+    for (const LogRow& r : program.log())
+        named = named || (r.destination.contains(gone) && r.destination.contains(u"550"));
+    EXPECT_TRUE(named) << program.logDump().toStdString();
+}
