@@ -71,6 +71,21 @@ FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir, QStri
                 warn(QStringLiteral("FaxPath.txt %1行目: 時間切れの秒数が不正です %2")
                          .arg(lineNo)
                          .arg(value));
+        } else if (key == u"allow" || key == u"deny" || key == u"mailfax-allow" ||
+                   key == u"mailfax-deny") {
+            QStringList& prefixes = key == u"allow"           ? config.allowPrefixes
+                                    : key == u"deny"          ? config.denyPrefixes
+                                    : key == u"mailfax-allow" ? config.mailAllowPrefixes
+                                                              : config.mailDenyPrefixes;
+            prefixes = value.split(u' ', Qt::SkipEmptyParts);
+        } else if (key == u"mailfax-per-day") {
+            bool ok = false;
+            const int jobs = value.toInt(&ok);
+            if (ok && jobs >= 0)
+                config.mailJobsPerSenderPerDay = jobs;
+            else
+                warn(
+                    QStringLiteral("FaxPath.txt %1行目: 件数が不正です %2").arg(lineNo).arg(value));
         } else {
             warn(QStringLiteral("FaxPath.txt %1行目: 不明な項目 %2")
                      .arg(lineNo)
@@ -93,6 +108,42 @@ FaxConfig loadFaxConfig(const QString& dataDir, QStringList* warnings)
         return parseFaxConfig({}, dataDir, warnings);
     }
     return parseFaxConfig(*lines, dataDir, warnings);
+}
+
+namespace {
+
+QString firstPrefixOf(const QStringList& prefixes, const QString& number)
+{
+    for (const QString& p : prefixes) {
+        if (number.startsWith(p))
+            return p;
+    }
+    return {};
+}
+
+QString refusalBy(const QStringList& allow, const QStringList& deny, const QString& number,
+                  const QString& allowKey, const QString& denyKey)
+{
+    const QString denied = firstPrefixOf(deny, number);
+    if (!denied.isEmpty())
+        return QStringLiteral("%1 \"%2\"").arg(denyKey, denied);
+    if (!allow.isEmpty() && firstPrefixOf(allow, number).isEmpty())
+        return QStringLiteral("%1 \"%2\"").arg(allowKey, allow.join(u' '));
+    return {};
+}
+
+} // namespace
+
+QString dialRefusal(const FaxConfig& config, const QString& dialString, FaxNumberSource source)
+{
+    if (dialString.isEmpty())
+        return QStringLiteral("番号が正しくありません");
+    const QString rule = refusalBy(config.allowPrefixes, config.denyPrefixes, dialString,
+                                   QStringLiteral("allow"), QStringLiteral("deny"));
+    if (!rule.isEmpty() || source == FaxNumberSource::Account)
+        return rule;
+    return refusalBy(config.mailAllowPrefixes, config.mailDenyPrefixes, dialString,
+                     QStringLiteral("mailfax-allow"), QStringLiteral("mailfax-deny"));
 }
 
 bool faxBackendInstalled(const FaxConfig& config, QString* why)
@@ -138,6 +189,12 @@ QStringList faxConfigLines(const FaxConfig& config)
         joinQuoted({QStringLiteral("resolution"),
                     config.fineResolution ? QStringLiteral("fine") : QStringLiteral("normal")}),
         joinQuoted({QStringLiteral("timeout"), QString::number(config.timeoutSeconds)}),
+        joinQuoted({QStringLiteral("allow"), config.allowPrefixes.join(u' ')}),
+        joinQuoted({QStringLiteral("deny"), config.denyPrefixes.join(u' ')}),
+        joinQuoted({QStringLiteral("mailfax-allow"), config.mailAllowPrefixes.join(u' ')}),
+        joinQuoted({QStringLiteral("mailfax-deny"), config.mailDenyPrefixes.join(u' ')}),
+        joinQuoted(
+            {QStringLiteral("mailfax-per-day"), QString::number(config.mailJobsPerSenderPerDay)}),
     };
 }
 

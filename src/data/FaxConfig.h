@@ -15,6 +15,13 @@ namespace qm {
 //   "user","faxuser"             HylaFAX user name (FAXUSER) when not empty
 //   "resolution","fine"          fine (204x196) or normal (204x98)
 //   "timeout","60"               seconds one submit may take
+// Which numbers may be dialled (prefixes separated by spaces, compared with the number as
+// dialled, separators removed; a refusing prefix wins over an allowing one):
+//   "allow",""                   every job; empty allows every number
+//   "deny",""                    every job
+//   "mailfax-allow","0 +81"      numbers a mail chose (mail-to-fax, stored attachments)
+//   "mailfax-deny","00 010 ..."  numbers a mail chose
+//   "mailfax-per-day","20"       jobs a mail may ask for per sender per day; 0: none
 // Unknown keys and lines are ignored with a warning; a missing file gives the defaults.
 struct FaxConfig
 {
@@ -28,7 +35,27 @@ struct FaxConfig
     QString faxUser;
     bool fineResolution = true;
     int timeoutSeconds = 60;
+
+    QStringList allowPrefixes;
+    QStringList denyPrefixes;
+    // A mail's sender chooses these numbers, so only domestic numbers that cost a normal call.
+    QStringList mailAllowPrefixes{QStringLiteral("0"), QStringLiteral("+81")};
+    QStringList mailDenyPrefixes{
+        QStringLiteral("00"),     QStringLiteral("010"),    QStringLiteral("0570"),
+        QStringLiteral("0990"),   QStringLiteral("0180"),   QStringLiteral("+810"),
+        QStringLiteral("+81570"), QStringLiteral("+81990"), QStringLiteral("+81180")};
+    int mailJobsPerSenderPerDay = 20;
 };
+
+// Who chose the number of a fax job.
+enum class FaxNumberSource {
+    Account, // the account's own numbers, and those its remote-settings address sets
+    Mail     // a mail's sender: mail-to-fax and stored-attachment requests
+};
+
+// Why the dial string (digits and a leading "+") may not be dialled, naming the rule, or ""
+// when it may.
+QString dialRefusal(const FaxConfig& config, const QString& dialString, FaxNumberSource source);
 
 // Parses the lines of the file (quotes already part of the lines; they are removed here).
 FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir,

@@ -1,11 +1,14 @@
 #include "service/FaxDelivery.h"
 
 #include "data/AccountSettings.h"
+#include "data/Clock.h"
 #include "data/HandOverFiles.h"
+#include "data/MailFaxQuota.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxFileTypes.h"
+#include "platform/fax/FaxNumber.h"
 #include "platform/fax/FaxStation.h"
 #include "platform/mail/MailLibrary.h"
 #include "platform/print/ForwardTextPrinter.h"
@@ -55,15 +58,51 @@ bool sendFax(EngineContext& ctx, const QString& displayName, const QString& path
 
 } // namespace
 
+QString DialRefusal(EngineContext& ctx, const QString& number, FaxNumberSource source)
+{
+    const QString dial = faxDialString(number);
+    if (dial.isEmpty())
+        return {};
+    return dialRefusal(loadFaxConfig(ctx.paths.dataDir), dial, source);
+}
+
+bool TakeMailFaxJob(EngineContext& ctx, const QString& sender)
+{
+    const int cap = loadFaxConfig(ctx.paths.dataDir).mailJobsPerSenderPerDay;
+    const QString address = mail::addressSpec(sender);
+    QString error;
+    if (takeMailFaxJob(ctx.paths.dataDir, address, Clock::now().date(), cap, &error))
+        return true;
+    ctx.writeLog(ctx.account.accountName, address,
+                 error.isEmpty()
+                     ? QStringLiteral("FAX要求は1日%1件までです (mailfax-per-day)").arg(cap)
+                     : error);
+    ctx.showLog();
+    return false;
+}
+
 bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
                 const QString& faxText, const QString& senderAddress,
-                const QStringList& attachmentPaths)
+                const QStringList& attachmentPaths, FaxNumberSource source)
 {
     const QString account = ctx.account.accountName;
     try {
         const QString option = readFaxOption(accountNo);
-        QStringList numbers = faxNumbers;
-        numbers.removeAll(QString());
+        QStringList numbers;
+        for (const QString& number : faxNumbers) {
+            if (number.isEmpty())
+                continue;
+            const QString rule = DialRefusal(ctx, number, source);
+            if (rule.isEmpty()) {
+                numbers << number;
+                continue;
+            }
+            ctx.writeLog(account, senderAddress,
+                         number + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
+            ctx.showLog();
+        }
+        if (numbers.isEmpty())
+            return true;
         QStringList attachments = attachmentPaths;
         attachments.removeAll(QString());
         bool hasFaxable = false;
@@ -154,6 +193,15 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
             return true;
         }
 
+        const QString rule = DialRefusal(ctx, faxNumbers, FaxNumberSource::Mail);
+        if (!rule.isEmpty()) {
+            ctx.writeLog(a.accountName, requestingSender,
+                         faxNumbers + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
+            ctx.showLog();
+            return true;
+        }
+        if (!TakeMailFaxJob(ctx, requestingSender))
+            return true;
         for (const QString& number : nonEmptyItems(faxNumbers)) {
             if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number)) {
                 ctx.writeLog(a.accountName, requestingSender, number);

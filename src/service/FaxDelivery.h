@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/FaxConfig.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,14 +15,25 @@ struct EngineContext;
 // Whether this machine can send faxes (sets EngineContext::faxPlatform at start-up).
 bool DetectFaxPlatform(EngineContext& ctx);
 
-// The text fax and/or the attachment faxes of one message. senderAddress is only used in
-// log lines. False only after a run-time error.
+// Why the number may not be dialled under the dialling rules of Data/FaxPath.txt, naming the
+// rule; "" when it may (or when it is no fax number at all, which the fax step refuses itself).
+QString DialRefusal(EngineContext& ctx, const QString& number, FaxNumberSource source);
+
+// Counts one fax job a mail's sender asked for; false (with a log line) when the sender has
+// reached the day's cap, and then no job may be sent.
+bool TakeMailFaxJob(EngineContext& ctx, const QString& sender);
+
+// The text fax and/or the attachment faxes of one message to the numbers the dialling rules
+// allow (each refused number is a log line). senderAddress is only used in log lines. False
+// only after a run-time error.
 bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
                 const QString& faxText, const QString& senderAddress,
-                const QStringList& attachmentPaths);
+                const QStringList& attachmentPaths,
+                FaxNumberSource source = FaxNumberSource::Account);
 
 // Faxes an attachment kept from an earlier message (looked up by its number in the
-// account's attachment index) and answers the requester by mail.
+// account's attachment index) and answers the requester by mail. Only the account's own
+// addresses may ask, within the dialling rules and the day's cap for mail requests.
 bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
                          const QString& faxNumbers, const QString& requestedNumber);
 

@@ -120,8 +120,11 @@ bool MessageRun::handle(const QString& messageFile)
             FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
         } else {
             const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
-            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
-                       attachments.paths);
+            // A refused number is logged by the fax step and counts against no cap.
+            const bool refused = !DialRefusal(ctx, faxNumber, FaxNumberSource::Mail).isEmpty();
+            if (refused || TakeMailFaxJob(ctx, message.sender))
+                FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
+                           attachments.paths, FaxNumberSource::Mail);
         }
         return false;
     }

@@ -3,7 +3,9 @@
 #include "data/AccountFile.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
+#include "platform/fax/FaxNumber.h"
 #include "service/EngineContext.h"
+#include "service/FaxDelivery.h"
 #include "service/ForwardMail.h"
 #include "service/Numeric.h"
 
@@ -40,14 +42,23 @@ QString commandFor(const QString& subject)
     return QString();
 }
 
-bool isValidValue(const QString& command, const QString& line)
+bool isValidValue(EngineContext& ctx, const QString& command, const QString& line)
 {
     // A value the account file cannot hold as it is would be refused at every cycle.
-    if (!isStorableField(line) || line.contains(u'\t') || !encodeCp932(line))
+    if (!isStorableField(line) || line.contains(u'\t') || !cp932Keeps(line))
         return false;
-    if (command == u"FAX")
-        return IsNumeric(QString(line).remove(u'-'));
-    return line.contains(u'@');
+    if (command != u"FAX")
+        return line.contains(u'@');
+    // Only what the fax step can dial, and may under the dialling rules, is stored.
+    if (!isValidFaxNumber(line))
+        return false;
+    const QString rule = DialRefusal(ctx, line, FaxNumberSource::Account);
+    if (rule.isEmpty())
+        return true;
+    ctx.writeLog(ctx.account.accountName, kRemoteError,
+                 line + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
+    ctx.showLog();
+    return false;
 }
 
 } // namespace
@@ -82,7 +93,7 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
             const QString& line = lines.at(i);
             if (line.isEmpty())
                 continue;
-            if (isValidValue(command, line))
+            if (isValidValue(ctx, command, line))
                 values << line;
             else
                 allValid = false;

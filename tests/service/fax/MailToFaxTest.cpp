@@ -77,3 +77,53 @@ TEST(MailToFax, InternationalAndSpacedNumbersAreFaxedOtherNumbersForwarded)
     forwarded.sort();
     EXPECT_EQ(forwarded, QStringList({"1.5", "1234", "1e5"}));
 }
+
+// Every job is held to the dialling rules of Data/FaxPath.txt; a refused one never reaches
+// the fax backend and is a log line naming the number and the rule.
+TEST(MailToFax, DiallingRulesAndTheDailyCapHoldForEveryJob)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(1, 1);
+    ASSERT_TRUE(
+        writeTextLines(filePaths().faxPathFile, {QStringLiteral("\"deny\",\"0311\""),
+                                                 QStringLiteral("\"mailfax-per-day\",\"2\"")}));
+    const QString to = QStringLiteral("dial26@dest.test");
+    const QString boss = QStringLiteral("boss26@remote.test");
+    AccountRecord a = testAccount(servers, "01", 26, to);
+    a.FaxNumbers = QStringLiteral("03-1111-2222\t0398765432");
+    a.RemoteAddress = boss;
+    program.writeAccounts({a});
+    clearReceivedMails(boss);
+    const QString yamada = QStringLiteral("山田 <yamada@sender.test>");
+    deliver(26, yamada, QStringLiteral("ご案内"), QStringLiteral("普通のメール\n"));
+    deliver(26, yamada, QStringLiteral("0570-000-111"), QStringLiteral("有料番号へ\n"));
+    deliver(26, yamada, QStringLiteral("+1-555-0100"), QStringLiteral("海外へ\n"));
+    for (int i = 0; i < 3; ++i)
+        deliver(26, yamada, QStringLiteral("045-000-000%1").arg(i), QStringLiteral("三通目まで\n"));
+    deliver(26, QStringLiteral("other@sender.test"), QStringLiteral("045-999-0000"),
+            QStringLiteral("別の差出人\n"));
+    deliver(26, boss, QStringLiteral("ファックス"), QStringLiteral("01\n03-1100-0000\n"));
+
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    const QDir spool(QDir(program.path()).filePath(QStringLiteral("Data/FaxSpool")));
+    QStringList numbers;
+    for (const QString& job : spool.entryList({QStringLiteral("*.job")}, QDir::Files)) {
+        for (const QString& line : readTextLines(spool.filePath(job)).value_or(QStringList())) {
+            if (line.startsWith(QStringLiteral("\"number\"")))
+                numbers << splitSettingsLine(line).value(1);
+        }
+    }
+    numbers.sort();
+    // The account's allowed number, the first two requests of one sender, the other sender's.
+    EXPECT_EQ(numbers, QStringList({"0398765432", "0450000000", "0450000001", "0459990000"}))
+        << program.logDump().toStdString();
+    const QString log = program.logDump();
+    for (const char* refused : {"03-1111-2222", "0570", "+1", "mailfax-per-day"})
+        EXPECT_TRUE(log.contains(QString::fromLatin1(refused))) << refused << log.toStdString();
+    EXPECT_EQ(program.storedAccount("01")->FaxNumbers, a.FaxNumbers)
+        << "a refused number is not stored";
+    ASSERT_EQ(receivedMails(boss).size(), 1);
+    EXPECT_EQ(parseMail(receivedMails(boss).first().raw).subject,
+              QStringLiteral("リモート設定エラー"));
+}
