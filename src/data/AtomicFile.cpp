@@ -83,15 +83,13 @@ bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
         return false;
     };
 
-    // Keep the permissions the old file had; a new file gets the usual 0644 (less umask).
+    // What we write is its user's alone: a rewrite keeps the owner's bits of the old file and
+    // never the access another user had; a new file is 0600.
     struct stat st;
     if (::stat(QFile::encodeName(path).constData(), &st) == 0)
-        ::fchmod(fd, st.st_mode & 07777);
-    else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
+        ::fchmod(fd, st.st_mode & 0700);
+    else
+        ::fchmod(fd, 0600);
 
     if (!stepAllowed(AtomicWriteStep::TempCreated, path))
         return fail(QStringLiteral("書き込みを中断しました"));

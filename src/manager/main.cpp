@@ -1,4 +1,5 @@
 #include "data/Paths.h"
+#include "data/Privacy.h"
 #include "manager/FormQuillmarcB.h"
 #include "manager/MessageBox.h"
 
@@ -6,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    qm::makeCreatedFilesPrivate();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quillmarcB"));
 

@@ -22,7 +22,7 @@ bool InstanceLock::tryLock()
     if (m_fd >= 0)
         return true;
     const QByteArray native = QFile::encodeName(m_path);
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         return false;

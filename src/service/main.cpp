@@ -1,4 +1,6 @@
+#include "data/ForwardLog.h"
 #include "data/Paths.h"
+#include "data/Privacy.h"
 #include "service/HeadlessService.h"
 #include "service/InstanceLock.h"
 #include "service/ui/WindowService.h"
@@ -23,6 +25,16 @@ int usage()
                        "  --run-once  転送処理を1回行って終了します\n"
                        "終了コード: 0 正常、1 転送処理中にエラー、2 起動できない"));
     return qm::service::kExitRefused;
+}
+
+// Passwords and other people's mail must not be open to every local user; said in the log
+// at every start until it is mended.
+void warnOfSharedData()
+{
+    const qm::FilePaths& paths = qm::filePaths();
+    const QString warning = qm::sharedDataWarning(paths.dataDir, paths.accountFile);
+    if (!warning.isEmpty())
+        qm::WriteLog(QStringLiteral("quillmarc"), warning, QString());
 }
 
 // The service without a window, once the application object exists.
@@ -55,6 +67,8 @@ int serve(qm::service::HeadlessMode mode)
 int main(int argc, char** argv)
 {
     using namespace qm::service;
+    qm::makeCreatedFilesPrivate();
+    warnOfSharedData();
     // No options: the resident window service (it takes the single-instance lock itself).
     if (argc == 1)
         return qm::ui::runWindowService(argc, argv);

@@ -2,13 +2,16 @@
 // with known passwords, and none of them may show in the log, a message box (which the
 // headless program writes to standard error and the log) or standard error. Senders whose
 // From header is folded the way common mail programs fold it go to the configured addresses
-// only.
+// only. What the program writes is private to its user.
 
 #include "ProgramFolder.h"
+#include "data/Paths.h"
 
+#include <QDirIterator>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace qm;
 using namespace qm::test;
@@ -145,4 +148,59 @@ TEST(Secrets, AFoldedSenderIsNamedInTheTextAndTheReplyAddressOnly)
     EXPECT_EQ(mail.replyTo, QStringLiteral("山田 太郎 <yamada@sender.test>"));
     EXPECT_TRUE(mail.body.startsWith(QStringLiteral("山田 太郎 <yamada@sender.test>\r\n")))
         << mail.body.toStdString();
+}
+
+// Data/ holds passwords and the work folders other people's mail: whatever the mask the
+// programs are started with, what they create is their user's alone.
+TEST(Secrets, EverythingTheProgramWritesIsPrivateAndSharedDataIsWarnedOf)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    const mode_t before = ::umask(022);
+    ProgramFolder program; // Data/ made by this test with 0755: the program must say so
+    program.writeSettings(1);
+    const QString to = QStringLiteral("private25@dest.test");
+    AccountRecord a = testAccount(servers, "01", 25, to);
+    a.FaxNumbers = QStringLiteral("0312345678");
+    program.writeAccounts({a});
+    deliver(25, QStringLiteral("山田 <yamada@sender.test>"), QStringLiteral("資料"),
+            QStringLiteral("添付します\n"),
+            {{QStringLiteral("資料.txt"), QByteArray("memo\r\n"), QStringLiteral("text/plain")}});
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    int warnings = 0;
+    for (const LogRow& r : program.log())
+        warnings += r.sender.startsWith(QStringLiteral("警告")) ? 1 : 0;
+    EXPECT_EQ(warnings, 1) << program.logDump().toStdString();
+
+    // Mended: no more warnings; and a rewrite takes away what others could read.
+    ::chmod(QFile::encodeName(filePaths().dataDir).constData(), 0700);
+    ::chmod(QFile::encodeName(filePaths().accountFile).constData(), 0600);
+    ::chmod(QFile::encodeName(filePaths().settingsFile).constData(), 0600);
+    ::chmod(QFile::encodeName(filePaths().logFile).constData(), 0644);
+    deliver(25, QStringLiteral("山田 <yamada@sender.test>"), QStringLiteral("二通目"),
+            QStringLiteral("本文\n"));
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    ::umask(before);
+    warnings = 0;
+    for (const LogRow& r : program.log())
+        warnings += r.sender.startsWith(QStringLiteral("警告")) ? 1 : 0;
+    EXPECT_EQ(warnings, 1) << program.logDump().toStdString();
+    ASSERT_EQ(receivedMails(to).size(), 2);
+
+    QDirIterator it(program.path(),
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    int seen = 0;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString relative = QDir(program.path()).relativeFilePath(path);
+        if (relative == u"quillmarc")
+            continue;
+        struct stat st;
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+        const mode_t mode = st.st_mode & 0777;
+        EXPECT_EQ(mode, S_ISDIR(st.st_mode) ? 0700u : 0600u)
+            << relative.toStdString() << " " << std::oct << mode;
+        ++seen;
+    }
+    EXPECT_GT(seen, 10) << "the work folders, the log, the fax spool";
 }

@@ -1,6 +1,8 @@
 #include "platform/fax/SpoolFaxBackend.h"
 
 #include "data/AtomicFile.h"
+#include "data/Paths.h"
+#include "data/Privacy.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxNumber.h"
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 namespace qm {
 
@@ -73,6 +76,23 @@ QString SpoolFaxBackend::nextJobId() const
     }
 }
 
+namespace {
+
+// A spool folder of the user's own choosing, away from the program's data, is read by the
+// program that sends the faxes, perhaps as another user: its jobs get the permissions the
+// user's own mask gives, not the private ones of everything else we write.
+void shareOutsideDataFolder(const QString& spoolDir, const QStringList& files)
+{
+    const QString data = QDir(filePaths().dataDir).canonicalPath() + u'/';
+    if ((QDir(spoolDir).canonicalPath() + u'/').startsWith(data))
+        return;
+    const mode_t mode = 0666 & ~mode_t(originalFileMask());
+    for (const QString& f : files)
+        ::chmod(QFile::encodeName(f).constData(), mode);
+}
+
+} // namespace
+
 FaxResult SpoolFaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
@@ -123,6 +143,8 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
         QFile::remove(dir.filePath(id + QStringLiteral(".tif")));
         return result;
     }
+    shareOutsideDataFolder(m_spoolDir, {dir.filePath(id + QStringLiteral(".tif")),
+                                        dir.filePath(id + QStringLiteral(".job"))});
     result.ok = true;
     result.jobId = id;
     return result;

@@ -131,7 +131,7 @@ int createUniqueFile(const QString& folder, const QString& name, QString* path)
         if (QFileInfo(full).absolutePath() != home)
             return -1; // never outside the folder, whatever the name holds
         const int fd = ::open(QFile::encodeName(full).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
             *path = full;
             return fd;
