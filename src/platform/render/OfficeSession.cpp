@@ -2,7 +2,6 @@
 
 #include "data/AtomicFile.h"
 #include "data/TextCodec.h"
-#include "platform/render/OfficeClientScript.h"
 #include "platform/render/ProcessRunner.h"
 
 #include <QCoreApplication>
@@ -14,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -34,6 +34,27 @@ bool hasOle2Magic(const QString& path)
 }
 
 constexpr int kRestartExitCode = 81; // a new profile was made; the office wants a restart
+
+// The UNO client, compiled in: the program folder holds the executables only.
+QByteArray officeClientScript()
+{
+    QFile script(QStringLiteral(":/qm-office.py"));
+    return script.open(QIODevice::ReadOnly) ? script.readAll() : QByteArray();
+}
+
+// Whether path is ours alone: not a link, owned by this user, nobody else may write it (and,
+// for a folder, nobody else may look into it). Anything else in the shared temporary folder
+// could have been put there by another user to make us run their code.
+bool isOurs(const QString& path, bool folder, QString* why)
+{
+    struct stat st;
+    const bool ok = ::lstat(QFile::encodeName(path).constData(), &st) == 0 &&
+                    (folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode)) &&
+                    st.st_uid == ::geteuid() && (st.st_mode & (folder ? 077 : 022)) == 0;
+    if (!ok && why)
+        *why = QStringLiteral("%1 はこのプログラムのものではないため使いません").arg(path);
+    return ok;
+}
 
 // Folders of sessions whose program was killed before it could clean up.
 void removeStaleRoots()
@@ -99,6 +120,12 @@ qint64 OfficeSession::officePid() const
     return m_office ? m_office->processId() : 0;
 }
 
+QString OfficeSession::clientScript() const
+{
+    return m_options.clientScript.isEmpty() ? m_root + QStringLiteral("/qm-office.py")
+                                            : m_options.clientScript;
+}
+
 QString OfficeSession::pipeName() const
 {
     return QStringLiteral("qm_office_%1_%2")
@@ -116,27 +143,32 @@ bool OfficeSession::ensureStarted(QString* error)
         if (!m_options.workDir.isEmpty()) {
             m_root = m_options.workDir;
         } else {
-            m_root = QDir::temp().filePath(QStringLiteral("qm-office-%1-%2")
-                                               .arg(QCoreApplication::applicationPid())
-                                               .arg(quintptr(this), 0, 16));
-            m_ownRoot = true;
             removeStaleRoots();
+            // A name nobody can guess, made 0700 by the call that makes it.
+            QByteArray name = QFile::encodeName(QDir::temp().filePath(
+                QStringLiteral("qm-office-%1-XXXXXX").arg(QCoreApplication::applicationPid())));
+            if (!::mkdtemp(name.data())) {
+                *error = QStringLiteral("作業フォルダを作れません");
+                return false;
+            }
+            m_root = QFile::decodeName(name);
+            m_ownRoot = true;
         }
     }
-    if (!QDir().mkpath(m_root + QStringLiteral("/work"))) {
-        *error = QStringLiteral("%1 を作れません").arg(m_root);
+    if (!isOurs(m_root, true, error) || !QDir().mkpath(m_root + QStringLiteral("/work"))) {
+        if (error->isEmpty())
+            *error = QStringLiteral("%1 を作れません").arg(m_root);
         return false;
     }
-    const QString script = m_options.clientScript.isEmpty()
-                               ? m_root + QStringLiteral("/qm-office.py")
-                               : m_options.clientScript;
     if (m_options.clientScript.isEmpty()) {
         QString writeError;
-        if (!writeFileAtomic(script, QByteArray(officeClientScript()), &writeError)) {
+        if (!writeFileAtomic(clientScript(), officeClientScript(), &writeError)) {
             *error = writeError;
             return false;
         }
     }
+    if (!isOurs(clientScript(), false, error))
+        return false;
 
     const QString profile = m_root + QStringLiteral("/profile");
     const bool freshProfile = !QFileInfo::exists(profile);
@@ -203,11 +235,8 @@ void OfficeSession::shutdown()
     if (!m_office)
         return;
     if (isRunning()) {
-        const QString script = m_options.clientScript.isEmpty()
-                                   ? m_root + QStringLiteral("/qm-office.py")
-                                   : m_options.clientScript;
         runProcess(m_options.python,
-                   {script, pipeName(), QStringLiteral("terminate"), QStringLiteral("-"),
+                   {clientScript(), pipeName(), QStringLiteral("terminate"), QStringLiteral("-"),
                     QStringLiteral("-"), QString(), QStringLiteral("5")},
                    15000);
         m_office->waitForFinished(5000);
@@ -263,9 +292,9 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString& path, const QStr
         return result;
     }
 
-    const QString script = m_options.clientScript.isEmpty()
-                               ? m_root + QStringLiteral("/qm-office.py")
-                               : m_options.clientScript;
+    const QString script = clientScript();
+    if (!isOurs(script, false, &result.error))
+        return result;
     // A running office answers at once; a starting one may take its start-up time.
     const int connectSeconds = (wasRunning ? 5000 : m_options.startTimeoutMs) / 1000;
     const QStringList args = {script,

@@ -11,7 +11,7 @@ struct OfficeOptions
 {
     QString officeBinary = QStringLiteral("/usr/lib/libreoffice/program/soffice.bin");
     QString python = QStringLiteral("/usr/bin/python3");
-    QString clientScript; // qm-office.py; empty: beside the running program
+    QString clientScript; // the UNO client; empty: the program's own, written into workDir
     QString workDir;      // profile and private copies; empty: a temporary folder
     int startTimeoutMs = 60000;
     int callTimeoutMs = 60000;
@@ -62,6 +62,7 @@ private:
     bool ensureStarted(QString* error);
     void killOffice();
     QString pipeName() const;
+    QString clientScript() const;
 
     OfficeOptions m_options;
     std::unique_ptr<QProcess> m_office;

@@ -97,8 +97,8 @@ TEST_F(OfficeTest, WorkbookWithPaperSize12BecomesA4WithMarginsAndZoom)
     EXPECT_EQ(
         xlsSetup(xls),
         QStringLiteral("bottom=0.501 hcenter=1 left=0.499 paper=9 right=0.499 scale=76 top=0.501"));
-    // Still a workbook the office opens, and the permissions survived the write-back.
-    EXPECT_EQ(QFile::permissions(xls) & (QFile::ReadGroup | QFile::ReadOther), QFile::ReadGroup);
+    // Still a workbook the office opens, and the write-back left it to its owner alone.
+    EXPECT_EQ(QFile::permissions(xls) & (QFile::ReadGroup | QFile::ReadOther), 0);
     const QString info = QString::fromUtf8(toolOutput(QStringLiteral("pdfinfo"), {pdf}));
     EXPECT_TRUE(info.contains(QStringLiteral("(A4)"))) << info.toStdString();
     // Only the first sheet goes to the fax.
@@ -221,4 +221,36 @@ TEST(OfficeKind, SuffixTestIsCaseSensitive)
     EXPECT_EQ(kind, OfficeKind::Document);
     EXPECT_FALSE(officeKindOf(QStringLiteral("report.Doc"), &kind));
     EXPECT_FALSE(officeKindOf(QStringLiteral("a.xlsx"), &kind));
+}
+
+// Nothing is run from a folder or a client another user could have put in its place.
+TEST_F(OfficeTest, OnlyItsOwnPrivateFolderAndClientAreUsed)
+{
+    const QString doc = copyFixture(QStringLiteral("b4.xls"), QStringLiteral("a.xls"));
+    QTemporaryDir shared;
+    ASSERT_TRUE(QFile::setPermissions(shared.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::WriteOther |
+                                                         QFile::ReadOther | QFile::ExeOther));
+    OfficeOptions open;
+    open.workDir = shared.path();
+    OfficeSession inShared(open);
+    const OfficeResult refused = inShared.prepare(OfficeKind::Workbook, doc);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.error.contains(shared.path())) << refused.error.toStdString();
+    EXPECT_FALSE(inShared.isRunning()) << "no office started";
+
+    QTemporaryDir mine;
+    const QString client = mine.filePath(QStringLiteral("client.py"));
+    QFile f(client);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("import sys\nsys.exit(0)\n");
+    f.close();
+    QFile::setPermissions(client, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteOther);
+    OfficeOptions writable;
+    writable.workDir = mine.path();
+    writable.clientScript = client;
+    OfficeSession withWritableClient(writable);
+    const OfficeResult notRun = withWritableClient.prepare(OfficeKind::Workbook, doc);
+    EXPECT_FALSE(notRun.ok);
+    EXPECT_TRUE(notRun.error.contains(client)) << notRun.error.toStdString();
 }

@@ -1,12 +1,4 @@
-#include "platform/render/OfficeClientScript.h"
-
-namespace qm {
-
-// Kept in the program so the program folder stays just the executables; written
-// into the office session's private folder and run by the system Python with UNO.
-const char* officeClientScript()
-{
-    return R"QMPY(# UNO client of quillmarc: one document per run, against an office started by the program.
+# UNO client of quillmarc: one document per run, against an office started by the program.
 # argv: pipe action kind source [pdf]
 #   action: prepare | pdf | terminate     kind: workbook | document
 # Exit: 0 done, 2 no office, 3 not a Word 97 / Excel 97 file, 4 failed.
@@ -159,7 +151,3 @@ def main(argv):
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
-)QMPY";
-}
-
-} // namespace qm

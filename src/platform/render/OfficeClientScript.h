@@ -1,8 +1,0 @@
-#pragma once
-
-namespace qm {
-
-// The Python UNO client that the office session runs for each document.
-const char* officeClientScript();
-
-} // namespace qm
