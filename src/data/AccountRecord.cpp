@@ -136,7 +136,15 @@ std::optional<AccountRecord> AccountRecord::fromFields(const QStringList& fields
     AccountRecord r;
     for (int i = 0; i < kColumnCount; ++i)
         r.*kMembers[static_cast<size_t>(i)] = fields[i];
+    if (!isAccountNumber(r.AccountNo))
+        return std::nullopt;
     return r;
+}
+
+bool AccountRecord::isAccountNumber(const QString& text)
+{
+    return text.size() == 2 && text.at(0) >= u'0' && text.at(0) <= u'9' && text.at(1) >= u'0' &&
+           text.at(1) <= u'9' && text != u"00";
 }
 
 std::optional<AccountRecord> AccountRecord::fromLine(const QString& line)

@@ -90,7 +90,10 @@ struct AccountRecord
     // The 33 values in file order.
     QStringList toFields() const;
     // From exactly 33 fields; nullopt otherwise.
+    // nullopt unless there are exactly the columns of a record and the account number is one.
     static std::optional<AccountRecord> fromFields(const QStringList& fields);
+    // "01" to "99", two ASCII digits: the number becomes part of folder names.
+    static bool isAccountNumber(const QString& text);
     // Reading a line: drop double quotes, split at ","; nullopt unless 33 fields.
     static std::optional<AccountRecord> fromLine(const QString& line);
 

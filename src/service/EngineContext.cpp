@@ -12,6 +12,7 @@ namespace qm::service {
 AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& accountNo)
 {
     AccountFiles f;
+    f.programDir = ctx.paths.programDir;
     f.workFolder = ctx.paths.programDir + QStringLiteral("/MlTmp") + accountNo;
     f.attachFolder = f.workFolder + QStringLiteral("/Attach");
     f.dataFolder = f.workFolder + QStringLiteral("/Data");

@@ -63,7 +63,9 @@ std::optional<CurrentAccount> servedAccount(const QStringList& fields, QString* 
 {
     const auto record = AccountRecord::fromFields(fields);
     if (!record) {
-        *bad = QStringLiteral("列の数が正しくありません");
+        *bad = fields.size() == AccountRecord::kColumnCount
+                   ? QStringLiteral("アカウント番号が正しくありません")
+                   : QStringLiteral("列の数が正しくありません");
         return std::nullopt;
     }
     if (record->PopServer.isEmpty())

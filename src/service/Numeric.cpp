@@ -112,19 +112,4 @@ qint16 ToInt16OrZero(const QString& text)
     return text.isEmpty() ? qint16(0) : ToInt16(text);
 }
 
-QString FormatTwoDigits(const QString& text)
-{
-    const auto value = parseLenient(text);
-    if (!value)
-        return text;
-    const double rounded = std::round(*value);
-    if (std::fabs(rounded) > 1e15)
-        return text;
-    const qint64 n = qint64(rounded);
-    QString digits = QString::number(n < 0 ? -n : n);
-    if (digits.size() < 2)
-        digits.prepend(u'0');
-    return n < 0 ? u'-' + digits : digits;
-}
-
 } // namespace qm::service

@@ -19,10 +19,6 @@ qint16 ToInt16(const QString& text);
 // Like ToInt16, but an empty text gives 0.
 qint16 ToInt16OrZero(const QString& text);
 
-// Formats a numeric text with the pattern "00" (at least two digits, rounded);
-// a text that is not numeric comes back unchanged.
-QString FormatTwoDigits(const QString& text);
-
 // Standard texts of run-time errors.
 QString TypeMismatchText();
 QString OverflowText();

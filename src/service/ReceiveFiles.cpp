@@ -54,10 +54,13 @@ bool writeCounter(const QString& path, const QString& number)
     return bytes && writeFileAtomic(path, *bytes, nullptr, AtomicSync::RenameOnly);
 }
 
-void removeFilesIn(const QString& folder)
+void removeFilesIn(const QString& folder, const QString& programDir)
 {
     QDir dir(folder);
-    if (!dir.exists())
+    // Never anything outside the program's own folders, whatever a path was made of.
+    const QString root = QDir(programDir).canonicalPath() + u'/';
+    if (!dir.exists() || !(dir.canonicalPath() + u'/').startsWith(root) ||
+        dir.canonicalPath() + u'/' == root)
         return;
     const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names)
@@ -89,9 +92,9 @@ void PrepareAccountDataFolder(const AccountFiles& files)
 
 void ClearAccountFiles(const AccountFiles& files)
 {
-    removeFilesIn(files.workFolder);
-    removeFilesIn(files.attachFolder);
-    removeFilesIn(files.dataFolder);
+    removeFilesIn(files.workFolder, files.programDir);
+    removeFilesIn(files.attachFolder, files.programDir);
+    removeFilesIn(files.dataFolder, files.programDir);
 }
 
 QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files)

@@ -1,6 +1,7 @@
 #include "service/RemoteSettings.h"
 
 #include "data/AccountFile.h"
+#include "data/AccountRecord.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxNumber.h"
@@ -77,13 +78,16 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
         return true;
     }
     const QStringList lines = body.split(kCrLf);
-    const QString first = lines.first();
-    if (first.isEmpty() || first.size() > 2) {
+    // One or two digits, "1" meaning "01": nothing else names an account.
+    QString first = lines.first();
+    if (first.size() == 1)
+        first.prepend(u'0');
+    if (!AccountRecord::isAccountNumber(first)) {
         refuse(ctx, replyAddress, QStringLiteral("アカウント番号なし"), noNumberReply);
         return true;
     }
     // A command for another account is consumed without a word: it was not meant for us.
-    if (FormatTwoDigits(first) != accountNo)
+    if (first != accountNo)
         return true;
 
     QStringList values;

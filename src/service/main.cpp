@@ -59,6 +59,7 @@ int serve(qm::service::HeadlessMode mode)
                                                  : instance.error()));
         return kExitRefused;
     }
+    warnOfSharedData();
     return RunHeadless(mode);
 }
 
@@ -68,10 +69,11 @@ int main(int argc, char** argv)
 {
     using namespace qm::service;
     qm::makeCreatedFilesPrivate();
-    warnOfSharedData();
     // No options: the resident window service (it takes the single-instance lock itself).
-    if (argc == 1)
+    if (argc == 1) {
+        warnOfSharedData();
         return qm::ui::runWindowService(argc, argv);
+    }
     if (argc != 2)
         return usage();
     HeadlessMode mode;

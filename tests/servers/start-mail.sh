@@ -5,7 +5,7 @@
 #  - the SMTP server (tests/servers/smtp_server.py) with STARTTLS and implicit TLS.
 # When run as root the TLS services also listen on the standard ports 995 and 465 of a
 # random 127.x.y.z address, so the "port means implicit TLS" rules can be tested.
-# Users: u01..u99 with passwords p01..p99, plus bench/benchpw and bench2/bench2pw (the benchmarks); for SMTP also colon/"pa:ss:word".
+# Users: u01..u99 with passwords p01..p99, plus bench/benchpw and bench2/bench2pw (the benchmarks), aspace/"a secret"; for SMTP also colon/"pa:ss:word".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 : "${QM_SERVERS_DIR:?run through tests/servers/run.sh}"
@@ -71,6 +71,7 @@ for i in $(seq -w 1 99); do add_user "u$i" "p$i"; done
 add_user bench benchpw
 add_user bench2 bench2pw
 add_user colon 'pa:ss:word'
+add_user aspace 'a secret' # a password that begins with "a ", as an APOP marker once did
 chown -R "$MAILUID:$MAILUID" "$M" 2>/dev/null || chmod -R a+rwX "$M"
 chmod 755 "$M"
 

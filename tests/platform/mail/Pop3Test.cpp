@@ -195,6 +195,20 @@ TEST_F(Pop3Test, LoginVariantsAndTheirFailures)
         collect(popAccount(s.pop3Server(), u, QStringLiteral("nope"), true), folder());
     EXPECT_TRUE(wrongApop.isError());
 
+    // A password that begins with "a " is a password, not a request for APOP.
+    const QString spaced = QStringLiteral("aspace");
+    emptyMailbox(spaced);
+    deliver(spaced, plainMail(QStringLiteral("spaced")));
+    for (const QString& server : {s.pop3Server(), s.pop3NoApopServer()}) {
+        const MailResult r =
+            collect(popAccount(server, spaced, QStringLiteral("a secret")), folder());
+        EXPECT_TRUE(r.isList) << r.text.toStdString();
+    }
+    EXPECT_TRUE(
+        collect(popAccount(s.pop3Server(), spaced, QStringLiteral("a secret"), true), folder())
+            .isList)
+        << "and with APOP asked for, the same password works";
+
     // A server without TLS or APOP.
     const MailResult plain = collect(popAccount(s.pop3NoApopServer(), u, password(84)), folder());
     EXPECT_TRUE(plain.isList) << plain.text.toStdString();

@@ -39,6 +39,7 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
     deliver(47, from, QStringLiteral("メール"), QStringLiteral("01\nnot-an-address\n"));
     deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("02\n")); // another account's
     deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("123\n"));
+    deliver(47, from, QStringLiteral("転送開始"), QStringLiteral("1.\n"));     // no number either
     deliver(47, from, QStringLiteral("転送開始です"), QStringLiteral("01\n")); // not a command word
     // Nor is one with a space after it, as a phone encodes it.
     const QByteArray spaced = "From: boss@remote.test\r\nSubject: =?UTF-8?B?" +
@@ -63,7 +64,7 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
     subjects.sort();
     QStringList expected = {"転送停止OK",         "FAX番号変更OK",      "アドレス変更OK",
                             "リモート設定エラー", "リモート設定エラー", "リモート設定エラー",
-                            "転送開始OK"};
+                            "リモート設定エラー", "転送開始OK"};
     expected.sort();
     EXPECT_EQ(subjects, expected) << program.logDump().toStdString();
     for (const ReceivedMail& m : receivedMails(kBoss)) {
@@ -87,9 +88,9 @@ TEST(RemoteSettings, EachCommandChangesTheAccountFileAndIsAnswered)
     EXPECT_EQ(
         program.logCount(account, "リモート設定エラー", "メールの設定データが正しくありません。"),
         2);
-    EXPECT_EQ(program.logCount(account, "リモート設定エラー", "アカウント番号なし"), 1);
+    EXPECT_EQ(program.logCount(account, "リモート設定エラー", "アカウント番号なし"), 2);
 
-    // Eight command mails left the server; the two that were no command word are forwarded
+    // Nine command mails left the server; the two that were no command word are forwarded
     // to the addresses loaded for this cycle and stay.
     EXPECT_EQ(mailboxCount(userName(47)), 2);
     QStringList forwarded;

@@ -242,3 +242,21 @@ TEST_F(AccountFileReading, SplitValuesStopAnAccountOnlyWithPhoneEditingOn)
     EXPECT_EQ(rows.first().destination,
               QStringLiteral("分割文字数または分割通数が数値ではありません"));
 }
+
+TEST_F(AccountFileReading, OnlyTwoDigitAccountNumbersBecomeFolders)
+{
+    QStringList lines;
+    for (const char* number : {"../../escape", "7", "00", "1a"}) {
+        AccountRecord r = record();
+        r.AccountNo = QString::fromLatin1(number);
+        lines << buildReplacedLine(r);
+    }
+    put(ctx.paths.accountFile, *encodeLines(lines));
+    RunForwardingCycle(ctx);
+    EXPECT_TRUE(mailboxes.collected.isEmpty());
+    const QList<LogRow> rows = logRows();
+    ASSERT_EQ(rows.size(), 4);
+    for (const LogRow& row : rows)
+        EXPECT_EQ(row.destination, QStringLiteral("アカウント番号が正しくありません"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList{"Data"});
+}

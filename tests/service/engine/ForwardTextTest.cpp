@@ -149,7 +149,4 @@ TEST(Numbers, LenientParseAndSixteenBitLimits)
     EXPECT_THROW(ToInt16("32768"), RuntimeError);
     EXPECT_THROW(ToInt16("abc"), RuntimeError);
     EXPECT_EQ(ToInt16OrZero(""), 0);
-    EXPECT_EQ(FormatTwoDigits("1"), QStringLiteral("01"));
-    EXPECT_EQ(FormatTwoDigits("12"), QStringLiteral("12"));
-    EXPECT_EQ(FormatTwoDigits("x"), QStringLiteral("x"));
 }
