@@ -59,7 +59,7 @@ def a4(ps):
 
 
 def step(fn):
-    # Like the original page setup: a step that fails is skipped, the rest still run.
+    # A setting the document refuses must not cost it the others: it is skipped.
     try:
         fn()
     except Exception as e:  # noqa: BLE001
@@ -77,7 +77,7 @@ def prepare_workbook(doc):
     elif near(s, 21590) and near(l, 33020):    # paper size 14 (Folio)
         factor = 0.7
     if factor and ps.ScaleToPages == 0 and ps.ScaleToPagesX == 0 and ps.ScaleToPagesY == 0:
-        # round() halves to even, as the original's integer conversion did.
+        # round() halves to even, as the page-zoom rule of the fax setup asks.
         step(lambda: setattr(ps, "PageScale", max(10, min(400, int(round(ps.PageScale * factor))))))
     step(lambda: a4(ps))
     step(lambda: set_edge_margin(ps, "Header", 500))
