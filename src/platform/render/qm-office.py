@@ -77,7 +77,7 @@ def prepare_workbook(doc):
     elif near(s, 21590) and near(l, 33020):    # paper size 14 (Folio)
         factor = 0.7
     if factor and ps.ScaleToPages == 0 and ps.ScaleToPagesX == 0 and ps.ScaleToPagesY == 0:
-        # round() halves to even, as the page-zoom rule of the fax setup asks.
+        # A whole-number zoom; round() takes halves to the even neighbour.
         step(lambda: setattr(ps, "PageScale", max(10, min(400, int(round(ps.PageScale * factor))))))
     step(lambda: a4(ps))
     step(lambda: set_edge_margin(ps, "Header", 500))
