@@ -37,15 +37,6 @@ void put(int user, const QByteArray& raw)
     ASSERT_FALSE(deliverRaw(userName(user), raw, &error).isEmpty()) << error.toStdString();
 }
 
-int closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const int port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 AccountRecord withSmtpLogin(AccountRecord a, const QString& password, const char* method)
 {
     a.UseSmtpAuth = QStringLiteral("1");

@@ -14,15 +14,6 @@ namespace {
 const QString kSender = QStringLiteral("山田 <yamada@sender.test>");
 const QString kAccount = QStringLiteral("試験01");
 
-int closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const int port = probe.serverPort();
-    probe.close();
-    return port;
-}
-
 } // namespace
 
 TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEmpties)

@@ -6,7 +6,10 @@
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
 
+#include <QDir>
 #include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <gtest/gtest.h>
 
 namespace qm::test {
@@ -109,6 +112,29 @@ QString ProgramFolder::logDump() const
     for (const LogRow& r : log())
         out += r.time + u' ' + r.account + u'|' + r.sender + u'|' + r.destination + u'\n';
     return out;
+}
+
+int closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const int port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+QStringList spooledFaxNumbers(const ProgramFolder& program)
+{
+    const QDir spool(QDir(program.path()).filePath(QStringLiteral("Data/FaxSpool")));
+    QStringList numbers;
+    for (const QString& job : spool.entryList({QStringLiteral("*.job")}, QDir::Files)) {
+        for (const QString& line : readTextLines(spool.filePath(job)).value_or(QStringList())) {
+            if (line.startsWith(QStringLiteral("\"number\"")))
+                numbers << splitSettingsLine(line).value(1);
+        }
+    }
+    numbers.sort();
+    return numbers;
 }
 
 AccountRecord testAccount(const MailServers& servers, const QString& accountNo, int user,

@@ -49,6 +49,12 @@ private:
 AccountRecord testAccount(const MailServers& servers, const QString& accountNo, int user,
                           const QString& forwardTo);
 
+// A loopback port nothing listens on.
+int closedPort();
+
+// The numbers of the fax jobs in the program folder's spool, sorted.
+QStringList spooledFaxNumbers(const ProgramFolder& program);
+
 // Delivers a composed mail into the mailbox of user n.
 void deliver(int user, const QString& from, const QString& subject, const QString& body,
              const QList<ComposedAttachment>& attachments = {});

@@ -60,15 +60,7 @@ TEST(MailToFax, InternationalAndSpacedNumbersAreFaxedOtherNumbersForwarded)
     const auto run = program.runOnce();
     ASSERT_EQ(run.exitCode, 0) << run.stdErr.toStdString() << program.logDump().toStdString();
 
-    const QDir spool(QDir(program.path()).filePath(QStringLiteral("Data/FaxSpool")));
-    QStringList numbers;
-    for (const QString& job : spool.entryList({QStringLiteral("*.job")}, QDir::Files)) {
-        for (const QString& line : readTextLines(spool.filePath(job)).value_or(QStringList())) {
-            if (line.startsWith(QStringLiteral("\"number\"")))
-                numbers << splitSettingsLine(line).value(1);
-        }
-    }
-    numbers.sort();
+    const QStringList numbers = spooledFaxNumbers(program);
     EXPECT_EQ(numbers, QStringList({"+81312345678", "0312345678"}))
         << program.logDump().toStdString();
     QStringList forwarded;
@@ -106,15 +98,7 @@ TEST(MailToFax, DiallingRulesAndTheDailyCapHoldForEveryJob)
     deliver(26, boss, QStringLiteral("ファックス"), QStringLiteral("01\n03-1100-0000\n"));
 
     ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
-    const QDir spool(QDir(program.path()).filePath(QStringLiteral("Data/FaxSpool")));
-    QStringList numbers;
-    for (const QString& job : spool.entryList({QStringLiteral("*.job")}, QDir::Files)) {
-        for (const QString& line : readTextLines(spool.filePath(job)).value_or(QStringList())) {
-            if (line.startsWith(QStringLiteral("\"number\"")))
-                numbers << splitSettingsLine(line).value(1);
-        }
-    }
-    numbers.sort();
+    const QStringList numbers = spooledFaxNumbers(program);
     // The account's allowed number, the first two requests of one sender, the other sender's.
     EXPECT_EQ(numbers, QStringList({"0398765432", "0450000000", "0450000001", "0459990000"}))
         << program.logDump().toStdString();
