@@ -112,7 +112,7 @@ std::optional<FontDataRow> readFontDataRow(const QString& accountNo)
     return FontDataRow{(*f)[0], (*f)[1], (*f)[2], (*f)[3], (*f)[4], (*f)[5], (*f)[6]};
 }
 
-FontSettings loadFontSettings(const QString& accountNo)
+FontSettings fontSettingsFor(const QString& accountNo)
 {
     FontSettings s;
     const auto row = readFontDataRow(accountNo);

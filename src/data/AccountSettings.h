@@ -41,7 +41,7 @@ struct FontSettings
 };
 
 std::optional<FontDataRow> readFontDataRow(const QString& accountNo);
-FontSettings loadFontSettings(const QString& accountNo);
+FontSettings fontSettingsFor(const QString& accountNo);
 bool saveFontDataRow(const FontDataRow& row, QString* error = nullptr);
 
 // Fax-font reset: every line gets "設定不可" and "0" in fields 5 and 6.

@@ -134,7 +134,8 @@ QString refusalBy(const QStringList& allow, const QStringList& deny, const QStri
 
 } // namespace
 
-QString dialRefusal(const FaxConfig& config, const QString& dialString, FaxNumberSource source)
+QString diallingRuleAgainst(const FaxConfig& config, const QString& dialString,
+                            FaxNumberSource source)
 {
     if (dialString.isEmpty())
         return QStringLiteral("番号が正しくありません");

@@ -55,7 +55,8 @@ enum class FaxNumberSource {
 
 // Why the dial string (digits and a leading "+") may not be dialled, naming the rule, or ""
 // when it may.
-QString dialRefusal(const FaxConfig& config, const QString& dialString, FaxNumberSource source);
+QString diallingRuleAgainst(const FaxConfig& config, const QString& dialString,
+                            FaxNumberSource source);
 
 // Parses the lines of the file (quotes already part of the lines; they are removed here).
 FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir,

@@ -9,8 +9,8 @@
 
 namespace qm {
 
-bool takeMailFaxJob(const QString& dataDir, const QString& sender, const QDate& day, int cap,
-                    QString* error)
+bool countMailFaxJob(const QString& dataDir, const QString& sender, const QDate& day, int cap,
+                     QString* error)
 {
     if (cap <= 0)
         return false;

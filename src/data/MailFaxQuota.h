@@ -12,7 +12,7 @@ namespace qm {
 // Counts one job for sender (compared without regard to case) on day, when the sender is
 // still below cap. False when the cap is reached (*error stays empty) or the count cannot be
 // kept (*error says why): either way no job may be sent.
-bool takeMailFaxJob(const QString& dataDir, const QString& sender, const QDate& day, int cap,
-                    QString* error = nullptr);
+bool countMailFaxJob(const QString& dataDir, const QString& sender, const QDate& day, int cap,
+                     QString* error = nullptr);
 
 } // namespace qm

@@ -63,7 +63,7 @@ QString DialRefusal(EngineContext& ctx, const QString& number, FaxNumberSource s
     const QString dial = faxDialString(number);
     if (dial.isEmpty())
         return {};
-    return dialRefusal(loadFaxConfig(ctx.paths.dataDir), dial, source);
+    return diallingRuleAgainst(loadFaxConfig(ctx.paths.dataDir), dial, source);
 }
 
 bool TakeMailFaxJob(EngineContext& ctx, const QString& sender)
@@ -71,7 +71,7 @@ bool TakeMailFaxJob(EngineContext& ctx, const QString& sender)
     const int cap = loadFaxConfig(ctx.paths.dataDir).mailJobsPerSenderPerDay;
     const QString address = mail::addressSpec(sender);
     QString error;
-    if (takeMailFaxJob(ctx.paths.dataDir, address, Clock::now().date(), cap, &error))
+    if (countMailFaxJob(ctx.paths.dataDir, address, Clock::now().date(), cap, &error))
         return true;
     ctx.writeLog(ctx.account.accountName, address,
                  error.isEmpty()

@@ -99,7 +99,7 @@ void logBadLine(EngineContext& ctx, const QStringList& fields, const QString& re
 
 void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 {
-    ctx.font = loadFontSettings(accountNo);
+    ctx.font = fontSettingsFor(accountNo);
 }
 
 void RunForwardingCycle(EngineContext& ctx)

@@ -112,11 +112,11 @@ TEST_F(DataTest, FontTablePrintModeAndFaxReset)
     ASSERT_TRUE(saveFontDataRow(off));
 
     EXPECT_EQ(*readFontDataRow(QStringLiteral("01")), row);
-    FontSettings s = loadFontSettings(QStringLiteral("01"));
+    FontSettings s = fontSettingsFor(QStringLiteral("01"));
     EXPECT_EQ(s.printMode, 2);
     EXPECT_EQ(s.printFontName, QStringLiteral("IPAゴシック"));
-    EXPECT_EQ(loadFontSettings(QStringLiteral("02")).printMode, 0);
-    s = loadFontSettings(QStringLiteral("09"));
+    EXPECT_EQ(fontSettingsFor(QStringLiteral("02")).printMode, 0);
+    s = fontSettingsFor(QStringLiteral("09"));
     EXPECT_EQ(s.printMode, 0);
     EXPECT_EQ(s.faxFontName, QStringLiteral("ＭＳ ゴシック"));
     EXPECT_EQ(s.faxFontSize, QStringLiteral("11"));

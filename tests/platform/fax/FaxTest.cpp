@@ -285,22 +285,22 @@ TEST(FaxConfig, DiallingRulesRefuseWinsAndMailChosenNumbersAreDomesticByDefault)
     const auto mail = FaxNumberSource::Mail;
     // Today's behaviour for the account's own numbers; mail may reach ordinary domestic ones.
     for (const char* n : {"0312345678", "+15550100", "0570000111", "0012345678"})
-        EXPECT_EQ(dialRefusal(def, QString::fromLatin1(n), account), QString()) << n;
+        EXPECT_EQ(diallingRuleAgainst(def, QString::fromLatin1(n), account), QString()) << n;
     for (const char* n : {"0312345678", "0120123456", "+81312345678"})
-        EXPECT_EQ(dialRefusal(def, QString::fromLatin1(n), mail), QString()) << n;
+        EXPECT_EQ(diallingRuleAgainst(def, QString::fromLatin1(n), mail), QString()) << n;
     for (const char* n :
          {"+15550100", "0570000111", "0990123456", "0101555", "0012345678", "+81570000111"})
-        EXPECT_FALSE(dialRefusal(def, QString::fromLatin1(n), mail).isEmpty()) << n;
+        EXPECT_FALSE(diallingRuleAgainst(def, QString::fromLatin1(n), mail).isEmpty()) << n;
 
     const FaxConfig set = parseFaxConfig(
         {QStringLiteral("\"allow\",\"03 045\""), QStringLiteral("\"deny\",\"0312\""),
          QStringLiteral("\"mailfax-allow\",\"\""), QStringLiteral("\"mailfax-deny\",\"\""),
          QStringLiteral("\"mailfax-per-day\",\"0\"")},
         dir.path());
-    EXPECT_EQ(dialRefusal(set, QStringLiteral("0398765432"), account), QString());
-    EXPECT_EQ(dialRefusal(set, QStringLiteral("0451234567"), mail), QString());
-    EXPECT_TRUE(dialRefusal(set, QStringLiteral("0312345678"), account).contains(u"deny"))
+    EXPECT_EQ(diallingRuleAgainst(set, QStringLiteral("0398765432"), account), QString());
+    EXPECT_EQ(diallingRuleAgainst(set, QStringLiteral("0451234567"), mail), QString());
+    EXPECT_TRUE(diallingRuleAgainst(set, QStringLiteral("0312345678"), account).contains(u"deny"))
         << "the refusing prefix wins";
-    EXPECT_TRUE(dialRefusal(set, QStringLiteral("0612345678"), account).contains(u"allow"));
+    EXPECT_TRUE(diallingRuleAgainst(set, QStringLiteral("0612345678"), account).contains(u"allow"));
     EXPECT_EQ(set.mailJobsPerSenderPerDay, 0);
 }
