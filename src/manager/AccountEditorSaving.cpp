@@ -7,7 +7,7 @@
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -23,6 +23,8 @@
 #include <optional>
 
 namespace qm::manager {
+
+using widgets::MessageBox;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "data/HandOverFiles.h"
 #include "data/TimerSettings.h"
 #include "manager/SystemVersion.h"
-#include "manager/WindowPlacement.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -50,6 +50,7 @@ void clearChoice(QButtonGroup* group)
 FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("formQuillmarcBAccount"));
+    widgets::raiseAndCentreWhenFirstShown(this);
     buildWindow();
 
     connect(chkForward, &QCheckBox::toggled, this, &FormQuillmarcBAccount::enableOptionDel);
@@ -84,15 +85,6 @@ void FormQuillmarcBAccount::formLoad()
     applyRemoteSwitch();
     loadFaxOption(txtID->text());
     showSystemVersion();
-}
-
-void FormQuillmarcBAccount::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!m_centred) {
-        m_centred = true;
-        raiseAndCentre(this);
-    }
 }
 
 bool FormQuillmarcBAccount::eventFilter(QObject* watched, QEvent* event)

@@ -1,6 +1,6 @@
 #include "data/Paths.h"
 #include "manager/FormQuillmarcB.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 
@@ -11,8 +11,7 @@ int main(int argc, char* argv[])
 
     QString error;
     if (!qm::ensureDataDir(&error)) {
-        qm::manager::MessageBox::show(nullptr, QMessageBox::Critical,
-                                      QStringLiteral("アカウント設定"), error);
+        qm::widgets::MessageBox::critical(nullptr, QStringLiteral("アカウント設定"), error);
         return 1;
     }
     qm::manager::FormQuillmarcB window;

@@ -5,7 +5,7 @@
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,7 +23,7 @@
 #include <functional>
 
 using qm::manager::FormQuillmarcBAccount;
-using qm::manager::MessageBox;
+using qm::widgets::MessageBox;
 
 namespace {
 
@@ -123,7 +123,7 @@ TEST_F(ManagerTest, EachCheckShowsItsMessageMovesTheFocusAndSavesNothing)
     writeAccounts({workingLine("01", "本社", "1")});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        MessageBox::clearHistory();
+        MessageBox::clearShown();
         writeData("account.txt", {qm::newAccountTemplateLine("02")});
         const auto before = dataSnapshot(m_dir.path());
         FormQuillmarcBAccount e;
@@ -132,10 +132,10 @@ TEST_F(ManagerTest, EachCheckShowsItsMessageMovesTheFocusAndSavesNothing)
         fillRequired(e);
         c.edit(e);
         e.cmdOK->click();
-        ASSERT_EQ(MessageBox::history().size(), 1);
-        EXPECT_EQ(MessageBox::history()[0].text, c.message);
-        EXPECT_EQ(MessageBox::history()[0].title, QStringLiteral("アカウント設定"));
-        EXPECT_EQ(MessageBox::history()[0].icon, QMessageBox::Warning);
+        ASSERT_EQ(MessageBox::shown().size(), 1);
+        EXPECT_EQ(MessageBox::shown()[0].text, c.message);
+        EXPECT_EQ(MessageBox::shown()[0].title, QStringLiteral("アカウント設定"));
+        EXPECT_EQ(MessageBox::shown()[0].icon, QMessageBox::Warning);
         EXPECT_EQ(QApplication::focusWidget(), c.focus(e));
         EXPECT_TRUE(e.isVisible());
         EXPECT_EQ(dataSnapshot(m_dir.path()), before);
@@ -151,7 +151,7 @@ TEST_F(ManagerTest, SplitValuesAreNotCheckedWithoutMobileEditingAndSavedAsTyped)
     e.divCount->setText("多め");
     e.txtRcvAddress->setText("office,main@example.jp");
     e.cmdOK->click();
-    EXPECT_TRUE(MessageBox::history().isEmpty());
+    EXPECT_TRUE(MessageBox::shown().isEmpty());
     EXPECT_EQ(e.result(), QDialog::Accepted);
     const QStringList f = accountFields("01");
     ASSERT_EQ(f.size(), 33);
@@ -166,7 +166,7 @@ TEST_F(ManagerTest, SplitValuesAreNotCheckedWithoutMobileEditingAndSavedAsTyped)
     on.divChar->setText(" 70 ");
     on.divCount->setText("3.0");
     on.cmdOK->click();
-    EXPECT_TRUE(MessageBox::history().isEmpty()) << shownTexts().join('\n').toStdString();
+    EXPECT_TRUE(MessageBox::shown().isEmpty()) << shownTexts().join('\n').toStdString();
     EXPECT_EQ(accountFields("01").mid(24, 3), (QStringList{"1", " 70 ", "3.0"}));
 }
 
@@ -279,10 +279,10 @@ TEST_F(ManagerTest, DeletingBlanksTheRecordAndEmptiesItsWorkFolders)
     e.cmdDelete->click();
     EXPECT_TRUE(e.isVisible());
     EXPECT_EQ(dataSnapshot(m_dir.path()), before);
-    ASSERT_EQ(MessageBox::history().size(), 1);
-    EXPECT_EQ(MessageBox::history()[0].text,
+    ASSERT_EQ(MessageBox::shown().size(), 1);
+    EXPECT_EQ(MessageBox::shown()[0].text,
               QStringLiteral("このアカウントを削除してよろしいですか？"));
-    EXPECT_EQ(MessageBox::history()[0].title, QStringLiteral("quillmarcB"));
+    EXPECT_EQ(MessageBox::shown()[0].title, QStringLiteral("quillmarcB"));
 
     MessageBox::setNextAnswer(QMessageBox::Yes);
     e.cmdDelete->click();
@@ -334,9 +334,9 @@ TEST_F(ManagerTest, AFailingFileStepKeepsTheWindowOpenAndEveryFileAsItWas)
     e.cmdOK->click();
     qm::setAtomicWriteHook({});
     EXPECT_TRUE(e.isVisible());
-    ASSERT_EQ(MessageBox::history().size(), 1);
-    EXPECT_EQ(MessageBox::history()[0].icon, QMessageBox::Critical);
-    EXPECT_TRUE(MessageBox::history()[0].text.startsWith(
+    ASSERT_EQ(MessageBox::shown().size(), 1);
+    EXPECT_EQ(MessageBox::shown()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(MessageBox::shown()[0].text.startsWith(
         QStringLiteral("アカウントを保存できませんでした。")));
     EXPECT_EQ(dataSnapshot(m_dir.path()), before);
     EXPECT_EQ(e.txtAccount->text(), QStringLiteral("本社（新）"));

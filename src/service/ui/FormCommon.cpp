@@ -1,12 +1,13 @@
 #include "FormCommon.h"
 
-#include "MessageBox.h"
 #include "ProgramIcon.h"
-#include "WindowUtil.h"
 #include "data/AtomicFile.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "widgets/MessageBox.h"
+#include "widgets/PasswordEcho.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,6 +24,8 @@
 #include <cmath>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
 
 namespace {
 const QString kTitle = QStringLiteral("共通設定");
@@ -69,7 +72,7 @@ FormCommon::FormCommon(QWidget* parent) : QDialog(parent)
     loadSettings();
     applyPasswordState();
     showEncryptionState();
-    centreOnScreen(this);
+    widgets::centreOnScreen(this);
 }
 
 void FormCommon::buildControls()
@@ -104,8 +107,7 @@ void FormCommon::buildControls()
     named(LabelPassword, "LabelPassword");
     txtPassword = new QLineEdit(this);
     named(txtPassword, "txtPassword");
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    widgets::echoAsStars(txtPassword);
     LabelPassword->setBuddy(txtPassword);
     CheckStart = new QCheckBox(QStringLiteral("起動時にチェックする"), this);
     named(CheckStart, "CheckStart");
