@@ -16,14 +16,15 @@ class QTabWidget;
 class QWidget;
 
 namespace qm {
-struct AccountRecord;
-struct FontDataRow;
+struct AccountEntry;
+enum class AccountField;
 } // namespace qm
 
 namespace qm::manager {
 
-// The account editor: shows the record handed over in Data/account.txt, saves it into the
-// account file and the three per-account settings files, or blanks it.
+// The account editor: shows the record handed over in Data/account.txt with its rows of the
+// three per-account settings files; the data layer checks and saves what is typed, or blanks
+// the account.
 class FormQuillmarcBAccount : public QDialog
 {
     Q_OBJECT
@@ -127,14 +128,8 @@ private:
     // Buttons (AccountEditorSaving.cpp)
     void cmdOKClick();
     void cmdDeleteClick();
-    bool validateAccount();
-    bool validateFieldCharacters();
-    bool validateSplitValues();
-    bool saveAccount(QString* error);
-    AccountRecord recordFromWindow();
-    FontDataRow fontRowFromWindow() const;
-    // False + error: nothing changed. True + notice: deleted, but some work files stayed.
-    bool deleteAccount(QString* error, QString* notice);
+    AccountEntry entryFromWindow() const;
+    QWidget* widgetFor(AccountField field) const;
     void warn(const QString& text, QWidget* focus);
 
     QString m_faxOption = QStringLiteral("mail");
