@@ -97,7 +97,6 @@ public:
 
 protected:
     void done(int result) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Layout (FormQuillmarcBAccountLayout.cpp)

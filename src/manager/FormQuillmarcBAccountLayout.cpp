@@ -1,7 +1,7 @@
 // Builds the editor's controls. Texts, tips and initial states are fixed; positions come
 // from Qt layouts so nothing is cut off with larger fonts.
 #include "manager/FormQuillmarcBAccount.h"
-#include "widgets/PasswordEcho.h"
+#include "widgets/LineEdits.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

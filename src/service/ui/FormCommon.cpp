@@ -5,8 +5,8 @@
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "widgets/LineEdits.h"
 #include "widgets/MessageBox.h"
-#include "widgets/PasswordEcho.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QCheckBox>
@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cfenv>
 #include <cmath>
@@ -186,7 +185,7 @@ void FormCommon::buildControls()
     connect(cmdCancel, &QPushButton::clicked, this, [this] { QDialog::reject(); });
     connect(cmdEncrypt, &QPushButton::clicked, this, &FormCommon::onEncrypt);
     for (QLineEdit* box : {txtMinute, txtHour, txtPassword})
-        box->installEventFilter(this);
+        widgets::selectAllOnFocus(box);
 }
 
 void FormCommon::loadSettings()
@@ -351,18 +350,6 @@ void FormCommon::reject()
 void FormCommon::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-}
-
-bool FormCommon::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto* box = qobject_cast<QLineEdit*>(watched)) {
-            // Again once queued, so a mouse click that gave the focus does not undo it.
-            box->selectAll();
-            QTimer::singleShot(0, box, [box] { box->selectAll(); });
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace qm::ui

@@ -2,8 +2,8 @@
 
 #include "ProgramIcon.h"
 #include "data/TimerSettings.h"
+#include "widgets/LineEdits.h"
 #include "widgets/MessageBox.h"
-#include "widgets/PasswordEcho.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QGridLayout>
