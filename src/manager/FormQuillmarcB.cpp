@@ -6,8 +6,9 @@
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/MessageBox.h"
-#include "manager/WindowPlacement.h"
+#include "widgets/ListView.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -21,35 +22,23 @@
 
 namespace qm::manager {
 
+using widgets::MessageBox;
+
 FormQuillmarcB::FormQuillmarcB(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("formQuillmarcB"));
     setWindowTitle(QStringLiteral("アカウント設定"));
+    widgets::raiseAndCentreWhenFirstShown(this);
 
     ListView = new QTreeWidget;
     ListView->setObjectName(QStringLiteral("ListView"));
-    ListView->setRootIsDecorated(false);
-    ListView->setUniformRowHeights(true);
-    ListView->setAllColumnsShowFocus(true);
-    ListView->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // The chosen row is highlighted only while the list has the focus.
-    QPalette palette = ListView->palette();
-    palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                     palette.color(QPalette::Inactive, QPalette::Base));
-    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     palette.color(QPalette::Inactive, QPalette::Text));
-    ListView->setPalette(palette);
-    ListView->setColumnCount(4);
-    ListView->setHeaderLabels({QStringLiteral("№"), QStringLiteral("アカウント名"),
-                               QStringLiteral("転送元メールアドレス"), QStringLiteral("転送状態")});
-    const int twips[] = {330, 1720, 3100, 900};
-    for (int i = 0; i < 4; ++i)
-        ListView->setColumnWidth(i, twipsToPixels(twips[i], this));
-    // The old list widths were tuned for a smaller system font; never cut a heading.
+    const QList<int> twips = {330, 1720, 3100, 900};
+    widgets::setUpListView(ListView,
+                           {QStringLiteral("№"), QStringLiteral("アカウント名"),
+                            QStringLiteral("転送元メールアドレス"), QStringLiteral("転送状態")},
+                           twips);
+    // The widths in twips suit a smaller font than ours; never cut a heading.
     ListView->header()->setMinimumSectionSize(30);
-    ListView->header()->setStretchLastSection(true);
     connect(ListView, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { listRowClick(item); });
     ListView->installEventFilter(this);
@@ -78,22 +67,13 @@ FormQuillmarcB::FormQuillmarcB(QWidget* parent) : QWidget(parent)
 
     int width = 0;
     for (int t : twips)
-        width += twipsToPixels(t, this);
+        width += widgets::twipsToPixels(t, this);
     resize(qMax(width + 60, 560), 360);
 
     readMode();
     fillList();
     m_currentAccount = 0;
     deleteHandOverRecord();
-}
-
-void FormQuillmarcB::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    if (!m_centred) {
-        m_centred = true;
-        raiseAndCentre(this);
-    }
 }
 
 bool FormQuillmarcB::eventFilter(QObject* watched, QEvent* event)

@@ -35,11 +35,6 @@ signals:
     // The editor is about to open (tests answer it from here).
     void editorOpening(QWidget* editor);
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void readMode();
     void cmdAppendClick();
@@ -49,9 +44,13 @@ private:
     void showHandOverError(const QString& error);
     bool removeHandOverFiles();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     QString m_mode;
     int m_currentAccount = 0;
-    bool m_centred = false;
 };
 
 } // namespace qm::manager

@@ -5,19 +5,18 @@
 #include "data/HandOverFiles.h"
 #include "data/TimerSettings.h"
 #include "manager/SystemVersion.h"
-#include "manager/WindowPlacement.h"
+#include "widgets/LineEdits.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 
 namespace qm::manager {
 
@@ -50,6 +49,7 @@ void clearChoice(QButtonGroup* group)
 FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("formQuillmarcBAccount"));
+    widgets::raiseAndCentreWhenFirstShown(this);
     buildWindow();
 
     connect(chkForward, &QCheckBox::toggled, this, &FormQuillmarcBAccount::enableOptionDel);
@@ -62,9 +62,11 @@ FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent) : QDialog(parent)
         cmbFontFAX->setEnabled(any);
         cmbFontSizeFAX->setEnabled(any);
     });
-    txtAccount->installEventFilter(this);
-    txtRcvPOP_Port->installEventFilter(this);
-    txtRcvSMTP_Port->installEventFilter(this);
+    // Typing replaces a default name or port.
+    widgets::selectAllOnFocus(txtRcvPOP_Port);
+    widgets::selectAllOnFocus(txtRcvSMTP_Port);
+    widgets::selectAllOnFocus(
+        txtAccount, [this] { return txtAccount->text().startsWith(QStringLiteral("アカウント")); });
 
     enableSmtpAuth(false);
     enablePhoneEditing(false);
@@ -84,30 +86,6 @@ void FormQuillmarcBAccount::formLoad()
     applyRemoteSwitch();
     loadFaxOption(txtID->text());
     showSystemVersion();
-}
-
-void FormQuillmarcBAccount::showEvent(QShowEvent* event)
-{
-    QDialog::showEvent(event);
-    if (!m_centred) {
-        m_centred = true;
-        raiseAndCentre(this);
-    }
-}
-
-bool FormQuillmarcBAccount::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        auto* edit = qobject_cast<QLineEdit*>(watched);
-        // Selecting after the focus event lets a mouse click finish first, so the
-        // selection survives and typing replaces a default name or port.
-        if (edit == txtRcvPOP_Port || edit == txtRcvSMTP_Port) {
-            QTimer::singleShot(0, edit, &QLineEdit::selectAll);
-        } else if (edit == txtAccount && edit->text().startsWith(QStringLiteral("アカウント"))) {
-            QTimer::singleShot(0, edit, &QLineEdit::selectAll);
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 void FormQuillmarcBAccount::done(int result)

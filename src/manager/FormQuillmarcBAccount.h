@@ -16,14 +16,15 @@ class QTabWidget;
 class QWidget;
 
 namespace qm {
-struct AccountRecord;
-struct FontDataRow;
+struct AccountEntry;
+enum class AccountField;
 } // namespace qm
 
 namespace qm::manager {
 
-// The account editor: shows the record handed over in Data/account.txt, saves it into the
-// account file and the three per-account settings files, or blanks it.
+// The account editor: shows the record handed over in Data/account.txt with its rows of the
+// three per-account settings files; the data layer checks and saves what is typed, or blanks
+// the account.
 class FormQuillmarcBAccount : public QDialog
 {
     Q_OBJECT
@@ -32,58 +33,7 @@ public:
     explicit FormQuillmarcBAccount(QWidget* parent = nullptr);
     ~FormQuillmarcBAccount() override;
 
-    // "mail" or "attach": what the fax option was last loaded or saved as.
-    QString faxOption() const { return m_faxOption; }
-
-protected:
-    void done(int result) override;
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Layout (FormQuillmarcBAccountLayout.cpp)
-    void buildWindow();
-    QWidget* buildAccountTab();
-    QWidget* buildFilterTab();
-    QPlainTextEdit* makeListBox(const char* name, const QString& tip);
-    QLineEdit* makeLineEdit(const char* name, const QString& tip);
-    QCheckBox* makeCheckBox(const char* name, const QString& text, const QString& tip);
-
-    // Loading and enabling (FormQuillmarcBAccount.cpp)
-    void formLoad();
-    void readEditorMode();
-    void loadAccountRecord();
-    void loadDelString();
-    void loadPrintSettings();
-    void applyRemoteSwitch();
-    void loadFaxOption(const QString& accountNo);
-    void showSystemVersion();
-    void setForwardState(const QString& state);
-    void enableSmtpAuth(bool on);
-    void enablePhoneEditing(bool on);
-    void enablePrintOptions(bool on);
-    void enableOptionDel(bool on);
-    void tbsOptionsClick(int index);
-    void nextTab();
-
-    // Buttons (AccountEditorSaving.cpp)
-    void cmdOKClick();
-    void cmdDeleteClick();
-    bool validateAccount();
-    bool validateFieldCharacters();
-    bool validateSplitValues();
-    bool saveAccount(QString* error);
-    AccountRecord recordFromWindow();
-    FontDataRow fontRowFromWindow() const;
-    // False + error: nothing changed. True + notice: deleted, but some work files stayed.
-    bool deleteAccount(QString* error, QString* notice);
-    void warn(const QString& text, QWidget* focus);
-
-    bool m_centred = false;
-    QString m_faxOption = QStringLiteral("mail");
-
-public:
-    // The controls keep the names the users' manual and the tests refer to.
+    // The controls, by the names the tests use.
     QTabWidget* tbsOptions = nullptr;
     QWidget* frmAccount = nullptr;
     QWidget* frmFillter = nullptr;
@@ -141,6 +91,47 @@ public:
     QCheckBox* CheckCRLF = nullptr;
     QCheckBox* CheckSymbol = nullptr;
     QPlainTextEdit* txtDelString = nullptr;
+
+    // "mail" or "attach": what the fax option was last loaded or saved as.
+    QString faxOption() const { return m_faxOption; }
+
+protected:
+    void done(int result) override;
+
+private:
+    // Layout (FormQuillmarcBAccountLayout.cpp)
+    void buildWindow();
+    QWidget* buildAccountTab();
+    QWidget* buildFilterTab();
+    QPlainTextEdit* makeListBox(const char* name, const QString& tip);
+    QLineEdit* makeLineEdit(const char* name, const QString& tip);
+    QCheckBox* makeCheckBox(const char* name, const QString& text, const QString& tip);
+
+    // Loading and enabling (FormQuillmarcBAccount.cpp)
+    void formLoad();
+    void readEditorMode();
+    void loadAccountRecord();
+    void loadDelString();
+    void loadPrintSettings();
+    void applyRemoteSwitch();
+    void loadFaxOption(const QString& accountNo);
+    void showSystemVersion();
+    void setForwardState(const QString& state);
+    void enableSmtpAuth(bool on);
+    void enablePhoneEditing(bool on);
+    void enablePrintOptions(bool on);
+    void enableOptionDel(bool on);
+    void tbsOptionsClick(int index);
+    void nextTab();
+
+    // Buttons (AccountEditorSaving.cpp)
+    void cmdOKClick();
+    void cmdDeleteClick();
+    AccountEntry entryFromWindow() const;
+    QWidget* widgetFor(AccountField field) const;
+    void warn(const QString& text, QWidget* focus);
+
+    QString m_faxOption = QStringLiteral("mail");
 };
 
 } // namespace qm::manager

@@ -1,6 +1,7 @@
-// Builds the editor's controls. Texts, tips and initial states are what the users know
-// from the manual; layout uses Qt layouts so nothing is cut off with larger fonts.
+// Builds the editor's controls. Texts, tips and initial states are fixed; positions come
+// from Qt layouts so nothing is cut off with larger fonts.
 #include "manager/FormQuillmarcBAccount.h"
+#include "widgets/LineEdits.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -71,8 +72,8 @@ QComboBox* fontBox(const char* name, const QStringList& items, const QString& te
 {
     auto* box = new QComboBox;
     box->setObjectName(QString::fromLatin1(name));
-    // Editable like the old drop-down combo: the settings file may hold a value that is
-    // not in the list and it must be shown and kept as it is.
+    // Editable: the settings file may hold a value that is not in the list, and it must be
+    // shown and kept as it is.
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
     box->addItems(items);
@@ -181,7 +182,7 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     txtRcvUserID = makeLineEdit("txtRcvUserID", kProviderTip);
     setIme(txtRcvUserID, Ime::Disabled);
     txtRcvPassword = makeLineEdit("txtRcvPassword", kProviderTip);
-    txtRcvPassword->setEchoMode(QLineEdit::Password);
+    widgets::echoAsStars(txtRcvPassword);
     setIme(txtRcvPassword, Ime::Disabled);
     txtRcvPOP = makeLineEdit("txtRcvPOP", kProviderTip);
     setIme(txtRcvPOP, Ime::Disabled);
@@ -202,7 +203,7 @@ QWidget* FormQuillmarcBAccount::buildAccountTab()
     txtSMTPUser = makeLineEdit("txtSMTPUser", kProviderTip);
     setIme(txtSMTPUser, Ime::Disabled);
     txtSMTPPassword = makeLineEdit("txtSMTPPassword", kProviderTip);
-    txtSMTPPassword->setEchoMode(QLineEdit::Password);
+    widgets::echoAsStars(txtSMTPPassword);
     setIme(txtSMTPPassword, Ime::Disabled);
     groupAUTH = new QButtonGroup(this);
     const char* authNames[] = {"AUTH-PLAIN", "AUTH-LOGIN", "CRAM-MD5"};

@@ -1,7 +1,7 @@
 #include "data/Paths.h"
 #include "data/Privacy.h"
 #include "manager/FormQuillmarcB.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 
@@ -13,8 +13,7 @@ int main(int argc, char* argv[])
 
     QString error;
     if (!qm::ensureDataDir(&error)) {
-        qm::manager::MessageBox::show(nullptr, QMessageBox::Critical,
-                                      QStringLiteral("アカウント設定"), error);
+        qm::widgets::MessageBox::critical(nullptr, QStringLiteral("アカウント設定"), error);
         return 1;
     }
     qm::manager::FormQuillmarcB window;

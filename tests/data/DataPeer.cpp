@@ -1,6 +1,8 @@
 // Second process for the lock tests.
 //   hold <program dir> <ms>          take the data lock, print "locked", hold it, exit
 //   append <program dir> <from> <to> save new accounts from..to, one rewrite each
+//   rewrite <program dir> <count>    set account 01's fax number to 0..count-1 in turn, as
+//                                    remote settings do, each time finding the one before
 #include "data/AccountFile.h"
 #include "data/AccountRecord.h"
 #include "data/DataLock.h"
@@ -32,6 +34,27 @@ int main(int argc, char** argv)
             r.PopServer = QStringLiteral("pop.example.jp");
             if (!qm::saveAccount(r).ok)
                 return 4;
+        }
+        return 0;
+    }
+    if (mode == QLatin1String("rewrite")) {
+        // Each rewrite finds the value the one before it wrote: nothing undid it in between.
+        QString expected;
+        for (int i = 0; i < std::atoi(argv[3]); ++i) {
+            bool found = true;
+            const auto r = qm::rewriteAccountFile(
+                QStringLiteral("01"),
+                [&](qm::AccountRecord& rec) {
+                    found = i == 0 || rec.FaxNumbers == expected;
+                    rec.FaxNumbers = QString::number(i);
+                },
+                std::nullopt);
+            if (!r.ok || !r.replaced || !found) {
+                std::fprintf(stderr, "rewrite %d: %s\n", i,
+                             found ? qPrintable(r.error) : "an earlier rewrite was undone");
+                return 1;
+            }
+            expected = QString::number(i);
         }
         return 0;
     }

@@ -6,7 +6,7 @@
 #include "data/TextCodec.h"
 #include "manager/FormQuillmarcB.h"
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -195,8 +195,8 @@ TEST_F(ManagerTest, FullRangeWarnsAndOpensNoEditor)
     list.cmdAppend->click();
     EXPECT_FALSE(opened);
     EXPECT_EQ(shownTexts(), QStringList{QStringLiteral("アカウントは99件全て登録済みです。")});
-    EXPECT_EQ(qm::manager::MessageBox::history().value(0).icon, QMessageBox::Warning);
-    EXPECT_EQ(qm::manager::MessageBox::history().value(0).title, QStringLiteral("quillmarcB"));
+    EXPECT_EQ(qm::widgets::MessageBox::shown().value(0).icon, QMessageBox::Warning);
+    EXPECT_EQ(qm::widgets::MessageBox::shown().value(0).title, QStringLiteral("quillmarcB"));
     EXPECT_EQ(list.currentAccountNo(), 0);
     EXPECT_FALSE(QFileInfo::exists(dataPath("account.txt")));
 }
@@ -243,7 +243,7 @@ TEST_F(ManagerTest, AHandOverRecordThatCannotBeWrittenIsShownAndOpensNoEditor)
     });
     for (const QString mode : {"Append", "Edit"}) {
         SCOPED_TRACE(mode.toStdString());
-        qm::manager::MessageBox::clearHistory();
+        qm::widgets::MessageBox::clearShown();
         writeMode(mode);
         FormQuillmarcB list;
         list.show();
@@ -255,8 +255,8 @@ TEST_F(ManagerTest, AHandOverRecordThatCannotBeWrittenIsShownAndOpensNoEditor)
         else
             clickRow(list, 0);
         EXPECT_FALSE(opened);
-        ASSERT_EQ(qm::manager::MessageBox::history().size(), 1);
-        EXPECT_EQ(qm::manager::MessageBox::history()[0].icon, QMessageBox::Critical);
+        ASSERT_EQ(qm::widgets::MessageBox::shown().size(), 1);
+        EXPECT_EQ(qm::widgets::MessageBox::shown()[0].icon, QMessageBox::Critical);
         EXPECT_EQ(list.currentAccountNo(), 0);
         EXPECT_EQ(rowTexts(list, 0), (QStringList{"01", "本社", "src01@example.jp", "転送"}));
     }

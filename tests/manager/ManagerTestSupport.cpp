@@ -6,14 +6,14 @@
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-using qm::manager::MessageBox;
+using qm::widgets::MessageBox;
 
 void ManagerTest::SetUpTestSuite()
 {
@@ -31,14 +31,16 @@ void ManagerTest::SetUp()
     ASSERT_TRUE(m_dir.isValid());
     qm::setProgramDir(m_dir.path());
     ASSERT_TRUE(qm::ensureDataDir());
-    MessageBox::clearHistory();
-    MessageBox::setUnattended(true);
+    MessageBox::clearShown();
+    MessageBox::clearAnswers();
+    MessageBox::setAutoAnswer(true);
 }
 
 void ManagerTest::TearDown()
 {
     qm::setAtomicWriteHook({});
-    MessageBox::clearHistory();
+    MessageBox::clearShown();
+    MessageBox::clearAnswers();
     qm::setProgramDir(QString());
 }
 
@@ -80,7 +82,7 @@ QStringList ManagerTest::accountFields(const QString& no) const
 QStringList ManagerTest::shownTexts()
 {
     QStringList texts;
-    for (const auto& shown : MessageBox::history())
+    for (const auto& shown : MessageBox::shown())
         texts.append(shown.text);
     return texts;
 }

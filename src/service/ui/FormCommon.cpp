@@ -1,12 +1,13 @@
 #include "FormCommon.h"
 
-#include "MessageBox.h"
 #include "ProgramIcon.h"
-#include "WindowUtil.h"
 #include "data/AtomicFile.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "widgets/LineEdits.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -17,12 +18,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cfenv>
 #include <cmath>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
 
 namespace {
 const QString kTitle = QStringLiteral("共通設定");
@@ -69,7 +71,7 @@ FormCommon::FormCommon(QWidget* parent) : QDialog(parent)
     loadSettings();
     applyPasswordState();
     showEncryptionState();
-    centreOnScreen(this);
+    widgets::centreOnScreen(this);
 }
 
 void FormCommon::buildControls()
@@ -104,8 +106,7 @@ void FormCommon::buildControls()
     named(LabelPassword, "LabelPassword");
     txtPassword = new QLineEdit(this);
     named(txtPassword, "txtPassword");
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    widgets::echoAsStars(txtPassword);
     LabelPassword->setBuddy(txtPassword);
     CheckStart = new QCheckBox(QStringLiteral("起動時にチェックする"), this);
     named(CheckStart, "CheckStart");
@@ -184,7 +185,7 @@ void FormCommon::buildControls()
     connect(cmdCancel, &QPushButton::clicked, this, [this] { QDialog::reject(); });
     connect(cmdEncrypt, &QPushButton::clicked, this, &FormCommon::onEncrypt);
     for (QLineEdit* box : {txtMinute, txtHour, txtPassword})
-        box->installEventFilter(this);
+        widgets::selectAllOnFocus(box);
 }
 
 void FormCommon::loadSettings()
@@ -349,18 +350,6 @@ void FormCommon::reject()
 void FormCommon::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-}
-
-bool FormCommon::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::FocusIn) {
-        if (auto* box = qobject_cast<QLineEdit*>(watched)) {
-            // Again once queued, so a mouse click that gave the focus does not undo it.
-            box->selectAll();
-            QTimer::singleShot(0, box, [box] { box->selectAll(); });
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace qm::ui

@@ -1,9 +1,10 @@
 #include "FormLogin.h"
 
-#include "MessageBox.h"
 #include "ProgramIcon.h"
-#include "WindowUtil.h"
 #include "data/TimerSettings.h"
+#include "widgets/LineEdits.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
 
 bool VerifyPassword(const QString& settingsFile, const QString& entered)
 {
@@ -31,8 +34,7 @@ FormLogin::FormLogin(const QString& settingsFile, bool* passwordAccepted, QWidge
     lblLabels->setObjectName(QStringLiteral("lblLabels"));
     txtPassword = new QLineEdit(this);
     txtPassword->setObjectName(QStringLiteral("txtPassword"));
-    txtPassword->setEchoMode(QLineEdit::Password);
-    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    widgets::echoAsStars(txtPassword);
     txtPassword->setMinimumWidth(220);
     lblLabels->setBuddy(txtPassword);
 
@@ -53,7 +55,7 @@ FormLogin::FormLogin(const QString& settingsFile, bool* passwordAccepted, QWidge
     buttons->addWidget(cmdCancel);
     grid->addLayout(buttons, 2, 0);
 
-    centreOnScreen(this);
+    widgets::centreOnScreen(this);
 }
 
 void FormLogin::onOk()

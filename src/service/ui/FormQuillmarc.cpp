@@ -1,14 +1,15 @@
 #include "FormQuillmarc.h"
 
 #include "FormLogin.h"
-#include "MessageBox.h"
 #include "ProgramIcon.h"
 #include "ServiceAddresses.h"
-#include "WindowUtil.h"
 #include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 #include "service/InstanceLock.h"
+#include "widgets/ListView.h"
+#include "widgets/MessageBox.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -22,6 +23,10 @@
 #include <QTreeWidget>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
+using widgets::pixelsToTwips;
+using widgets::twipsToPixels;
 
 namespace {
 // The window's geometry, in twips as the layout rule states it.
@@ -96,26 +101,11 @@ void FormQuillmarc::buildControls()
 
     ListView = new QTreeWidget(m_central);
     ListView->setObjectName(QStringLiteral("ListView"));
-    ListView->setRootIsDecorated(false);
-    ListView->setUniformRowHeights(true);
-    ListView->setAllColumnsShowFocus(true);
-    ListView->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("時刻"),
-                               QStringLiteral("アカウント名"), QStringLiteral("差出人"),
-                               QStringLiteral("転送先")});
-    ListView->header()->setSectionsMovable(false);
-    ListView->header()->setStretchLastSection(true);
-    const int widths[] = {1350, 750, 2100, 2550, 3000};
-    for (int i = 0; i < 5; ++i)
-        ListView->setColumnWidth(i, twipsToPixels(widths[i], this));
-    // The selection disappears while the view has no focus.
-    QPalette pal = ListView->palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight,
-                 pal.color(QPalette::Inactive, QPalette::Base));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                 pal.color(QPalette::Inactive, QPalette::Text));
-    ListView->setPalette(pal);
+    widgets::setUpListView(ListView,
+                           {QStringLiteral("日付"), QStringLiteral("時刻"),
+                            QStringLiteral("アカウント名"), QStringLiteral("差出人"),
+                            QStringLiteral("転送先")},
+                           {1350, 750, 2100, 2550, 3000});
 
     Frame1 = new QGroupBox(m_central);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -318,6 +308,11 @@ void FormQuillmarc::setCycleRunning(bool running)
 void FormQuillmarc::reportError(const QString& description)
 {
     MessageBox::critical(this, errorTitle(), description);
+}
+
+QString errorTitle()
+{
+    return QStringLiteral("quillmarc");
 }
 
 } // namespace qm::ui

@@ -156,4 +156,7 @@ private:
     int m_showCmd = 1;
 };
 
+// Title of the boxes that report a run-time error of the service window.
+QString errorTitle();
+
 } // namespace qm::ui

@@ -3,7 +3,6 @@
 #include "FormLogin.h"
 #include "FormQuillmarc.h"
 #include "FormVersion.h"
-#include "MessageBox.h"
 #include "ServiceAddresses.h"
 #include "data/AtomicFile.h"
 #include "data/ForwardLog.h"

@@ -2,7 +2,6 @@
 #include "FormCommon.h"
 #include "FormLogin.h"
 #include "FormQuillmarc.h"
-#include "MessageBox.h"
 #include "data/AtomicFile.h"
 #include "data/ForwardLog.h"
 #include "data/HandOverFiles.h"
@@ -10,6 +9,7 @@
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 #include "service/InstanceLock.h"
+#include "widgets/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -23,6 +23,8 @@
 #include <signal.h>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
 
 namespace {
 bool processAlive(qint64 pid)

@@ -1,7 +1,7 @@
 #include "FormVersion.h"
 
 #include "ProgramIcon.h"
-#include "WindowUtil.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -56,7 +56,7 @@ FormVersion::FormVersion(QWidget* parent) : QDialog(parent)
     grid->setColumnMinimumWidth(0, 64);
     grid->setHorizontalSpacing(16);
 
-    centreOnScreen(this);
+    widgets::centreOnScreen(this);
 }
 
 } // namespace qm::ui

@@ -1,11 +1,13 @@
 #include "QtScreen.h"
 
 #include "FormQuillmarc.h"
-#include "MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
 
 namespace qm::ui {
+
+using widgets::MessageBox;
 
 using service::BoxAnswer;
 using service::BoxButtons;

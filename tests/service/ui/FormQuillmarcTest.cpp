@@ -5,7 +5,7 @@
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 #include "service/ui/ServiceAddresses.h"
-#include "service/ui/WindowUtil.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -97,7 +97,7 @@ TEST_F(WindowTest, ResizeRuleInTwips)
     FormQuillmarc w;
     w.show();
     auto* central = w.centralWidget();
-    const auto tw = [&](int px) { return pixelsToTwips(px, &w); };
+    const auto tw = [&](int px) { return qm::widgets::pixelsToTwips(px, &w); };
     w.resize(800, 400);
     settle();
     const int innerW = tw(central->width());

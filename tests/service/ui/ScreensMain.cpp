@@ -6,8 +6,8 @@
 #include "service/ui/FormLogin.h"
 #include "service/ui/FormQuillmarc.h"
 #include "service/ui/FormVersion.h"
-#include "service/ui/MessageBox.h"
 #include "service/ui/ProgramIcon.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,6 +21,7 @@
 #include <cstdio>
 
 using namespace qm::ui;
+using qm::widgets::MessageBox;
 
 namespace {
 void settle()

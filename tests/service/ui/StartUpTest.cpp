@@ -79,7 +79,6 @@ TEST_F(StartUpTest, ManagerClosedWithoutAccountOffersAWayOut)
 TEST_F(StartUpTest, ManagerThatCannotStartIsReportedAndLeavesNoModeFile)
 {
     writeSettings(R"("5","24",1,0,"",0,0,0,0)");
-    MessageBox::setNextAnswer(QMessageBox::NoButton);
     auto w = window();
     // No quillmarcB in the folder: an error, then the way-out question (answered No: end).
     EXPECT_FALSE(w->startUp());

@@ -1,5 +1,5 @@
-#include "service/ui/MessageBox.h"
 #include "service/ui/ProgramIcon.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     qm::ui::applyJapaneseFont();
-    qm::ui::MessageBox::setAutoAnswer(true);
+    qm::widgets::MessageBox::setAutoAnswer(true);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

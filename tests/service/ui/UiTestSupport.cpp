@@ -20,7 +20,7 @@ void ProgramDirTest::SetUp()
     qm::setProgramDir(m_programDir);
     ASSERT_TRUE(QDir(m_programDir).mkpath(QStringLiteral("Data")));
     MessageBox::clearShown();
-    MessageBox::setNextAnswer(QMessageBox::NoButton);
+    MessageBox::clearAnswers();
 }
 
 void ProgramDirTest::TearDown()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/ui/MessageBox.h"
+#include "widgets/MessageBox.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 namespace qm::ui::test {
+
+using qm::widgets::MessageBox;
 
 // Each test gets its own program folder (with Data/) and a clean message-box record.
 class ProgramDirTest : public ::testing::Test

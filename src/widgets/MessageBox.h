@@ -6,10 +6,10 @@
 
 class QWidget;
 
-namespace qm::ui {
+namespace qm::widgets {
 
-// Every message box of the service goes through here, so tests can answer them without a
-// modal loop and read back what the user would have seen.
+// Every message box of both programs goes through here, so tests can answer boxes in advance
+// instead of blocking on a modal loop, and read back what the user would have seen.
 class MessageBox
 {
 public:
@@ -42,19 +42,14 @@ public:
         show(parent, QMessageBox::Critical, title, text);
     }
 
-    // Test hooks: when auto-answer is on, no box is opened and the cautious button (or the
-    // next answer, once) is returned; every box is recorded either way.
-    static void setAutoAnswer(bool on);
+    // Test hooks. Queued answers are given first, one a box, without showing it. Then, with
+    // auto-answer on, no box is opened and the answer that changes nothing is given. Every
+    // box is recorded either way.
     static void setNextAnswer(QMessageBox::StandardButton answer);
+    static void clearAnswers();
+    static void setAutoAnswer(bool on);
     static const QList<Shown>& shown();
     static void clearShown();
-
-private:
-    static bool s_autoAnswer;
-    static QMessageBox::StandardButton s_nextAnswer;
 };
 
-// Title used for run-time error boxes of the service window.
-QString errorTitle();
-
-} // namespace qm::ui
+} // namespace qm::widgets
