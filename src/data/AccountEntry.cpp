@@ -1,5 +1,6 @@
 #include "data/AccountEntry.h"
 
+#include "data/AccountSettings.h"
 #include "data/TextCodec.h"
 
 namespace qm {
@@ -131,6 +132,24 @@ std::optional<AccountProblem> validateAccountEntry(const AccountEntry& entry)
     if (auto split = checkSplitValues(r))
         return split;
     return checkFieldCharacters(entry);
+}
+
+AccountEntry storedAccountEntry(const AccountRecord& record)
+{
+    AccountEntry entry;
+    entry.record = record;
+    AccountRecord& r = entry.record;
+    for (QString* list : {&r.ForwardTo, &r.ForwardCc, &r.ForwardBcc, &r.FaxNumbers, &r.FilterFrom,
+                          &r.FilterSubject, &r.FilterBody})
+        list->replace(u'\t', u'\n');
+    entry.font.AccountNo = r.AccountNo;
+    if (const auto row = readFontDataRow(r.AccountNo))
+        entry.font = *row;
+    const QString option = readFaxOption(r.AccountNo);
+    if (option == u"mail" || option == u"attach")
+        entry.faxOption = option;
+    entry.deleteStrings = readDeleteStrings(r.AccountNo);
+    return entry;
 }
 
 } // namespace qm

@@ -20,6 +20,11 @@ struct AccountEntry
     QStringList deleteStrings;
 };
 
+// The entry the editor opens with for a stored record (or a new account's template): list
+// fields one item a line, the account's rows of the settings files, or the editor's own
+// defaults where it has none.
+AccountEntry storedAccountEntry(const AccountRecord& record);
+
 // The values a check can find fault with.
 enum class AccountField {
     AccountName,

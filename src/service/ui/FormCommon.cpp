@@ -2,6 +2,7 @@
 
 #include "ProgramIcon.h"
 #include "data/AtomicFile.h"
+#include "data/CommonSettingsEntry.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <cfenv>
 #include <cmath>
@@ -35,29 +35,6 @@ void warn(QWidget* parent, const QString& text)
     MessageBox::warning(parent, kTitle, text);
 }
 } // namespace
-
-NumberField readNumberField(const QString& text)
-{
-    NumberField field;
-    field.empty = text.isEmpty();
-    // Plain decimal numbers only, optionally signed, spaced or with a decimal point: what
-    // the service can read back from the settings file.
-    static const QRegularExpression numeric(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$)"));
-    if (field.empty || !numeric.match(text).hasMatch())
-        return field;
-    field.numeric = true;
-    bool ok = false;
-    const double v = text.trimmed().toDouble(&ok);
-    if (!ok)
-        return field;
-    // Round half to even, as the service's number conversion does.
-    const double rounded = std::nearbyint(v);
-    if (rounded < -32768.0 || rounded > 32767.0)
-        return field;
-    field.fits = true;
-    field.value = int(rounded);
-    return field;
-}
 
 FormCommon::FormCommon(QWidget* parent) : QDialog(parent)
 {
@@ -244,65 +221,41 @@ void FormCommon::onChecklogClicked(bool checked)
                             QStringLiteral("テストが終わったらオフに戻してください。"));
 }
 
+CommonSettingsEntry FormCommon::entryFromWindow() const
+{
+    CommonSettingsEntry e;
+    e.intervalMinutes = txtMinute->text();
+    e.logRetentionHours = txtHour->text();
+    e.remoteSettingsAllowed = CheckRemote->isChecked();
+    e.passwordOn = CheckPassword->isChecked();
+    e.password = txtPassword->text();
+    e.checkAtStart = CheckStart->isChecked();
+    e.checkAtExit = CheckEnd->isChecked();
+    e.checkAtAccountSetting = CheckAccount->isChecked();
+    e.detailLog = Checklog->isChecked();
+    return e;
+}
+
 bool FormCommon::validate()
 {
-    const NumberField minutes = readNumberField(txtMinute->text());
-    const NumberField hours = readNumberField(txtHour->text());
-
-    const QString minuteRange = kCrLf + kCrLf + QStringLiteral("1分 ～ 1440分（24時間）");
-    auto minuteFail = [&](const QString& msg) {
-        warn(this, msg + minuteRange);
-        txtMinute->setFocus();
-        return false;
-    };
-    if (minutes.empty)
-        return minuteFail(QStringLiteral("メール受信の間隔を入力してください。1"));
-    if (!minutes.numeric)
-        return minuteFail(QStringLiteral("メール受信の間隔を入力してください。2"));
-    // A number beyond 16 bits is out of range like any other.
-    if (!minutes.fits || minutes.value < 1 || minutes.value > 1440)
-        return minuteFail(QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。3"));
-
-    auto hourFail = [&](const QString& msg, const QString& range) {
-        warn(this, msg + kCrLf + kCrLf + range + kCrLf);
-        txtHour->setFocus();
-        return false;
-    };
-    const QString hourRange = QStringLiteral("1時間 ～ 168時間");
-    if (hours.empty)
-        return hourFail(QStringLiteral("ログ保存期間を入力してください。1"), hourRange);
-    if (!hours.numeric)
-        return hourFail(QStringLiteral("ログ保存期間を入力してください。2"),
-                        QStringLiteral("1時間 ～ 168時間(7日)"));
-    if (!hours.fits || hours.value < 1 || hours.value > 168)
-        return hourFail(QStringLiteral("ログ保存期間を入力してください。3"), hourRange);
-
-    // The settings line has no escaping: these two characters would shift every field after.
-    const QString pw = txtPassword->text();
-    if (pw.contains(QLatin1Char(',')) || pw.contains(QLatin1Char('"'))) {
-        warn(this,
-             QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。"));
-        if (txtPassword->isEnabled())
-            txtPassword->setFocus();
-        return false;
-    }
-    return true;
+    const auto problem = validateCommonSettings(entryFromWindow());
+    if (!problem)
+        return true;
+    warn(this, problem->message);
+    QWidget* box = problem->field == CommonSettingsField::IntervalMinutes ? txtMinute
+                   : problem->field == CommonSettingsField::LogRetentionHours
+                       ? static_cast<QWidget*>(txtHour)
+                       : txtPassword;
+    if (box->isEnabled())
+        box->setFocus();
+    return false;
 }
 
 bool FormCommon::save()
 {
     // The numbers are stored as the service reads them back, so a text such as " 5" or
     // "5.0" that passes the check cannot turn into a default on the next read.
-    TimerSettings s;
-    s.intervalMinutes = qint16(readNumberField(txtMinute->text()).value);
-    s.logRetentionHours = qint16(readNumberField(txtHour->text()).value);
-    s.remoteSettingsAllowed = CheckRemote->isChecked() ? 1 : 0;
-    s.passwordOn = CheckPassword->isChecked() ? 1 : 0;
-    s.password = txtPassword->text();
-    s.checkAtStart = CheckStart->isChecked() ? 1 : 0;
-    s.checkAtExit = CheckEnd->isChecked() ? 1 : 0;
-    s.checkAtAccountSetting = CheckAccount->isChecked() ? 1 : 0;
-    s.detailLog = Checklog->isChecked() ? 1 : 0;
+    const TimerSettings s = timerSettingsOf(entryFromWindow());
     QString error;
     QString dirError;
     if (!ensureDataDir(&dirError) || !writeTimerSettings(filePaths().settingsFile, s, &error)) {

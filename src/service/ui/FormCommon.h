@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/CommonSettingsEntry.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -53,19 +55,10 @@ private:
     void onEncrypt();
     bool validate();
     bool save();
+    CommonSettingsEntry entryFromWindow() const;
 
     bool m_firstRun = false;
     bool m_encryptionOn = false;
 };
-
-// How a settings text box's content reads as a number.
-struct NumberField
-{
-    bool empty = false;
-    bool numeric = false;
-    bool fits = false; // numeric and within a signed 16-bit integer
-    int value = 0;
-};
-NumberField readNumberField(const QString& text);
 
 } // namespace qm::ui

@@ -1,0 +1,94 @@
+#include "data/CommonSettingsEntry.h"
+
+#include "data/SettingsLine.h"
+
+#include <QRegularExpression>
+
+namespace qm {
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+// Plain decimal text that is not a 16-bit number at all is "not numeric"; one that is a number
+// but too big for 16 bits is out of range like any other.
+bool looksNumeric(const QString& text)
+{
+    static const QRegularExpression numeric(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$)"));
+    return numeric.match(text).hasMatch();
+}
+
+std::optional<CommonSettingsProblem> problem(CommonSettingsField field, const QString& message)
+{
+    return CommonSettingsProblem{field, message};
+}
+
+} // namespace
+
+std::optional<CommonSettingsProblem> validateCommonSettings(const CommonSettingsEntry& entry)
+{
+    const QString minuteRange = kCrLf + kCrLf + QStringLiteral("1分 ～ 1440分（24時間）");
+    const auto minutes = readInt16Field(entry.intervalMinutes);
+    if (entry.intervalMinutes.isEmpty())
+        return problem(CommonSettingsField::IntervalMinutes,
+                       QStringLiteral("メール受信の間隔を入力してください。1") + minuteRange);
+    if (!looksNumeric(entry.intervalMinutes))
+        return problem(CommonSettingsField::IntervalMinutes,
+                       QStringLiteral("メール受信の間隔を入力してください。2") + minuteRange);
+    if (!minutes || *minutes < 1 || *minutes > 1440)
+        return problem(CommonSettingsField::IntervalMinutes,
+                       QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。3") + minuteRange);
+
+    const auto hourProblem = [](const QString& message, const QString& range) {
+        return problem(CommonSettingsField::LogRetentionHours,
+                       message + kCrLf + kCrLf + range + kCrLf);
+    };
+    const QString hourRange = QStringLiteral("1時間 ～ 168時間");
+    const auto hours = readInt16Field(entry.logRetentionHours);
+    if (entry.logRetentionHours.isEmpty())
+        return hourProblem(QStringLiteral("ログ保存期間を入力してください。1"), hourRange);
+    if (!looksNumeric(entry.logRetentionHours))
+        return hourProblem(QStringLiteral("ログ保存期間を入力してください。2"),
+                           QStringLiteral("1時間 ～ 168時間(7日)"));
+    if (!hours || *hours < 1 || *hours > 168)
+        return hourProblem(QStringLiteral("ログ保存期間を入力してください。3"), hourRange);
+
+    // The settings line has no escaping: these two characters would shift every field after.
+    if (!isStorableField(entry.password))
+        return problem(
+            CommonSettingsField::Password,
+            QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。"));
+    return std::nullopt;
+}
+
+TimerSettings timerSettingsOf(const CommonSettingsEntry& entry)
+{
+    TimerSettings s;
+    s.intervalMinutes = readInt16Field(entry.intervalMinutes).value_or(s.intervalMinutes);
+    s.logRetentionHours = readInt16Field(entry.logRetentionHours).value_or(s.logRetentionHours);
+    s.remoteSettingsAllowed = entry.remoteSettingsAllowed ? 1 : 0;
+    s.passwordOn = entry.passwordOn ? 1 : 0;
+    s.password = entry.password;
+    s.checkAtStart = entry.checkAtStart ? 1 : 0;
+    s.checkAtExit = entry.checkAtExit ? 1 : 0;
+    s.checkAtAccountSetting = entry.checkAtAccountSetting ? 1 : 0;
+    s.detailLog = entry.detailLog ? 1 : 0;
+    return s;
+}
+
+CommonSettingsEntry commonSettingsEntryOf(const TimerSettings& s)
+{
+    CommonSettingsEntry e;
+    e.intervalMinutes = QString::number(s.intervalMinutes);
+    e.logRetentionHours = QString::number(s.logRetentionHours);
+    e.remoteSettingsAllowed = s.remoteSettingsAllowed != 0;
+    e.passwordOn = s.passwordOn != 0;
+    e.password = s.password;
+    e.checkAtStart = s.checkAtStart != 0;
+    e.checkAtExit = s.checkAtExit != 0;
+    e.checkAtAccountSetting = s.checkAtAccountSetting != 0;
+    e.detailLog = s.detailLog != 0;
+    return e;
+}
+
+} // namespace qm

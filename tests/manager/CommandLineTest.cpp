@@ -1,0 +1,139 @@
+// The account manager's commands, for servers without a display: the editor's checks and
+// save, the same messages, and nothing changed by a refused command.
+#include "data/Paths.h"
+#include "data/TimerSettings.h"
+#include "manager/AccountCommands.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+using namespace qm;
+using namespace qm::manager;
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Result run(const QStringList& args)
+{
+    Result r;
+    QTextStream out(&r.out);
+    QTextStream err(&r.err);
+    r.status = runAccountCommand(args, out, err);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+// Every file below Data/ with its contents, to see that a refused command changed nothing.
+QMap<QString, QByteArray> dataFiles()
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(filePaths().dataDir, QDir::Files);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (f.open(QIODevice::ReadOnly))
+            files.insert(f.fileName(), f.readAll());
+    }
+    return files;
+}
+
+class CommandLine : public ::testing::Test
+{
+protected:
+    void SetUp() override { setProgramDir(m_dir.path()); }
+    void TearDown() override { setProgramDir(QString()); }
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+TEST_F(CommandLine, AccountsAreAddedShownChangedAndDeletedThroughTheEditorsRules)
+{
+    const QStringList account{"AccountName=本店",
+                              "SourceAddress=box@example.jp",
+                              "PopUserId=box",
+                              "PopPassword=Secret-123",
+                              "PopServer=pop.example.jp",
+                              "SmtpServer=smtp.example.jp",
+                              "ForwardTo=a@example.jp,b@example.jp"};
+    const Result added = run(QStringList{"--add"} + account);
+    ASSERT_EQ(added.status, kCommandDone) << added.err.toStdString();
+    EXPECT_EQ(added.out, QStringLiteral("01\n"));
+    EXPECT_EQ(run({"--list"}).out, QStringLiteral("01\t本店\tbox@example.jp\t転送\n"));
+    const Result shown = run({"--show", "01"});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("ForwardTo=a@example.jp,b@example.jp\n")));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("PopPassword=********\n")));
+    EXPECT_FALSE(shown.out.contains(QStringLiteral("Secret-123")));
+
+    // Refused: the editor's message with the field named, and every file as it was.
+    const auto before = dataFiles();
+    const Result split = run({"--set", "01", "PhoneEditing=1", "SplitChars=abc"});
+    EXPECT_EQ(split.status, kCommandRefused);
+    EXPECT_TRUE(split.err.startsWith(QStringLiteral("アカウント設定: SplitChars: ")))
+        << split.err.toStdString();
+    const Result nowhere = run({"--set", "01", "ForwardTo=", "FaxNumbers="});
+    EXPECT_EQ(nowhere.status, kCommandRefused);
+    EXPECT_TRUE(nowhere.err.contains(QStringLiteral("ForwardTo"))) << nowhere.err.toStdString();
+    EXPECT_EQ(run({"--set", "01", "UseApop=yes"}).status, kCommandRefused);
+    EXPECT_EQ(dataFiles(), before);
+
+    EXPECT_EQ(run({"--set", "01", "AccountNo=02"}).status, kCommandUsage);
+    EXPECT_EQ(run({"--set", "01", "Colour=red"}).status, kCommandUsage);
+    EXPECT_EQ(run({"--set", "1", "AccountName=x"}).status, kCommandUsage);
+    EXPECT_EQ(run({"--show"}).status, kCommandUsage);
+    EXPECT_EQ(run({"--set", "05", "AccountName=x"}).status, kCommandRefused) << "no account 05";
+
+    ASSERT_EQ(run({"--set", "01", "ForwardState=2", "UseApop=1"}).status, kCommandDone);
+    EXPECT_TRUE(run({"--show", "01"}).out.contains(QStringLiteral("ForwardState=2\n")));
+    ASSERT_EQ(run({"--delete", "01"}).status, kCommandDone);
+    EXPECT_TRUE(run({"--list"}).out.contains(QStringLiteral("停止中")));
+}
+
+TEST_F(CommandLine, CommonSettingsAreCheckedAsTheDialogChecksThem)
+{
+    EXPECT_EQ(run({"--set-common", "intervalMinutes=10.0", "detailLog=1"}).status, kCommandDone);
+    TimerSettings s = readTimerSettings(filePaths().settingsFile);
+    EXPECT_EQ(s.intervalMinutes, 10);
+    EXPECT_EQ(s.detailLog, 1);
+
+    const auto before = dataFiles();
+    const Result range = run({"--set-common", "logRetentionHours=500"});
+    EXPECT_EQ(range.status, kCommandRefused);
+    EXPECT_TRUE(range.err.startsWith(QStringLiteral("共通設定: logRetentionHours: ログ保存期間")))
+        << range.err.toStdString();
+    EXPECT_FALSE(range.err.contains(u'\r'));
+    EXPECT_EQ(run({"--set-common", "password=a,b"}).status, kCommandRefused);
+    EXPECT_EQ(run({"--set-common", "detailLog=2"}).status, kCommandRefused);
+    EXPECT_EQ(run({"--set-common", "intervalMinutes"}).status, kCommandUsage);
+    EXPECT_EQ(dataFiles(), before);
+}
+
+// The commands run where no display is: quillmarcB must not need one to start.
+TEST_F(CommandLine, TheProgramRunsItsCommandsWithoutADisplay)
+{
+    const QString exe = m_dir.filePath(QStringLiteral("quillmarcB"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QM_QUILLMARCB), exe));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    p.setProcessEnvironment(env);
+    p.start(exe, {QStringLiteral("--set-common"), QStringLiteral("intervalMinutes=5")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), kCommandDone) << p.readAllStandardError().toStdString();
+    p.start(exe, {QStringLiteral("--list"), QStringLiteral("extra")});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    EXPECT_EQ(p.exitCode(), kCommandUsage);
+}
