@@ -278,7 +278,7 @@ OfficeResult OfficeSession::run(OfficeKind kind, const QString& path, const QStr
         return result;
 
     // The office works on a private copy: no lock files or owner changes in the
-    // user's folder, and nothing reaches the original unless it checks out.
+    // user's folder, and nothing reaches the user's file unless it checks out.
     const QString work = m_root + QStringLiteral("/work/%1").arg(++m_serial);
     QDir(work).removeRecursively();
     QDir().mkpath(work);
