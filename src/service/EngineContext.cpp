@@ -12,7 +12,7 @@ namespace qm::service {
 AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& accountNo)
 {
     AccountFiles f;
-    f.workFolder = ctx.paths.programDir + QStringLiteral("/MlTmp") + accountNo;
+    f.workFolder = ctx.paths.dataHome + QStringLiteral("/MlTmp") + accountNo;
     f.attachFolder = f.workFolder + QStringLiteral("/Attach");
     f.dataFolder = f.workFolder + QStringLiteral("/Data");
     f.receivedList = f.dataFolder + QStringLiteral("/MailRcv.log");
