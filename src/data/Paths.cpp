@@ -117,7 +117,7 @@ DataHomeChoice chooseDataHome(const QString& option, const QProcessEnvironment& 
     if (isUsableProgramFolder(programFolder))
         return {absolute(programFolder), DataHomeSource::ProgramFolder};
     QString base = env.value(QStringLiteral("XDG_DATA_HOME"));
-    // The base directory spec says a relative value is to be ignored.
+    // XDG ignores a relative base folder, and so do we.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = join(userHome(env), QStringLiteral(".local/share"));
     return {join(base, QStringLiteral("quillmarc")), DataHomeSource::UserDataHome};
