@@ -1,18 +1,33 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs, only those still missing.
-# Usage: install-deps.sh [--test]   (--test adds what the test suite needs)
+# Usage: install-deps.sh [--test] [--package]
+#   --test adds what the test suite needs (which builds the package too), --package what
+#   scripts/package.sh needs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 want_test=0
-[ "${1:-}" = "--test" ] && want_test=1
+want_package=0
+for arg in "$@"; do
+  case $arg in
+    --test) want_test=1; want_package=1 ;;
+    --package) want_package=1 ;;
+  esac
+done
 
 wanted=()
 section=main
 while IFS= read -r line; do
   line=${line%%#*}; line=$(echo "$line" | xargs)
   [ -z "$line" ] && continue
-  if [ "$line" = "[test]" ]; then section=test; continue; fi
-  if [ "$section" = main ] || [ "$want_test" = 1 ]; then wanted+=("$line"); fi
+  case $line in
+    "[test]") section=test; continue ;;
+    "[package]") section=package; continue ;;
+  esac
+  case $section in
+    main) wanted+=("$line") ;;
+    test) [ "$want_test" = 1 ] && wanted+=("$line") ;;
+    package) [ "$want_package" = 1 ] && wanted+=("$line") ;;
+  esac
 done < "$here/packages.txt"
 
 missing=()

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace qm {
 
@@ -11,12 +13,56 @@ namespace {
 
 QMutex g_mutex;
 QString g_override;
+QString g_dataHome;
 FilePaths g_paths;
 bool g_built = false;
 
 QString join(const QString& dir, const QString& name)
 {
     return QDir::cleanPath(dir + QLatin1Char('/') + name);
+}
+
+QString absolute(const QString& dir)
+{
+    return QDir::cleanPath(QDir(dir).absolutePath());
+}
+
+// Folders every package installs its commands into. Root may write them, but Data/ and the
+// work folders there would be strays no package owns.
+bool isSharedProgramFolder(const QString& dir)
+{
+    static const char* const shared[] = {
+        "/usr/bin",   "/usr/sbin",        "/usr/local/bin", "/usr/local/sbin",
+        "/usr/games", "/usr/local/games", "/bin",           "/sbin"};
+    const QString canonical = QFileInfo(dir).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    for (const char* folder : shared) {
+        const QString candidate = QFileInfo(QString::fromLatin1(folder)).canonicalFilePath();
+        if (!candidate.isEmpty() && candidate == canonical)
+            return true;
+    }
+    return false;
+}
+
+bool isUsableProgramFolder(const QString& dir)
+{
+    if (isSharedProgramFolder(dir))
+        return false;
+    if (QFileInfo(join(dir, QStringLiteral("Data"))).isDir())
+        return true;
+    const QByteArray native = QFile::encodeName(dir);
+    return ::access(native.constData(), W_OK | X_OK) == 0;
+}
+
+QString userHome(const QProcessEnvironment& env)
+{
+    const QString home = env.value(QStringLiteral("HOME"));
+    if (!home.isEmpty())
+        return home;
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir)
+        return QFile::decodeName(pw->pw_dir);
+    return QDir::rootPath();
 }
 
 } // namespace
@@ -36,6 +82,16 @@ QString programDir()
     return g_override.isEmpty() ? executableDir() : g_override;
 }
 
+QString dataHome()
+{
+    {
+        QMutexLocker lock(&g_mutex);
+        if (!g_dataHome.isEmpty())
+            return g_dataHome;
+    }
+    return programDir();
+}
+
 void setProgramDir(const QString& dir)
 {
     QMutexLocker lock(&g_mutex);
@@ -43,11 +99,41 @@ void setProgramDir(const QString& dir)
     g_built = false;
 }
 
+void setDataHome(const QString& dir)
+{
+    QMutexLocker lock(&g_mutex);
+    g_dataHome = dir.isEmpty() ? QString() : absolute(dir);
+    g_built = false;
+}
+
+DataHomeChoice chooseDataHome(const QString& option, const QProcessEnvironment& env,
+                              const QString& programFolder)
+{
+    if (!option.isEmpty())
+        return {absolute(option), DataHomeSource::Option};
+    const QString fromEnv = env.value(QStringLiteral("QUILLMARC_DATA"));
+    if (!fromEnv.isEmpty())
+        return {absolute(fromEnv), DataHomeSource::Environment};
+    if (isUsableProgramFolder(programFolder))
+        return {absolute(programFolder), DataHomeSource::ProgramFolder};
+    QString base = env.value(QStringLiteral("XDG_DATA_HOME"));
+    // XDG ignores a relative base folder, and so do we.
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = join(userHome(env), QStringLiteral(".local/share"));
+    return {join(base, QStringLiteral("quillmarc")), DataHomeSource::UserDataHome};
+}
+
 FilePaths SetFilePaths(const QString& programDirectory)
+{
+    return SetFilePaths(programDirectory, programDirectory);
+}
+
+FilePaths SetFilePaths(const QString& programDirectory, const QString& dataHomeDirectory)
 {
     FilePaths p;
     p.programDir = QDir::cleanPath(programDirectory);
-    p.dataDir = join(p.programDir, QStringLiteral("Data"));
+    p.dataHome = QDir::cleanPath(dataHomeDirectory);
+    p.dataDir = join(p.dataHome, QStringLiteral("Data"));
     const auto data = [&](const char* name) { return join(p.dataDir, QString::fromLatin1(name)); };
     p.settingsFile = data("TimerSet.txt");
     p.oldFontFile = data("FontSet.txt");
@@ -79,8 +165,10 @@ const FilePaths& filePaths()
 {
     const QString dir = programDir();
     QMutexLocker lock(&g_mutex);
-    if (!g_built || g_paths.programDir != QDir::cleanPath(dir)) {
-        g_paths = SetFilePaths(dir);
+    const QString home = g_dataHome.isEmpty() ? dir : g_dataHome;
+    if (!g_built || g_paths.programDir != QDir::cleanPath(dir) ||
+        g_paths.dataHome != QDir::cleanPath(home)) {
+        g_paths = SetFilePaths(dir, home);
         g_built = true;
     }
     return g_paths;
@@ -98,7 +186,7 @@ bool ensureDataDir(QString* error)
 
 QString workFolder(const QString& accountNo)
 {
-    return join(filePaths().programDir, QStringLiteral("MlTmp") + accountNo);
+    return join(filePaths().dataHome, QStringLiteral("MlTmp") + accountNo);
 }
 
 QString workAttachFolder(const QString& accountNo)

@@ -9,7 +9,7 @@ struct EngineContext;
 // The per-account work folder and the small files reception keeps for it.
 struct AccountFiles
 {
-    QString programDir;
+    QString dataHome;        // the folder holding Data/ and the work folders
     QString workFolder;      // <program dir>/MlTmp<NN>: message files of the mail library
     QString attachFolder;    // workFolder/Attach
     QString dataFolder;      // workFolder/Data

@@ -12,8 +12,8 @@ namespace qm::service {
 AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& accountNo)
 {
     AccountFiles f;
-    f.programDir = ctx.paths.programDir;
-    f.workFolder = ctx.paths.programDir + QStringLiteral("/MlTmp") + accountNo;
+    f.dataHome = ctx.paths.dataHome;
+    f.workFolder = ctx.paths.dataHome + QStringLiteral("/MlTmp") + accountNo;
     f.attachFolder = f.workFolder + QStringLiteral("/Attach");
     f.dataFolder = f.workFolder + QStringLiteral("/Data");
     f.receivedList = f.dataFolder + QStringLiteral("/MailRcv.log");

@@ -1,10 +1,31 @@
 #include "service/HeadlessScreen.h"
 
+#include "service/ConsoleLog.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <cstdio>
 
 namespace qm::service {
+
+namespace {
+
+LogPriority priorityOf(BoxIcon icon)
+{
+    switch (icon) {
+    case BoxIcon::Critical:
+        return LogPriority::Error;
+    case BoxIcon::Warning:
+        return LogPriority::Warning;
+    case BoxIcon::Information:
+        return LogPriority::Info;
+    case BoxIcon::None:
+    case BoxIcon::Question:
+        return LogPriority::Notice;
+    }
+    return LogPriority::Notice;
+}
+
+} // namespace
 
 HeadlessScreen::HeadlessScreen(std::function<void(const QString&, const QString&)> logLine,
                                QString writeCopyPath)
@@ -12,14 +33,12 @@ HeadlessScreen::HeadlessScreen(std::function<void(const QString&, const QString&
 {
 }
 
-BoxAnswer HeadlessScreen::messageBox(const QString& text, const QString& title, BoxIcon,
+BoxAnswer HeadlessScreen::messageBox(const QString& text, const QString& title, BoxIcon icon,
                                      BoxButtons buttons)
 {
     ++m_messageCount;
     const QString shownTitle = title.isEmpty() ? QStringLiteral("quillmarc") : title;
-    const QByteArray line = (shownTitle + QStringLiteral(": ") + text + u'\n').toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    std::fflush(stderr);
+    writeConsoleMessage(priorityOf(icon), shownTitle + QStringLiteral(": ") + text);
     if (m_logLine)
         m_logLine(shownTitle, text);
     showLog();

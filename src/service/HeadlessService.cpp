@@ -5,6 +5,7 @@
 #include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "platform/system/ServiceManager.h"
 #include "service/EngineContext.h"
 #include "service/FaxDelivery.h"
 #include "service/ForwardingCycle.h"
@@ -15,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <utility>
 
 namespace qm::service {
 
@@ -24,6 +26,24 @@ void logAndShow(EngineContext& ctx, const QString& first)
 {
     ctx.writeLog(first, QString(), QString());
     ctx.showLog();
+}
+
+QString readyStatus(const EngineContext& ctx)
+{
+    return QStringLiteral("%1分間隔 %2").arg(ctx.settings.intervalMinutes).arg(ctx.paths.dataHome);
+}
+
+// SIGHUP: the common settings apply at once instead of at the next minute. Told as a warning,
+// because whoever reloads wants to know when a value was not taken.
+void reloadSettings(EngineContext& ctx)
+{
+    notifyServiceReloading();
+    QString warning;
+    ctx.settings = LoadTimerSettings(&warning);
+    if (!warning.isEmpty() && ctx.screen)
+        ctx.screen->messageBox(warning, QStringLiteral("quillmarc"), BoxIcon::Warning,
+                               BoxButtons::Ok);
+    notifyServiceReady(readyStatus(ctx));
 }
 
 } // namespace
@@ -83,10 +103,30 @@ int RunHeadless(HeadlessMode mode)
     hooks.reportError = [&ctx](const QString& text) { ctx.reportError(text); };
     ForwardingTimer timer(ctx.paths.modeFile, hooks);
 
+    // A reload asked for during a cycle waits for its end: the cycle keeps the settings it
+    // started with.
+    bool reloadPending = false;
+    const auto reload = [&] {
+        if (timer.isCycleRunning())
+            reloadPending = true;
+        else
+            reloadSettings(ctx);
+    };
+    QObject::connect(&timer, &ForwardingTimer::cycleFinished, [&] {
+        if (std::exchange(reloadPending, false) && !StopSignals::stopRequested())
+            reloadSettings(ctx);
+    });
+
     int status = kExitOk;
     {
-        StopSignals stopSignals([] { QCoreApplication::quit(); });
+        StopSignals stopSignals(
+            [] {
+                notifyServiceStopping();
+                QCoreApplication::quit();
+            },
+            reload);
         timer.start();
+        notifyServiceReady(readyStatus(ctx));
         status = QCoreApplication::exec();
         timer.stop();
     }

@@ -54,11 +54,11 @@ bool writeCounter(const QString& path, const QString& number)
     return bytes && writeFileAtomic(path, *bytes, nullptr, AtomicSync::RenameOnly);
 }
 
-void removeFilesIn(const QString& folder, const QString& programDir)
+void removeFilesIn(const QString& folder, const QString& home)
 {
     QDir dir(folder);
     // Never anything outside the program's own folders, whatever a path was made of.
-    const QString root = QDir(programDir).canonicalPath() + u'/';
+    const QString root = QDir(home).canonicalPath() + u'/';
     if (!dir.exists() || !(dir.canonicalPath() + u'/').startsWith(root) ||
         dir.canonicalPath() + u'/' == root)
         return;
@@ -92,9 +92,9 @@ void PrepareAccountDataFolder(const AccountFiles& files)
 
 void ClearAccountFiles(const AccountFiles& files)
 {
-    removeFilesIn(files.workFolder, files.programDir);
-    removeFilesIn(files.attachFolder, files.programDir);
-    removeFilesIn(files.dataFolder, files.programDir);
+    removeFilesIn(files.workFolder, files.dataHome);
+    removeFilesIn(files.attachFolder, files.dataHome);
+    removeFilesIn(files.dataFolder, files.dataHome);
 }
 
 QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files)

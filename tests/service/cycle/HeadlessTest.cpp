@@ -1,12 +1,19 @@
 #include "ProgramFolder.h"
 #include "data/Paths.h"
+#include "data/TextCodec.h"
+#include "data/TimerSettings.h"
+#include "support/NotifySocket.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 using namespace qm;
 using namespace qm::test;
@@ -23,6 +30,22 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs)
         QThread::msleep(50);
     }
     return true;
+}
+
+QString readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+// Standard error as systemd hands it to a service: JOURNAL_STREAM names its device and inode.
+QString journalStreamOf(const QString& path)
+{
+    QFile(path).open(QIODevice::WriteOnly);
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QString();
+    return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
 }
 
 } // namespace
@@ -129,6 +152,92 @@ TEST(Program, WithoutOptionsTheWindowServiceStarts)
     EXPECT_TRUE(waitFor([&] { return program.logCount("quillmarc Started ▲", "") == 1; }, 30000))
         << program.logDump().toStdString()
         << QString::fromLocal8Bit(window.readAllStandardError()).toStdString();
+    window.kill();
+    window.waitForFinished(10000);
+}
+
+TEST(Headless, UnderAServiceManagerReportsReadinessReloadAndStopToIt)
+{
+    ProgramFolder program;
+    QTemporaryDir elsewhere; // --data: the data lives apart from the program
+    setDataHome(elsewhere.path());
+    const auto back = qScopeGuard([] { setDataHome(QString()); });
+    ensureDataDir();
+    const QString errors = elsewhere.filePath(QStringLiteral("stderr.txt"));
+    NotifySocket notify(elsewhere.filePath(QStringLiteral("notify")));
+    ASSERT_TRUE(notify.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
+    env.insert(QStringLiteral("JOURNAL_STREAM"), journalStreamOf(errors));
+    QProcess service;
+    service.setProcessEnvironment(env);
+    service.setStandardErrorFile(errors, QIODevice::Append);
+    const QStringList args = {QStringLiteral("--headless"), QStringLiteral("--data"),
+                              elsewhere.path()};
+
+    // Refused for want of settings: an error, and the journal is told so.
+    service.start(program.exe(), args);
+    ASSERT_TRUE(service.waitForFinished(20000));
+    EXPECT_EQ(service.exitCode(), 2);
+    EXPECT_TRUE(readAll(errors).contains(QStringLiteral("<3>quillmarc: ") +
+                                         QStringLiteral("共通設定のファイルがありません")))
+        << readAll(errors).toStdString();
+
+    program.writeSettings();
+    program.writeAccountLines({});
+    ASSERT_TRUE(QFile::exists(elsewhere.filePath(QStringLiteral("Data/TimerSet.txt"))));
+    service.start(program.exe(), args);
+    ASSERT_TRUE(service.waitForStarted());
+    ASSERT_TRUE(notify.waitFor(QStringLiteral("READY=1"), 30000)) << readAll(errors).toStdString();
+    EXPECT_EQ(program.logCount("quillmarc Started ▲", ""), 1) << "the log is in the --data folder";
+
+    // A value that is no number: the reload takes the settings at once and warns.
+    QString error;
+    ASSERT_TRUE(writeTextLines(filePaths().settingsFile, {R"("x","24",1,0,"",0,0,0,0)"}, &error));
+    ::kill(pid_t(service.processId()), SIGHUP);
+    ASSERT_TRUE(notify.waitFor(QStringLiteral("RELOADING=1"), 10000));
+    ASSERT_TRUE(notify.waitFor(QStringLiteral("READY=1"), 10000));
+    EXPECT_TRUE(readAll(errors).contains(QStringLiteral("<4>quillmarc: ") +
+                                         QStringLiteral("共通設定の値が正しくない")))
+        << readAll(errors).toStdString();
+    EXPECT_EQ(service.state(), QProcess::Running);
+
+    ::kill(pid_t(service.processId()), SIGTERM);
+    EXPECT_TRUE(notify.waitFor(QStringLiteral("STOPPING=1"), 10000));
+    ASSERT_TRUE(service.waitForFinished(20000));
+    EXPECT_EQ(service.exitCode(), 0);
+    EXPECT_EQ(program.log().value(0).account, QStringLiteral("quillmarc Stopped"));
+}
+
+TEST(Program, HandsItsDataFolderOnToTheAccountManager)
+{
+    ProgramFolder program;
+    QTemporaryDir elsewhere;
+    setDataHome(elsewhere.path());
+    const auto back = qScopeGuard([] { setDataHome(QString()); });
+    ensureDataDir();
+    program.writeSettings();
+    // At the very first start the service starts quillmarcB to add an account; this one
+    // notes where it was sent and stores an empty account file, so start-up goes on.
+    const QString manager = program.path() + QStringLiteral("/quillmarcB");
+    QFile script(manager);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\n"
+                 "printf '%s' \"$QUILLMARC_DATA\" > \"$QUILLMARC_DATA/handed.txt\"\n"
+                 "printf '\\r\\n' > \"$QUILLMARC_DATA/Data/account.crp\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("QUILLMARC_DATA"));
+    QProcess window;
+    window.setProcessEnvironment(env);
+    window.start(program.exe(), {QStringLiteral("--data"), elsewhere.path()});
+    EXPECT_TRUE(waitFor([&] { return program.logCount("quillmarc Started ▲", "") == 1; }, 30000))
+        << QString::fromLocal8Bit(window.readAllStandardError()).toStdString();
+    EXPECT_EQ(readAll(elsewhere.filePath(QStringLiteral("handed.txt"))),
+              QDir(elsewhere.path()).absolutePath());
     window.kill();
     window.waitForFinished(10000);
 }
