@@ -1,9 +1,9 @@
-#include "ProgramFolder.h"
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 #include "FaultProxy.h"
-#include "ProgramFolder.h"
+#include "support/ProgramFolder.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // cycle over it. The program must end normally, keep its files inside its own folder, and
 // handle the rest of the mailbox.
 
-#include "ProgramFolder.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "platform/mail/MailLibrary.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -4,8 +4,8 @@
 // From header is folded the way common mail programs fold it go to the configured addresses
 // only. What the program writes is private to its user.
 
-#include "ProgramFolder.h"
 #include "data/Paths.h"
+#include "support/ProgramFolder.h"
 
 #include <QDirIterator>
 #include <QHostAddress>

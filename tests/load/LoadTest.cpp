@@ -3,7 +3,7 @@
 // exactly once, the log must hold every line, and the memory of the run must not grow with
 // the number of accounts.
 
-#include "ProgramFolder.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

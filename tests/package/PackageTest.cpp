@@ -2,9 +2,9 @@
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
-#include "service/cycle/ProgramFolder.h"
 #include "support/MailTestSupport.h"
 #include "support/NotifySocket.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,7 +99,6 @@ public:
         ASSERT_TRUE(writeTimerSettings(paths().settingsFile, TimerSettings(), &error))
             << error.toStdString();
     }
-    // Until quillmarcB can add accounts without a window, the account file is written here.
     void writeAccounts(const QList<AccountRecord>& records) const
     {
         QStringList lines;
@@ -231,9 +230,27 @@ TEST_F(PackageTest, ForwardsACycleAsTheServiceUserOnAFreshDataFolder)
 {
     QM_REQUIRE_MAIL_SERVERS(servers);
     ServiceData data;
-    data.writeSettings();
     const QString to = QStringLiteral("package01@dest.test");
-    data.writeAccounts({testAccount(servers, QStringLiteral("01"), 1, to)});
+    // Set up as an administrator would on a server without a screen.
+    const QString manager = QStringLiteral("/usr/bin/quillmarcB");
+    const QStringList dataOption{QStringLiteral("--data"), data.path()};
+    const Ran common =
+        run(manager, dataOption + QStringList{"--set-common", "intervalMinutes=5"}, 30000);
+    ASSERT_EQ(common.exitCode, 0) << common.output.toStdString();
+    const Ran added = run(
+        manager,
+        dataOption + QStringList{"--add", "AccountName=パッケージ試験",
+                                 "SourceAddress=u01@quillmarc.test", "PopUserId=" + userName(1),
+                                 "PopPassword=" + userPassword(1), "PopServer=" + servers.pop3Host,
+                                 "PopPort=" + QString::number(servers.pop3Port),
+                                 "SmtpServer=" + servers.smtpHost,
+                                 "SmtpPort=" + QString::number(servers.smtpPort),
+                                 "ForwardAsSender=0", "ForwardTo=" + to},
+        30000);
+    ASSERT_EQ(added.exitCode, 0) << added.output.toStdString();
+    EXPECT_EQ(added.output.trimmed(), QStringLiteral("01"));
+    emptyMailbox(userName(1));
+    clearReceivedMails(to);
     // The service's user may not read the test servers' CA where run.sh keeps it.
     const QString ca = data.path() + QStringLiteral("/ca.pem");
     ASSERT_TRUE(QFile::copy(servers.caFile, ca));

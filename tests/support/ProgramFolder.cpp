@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "support/ProgramFolder.h"
 
 #include "data/Encryption.h"
 #include "data/Paths.h"

@@ -1,6 +1,6 @@
-#include "ProgramFolder.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
+#include "support/ProgramFolder.h"
 
 #include <QFile>
 #include <QTcpServer>

@@ -1,8 +1,8 @@
-#include "ProgramFolder.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
 #include "support/NotifySocket.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "ProgramFolder.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
