@@ -7,11 +7,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-app}
 BUILD_DIR=$build QM_TARGETS="quillmarc quillmarcB" "$root/scripts/build.sh" -DQM_TESTS=OFF -DQM_BENCH=OFF
 
-# A program folder holds the two programs and the service's modules and drawing helper;
-# Data/ is made below it on first start.
+# A program folder holds the two programs; Data/ is made below it on first start.
 app=${QM_APP_DIR:-$root/run}
 mkdir -p "$app"
-cp -f "$build/bin"/quillmarc* "$app/"
+cp -f "$build/bin/quillmarc" "$build/bin/quillmarcB" "$app/"
 echo "Program folder: $app"
 cd "$app"
 exec ./quillmarc "$@"
