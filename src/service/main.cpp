@@ -6,12 +6,15 @@
 #include "service/InstanceLock.h"
 #include "service/ui/WindowService.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcessEnvironment>
 #include <QString>
 #include <cstdio>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -166,6 +169,14 @@ int main(int argc, char** argv)
 
     // Text faxes and print-outs are drawn without a display, whatever the session has.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt wants a runtime folder; outside a login session this is the one it would take anyway,
+    // made without its warning on every run.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime =
+            QFile::encodeName(QDir::tempPath()) + "/runtime-" + QByteArray::number(::getuid());
+        ::mkdir(runtime.constData(), 0700);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
     routeQtMessagesToJournal();
     QGuiApplication app(qtArgc, qtArgv);
     QGuiApplication::setApplicationName(QStringLiteral("quillmarc"));
