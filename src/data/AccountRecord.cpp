@@ -38,23 +38,7 @@ constexpr std::array<const char*, AccountRecord::kColumnCount> kNames = {
 // SmtpAuthMethod.
 bool isBareWhenAppended(int col)
 {
-    switch (col) {
-    case AccountRecord::ColForwardState:
-    case AccountRecord::ColUseApop:
-    case AccountRecord::ColUseSmtpAuth:
-    case AccountRecord::ColSmtpAuthMethod:
-    case AccountRecord::ColForwardAsSender:
-    case AccountRecord::ColPhoneEditing:
-    case AccountRecord::ColNumberSubjects:
-    case AccountRecord::ColDropSpaces:
-    case AccountRecord::ColDropWideSpaces:
-    case AccountRecord::ColDropTabs:
-    case AccountRecord::ColDropLineBreaks:
-    case AccountRecord::ColDropSymbols:
-        return true;
-    default:
-        return false;
-    }
+    return !AccountRecord::columnChoices(col).isEmpty();
 }
 
 AccountRecord templateRecord(const QString& no, const QString& name, const QString& state)
@@ -139,6 +123,30 @@ std::optional<AccountRecord> AccountRecord::fromFields(const QStringList& fields
     if (!isAccountNumber(r.AccountNo))
         return std::nullopt;
     return r;
+}
+
+QStringList AccountRecord::columnChoices(int column)
+{
+    switch (column) {
+    case ColForwardState:
+        return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("-1"),
+                QStringLiteral("-2")};
+    case ColSmtpAuthMethod:
+        return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
+    case ColUseApop:
+    case ColUseSmtpAuth:
+    case ColForwardAsSender:
+    case ColPhoneEditing:
+    case ColNumberSubjects:
+    case ColDropSpaces:
+    case ColDropWideSpaces:
+    case ColDropTabs:
+    case ColDropLineBreaks:
+    case ColDropSymbols:
+        return {QStringLiteral("0"), QStringLiteral("1")};
+    default:
+        return {};
+    }
 }
 
 bool AccountRecord::isAccountNumber(const QString& text)

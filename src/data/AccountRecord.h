@@ -102,6 +102,9 @@ struct AccountRecord
 
     // Column name as written in this struct ("AccountNo" ... "DropSymbols").
     static QString columnName(int i);
+    // The values the editor's check boxes and option buttons store in a column (ForwardState,
+    // SmtpAuthMethod, the switches); empty for a column of free text.
+    static QStringList columnChoices(int column);
 
     bool operator==(const AccountRecord&) const = default;
 };

@@ -33,31 +33,6 @@ bool isPasswordColumn(int column)
     return column == AccountRecord::ColPopPassword || column == AccountRecord::ColSmtpPassword;
 }
 
-// What the editor's check boxes and option buttons can store; anything else it never writes.
-QStringList choicesOf(int column)
-{
-    switch (column) {
-    case AccountRecord::ColForwardState:
-        return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("-1"),
-                QStringLiteral("-2")};
-    case AccountRecord::ColSmtpAuthMethod:
-        return {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")};
-    case AccountRecord::ColUseApop:
-    case AccountRecord::ColUseSmtpAuth:
-    case AccountRecord::ColForwardAsSender:
-    case AccountRecord::ColPhoneEditing:
-    case AccountRecord::ColNumberSubjects:
-    case AccountRecord::ColDropSpaces:
-    case AccountRecord::ColDropWideSpaces:
-    case AccountRecord::ColDropTabs:
-    case AccountRecord::ColDropLineBreaks:
-    case AccountRecord::ColDropSymbols:
-        return {QStringLiteral("0"), QStringLiteral("1")};
-    default:
-        return {};
-    }
-}
-
 int columnNamed(const QString& key)
 {
     for (int c = 0; c < AccountRecord::kColumnCount; ++c) {
@@ -242,7 +217,7 @@ int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
             err << QStringLiteral("変更できない項目です: %1 (--help で一覧)\n").arg(a.key);
             return kCommandUsage;
         }
-        const QStringList choices = choicesOf(column);
+        const QStringList choices = AccountRecord::columnChoices(column);
         if (!choices.isEmpty() && !choices.contains(a.value)) {
             err << kAccountTitle << ": " << a.key << ": "
                 << QStringLiteral("%1 のどれかを指定してください\n").arg(choices.join(u' '));
