@@ -236,9 +236,13 @@ void syncFolder(const QString& dir)
     }
 }
 
-// Appends one record in a single write. A record torn by an earlier crash is cut off first,
-// or this one would be glued to it.
-bool appendRecord(const FilePaths& p, const QByteArray& record, bool sync, QString* error)
+// Lines of a batch appended since the last sync, and whether the journal was created since.
+bool g_unsynced = false;
+bool g_journalCreated = false;
+
+// Appends one record in a single write; once write() returns, a crash of the program cannot
+// lose it. A record torn by an earlier crash is cut off first, or this one would be glued to it.
+bool appendRecord(const FilePaths& p, const QByteArray& record, QString* error)
 {
     const QString path = journalPathOf(p);
     const QByteArray name = QFile::encodeName(path);
@@ -273,15 +277,40 @@ bool appendRecord(const FilePaths& p, const QByteArray& record, bool sync, QStri
     }
     if (!writeAll(fd, record))
         return fail();
-    if (sync && ::fdatasync(fd) != 0)
-        return fail();
     if (::close(fd) != 0) {
         setError(error, QStringLiteral("ログを書き込めません (%1): %2").arg(path, sysError()));
         return false;
     }
-    // A new journal is only found again after a power cut once its folder entry is on disk.
-    if (created && sync)
-        syncFolder(p.dataDir);
+    g_unsynced = true;
+    g_journalCreated = g_journalCreated || created;
+    return true;
+}
+
+// Under g_mutex.
+bool syncJournal(const FilePaths& p, QString* error)
+{
+    if (!g_unsynced)
+        return true;
+    const QString path = journalPathOf(p);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) {
+            setError(error, QStringLiteral("ログを保存できません (%1): %2").arg(path, sysError()));
+            return false;
+        }
+    } else {
+        const bool synced = ::fdatasync(fd) == 0;
+        ::close(fd);
+        if (!synced) {
+            setError(error, QStringLiteral("ログを保存できません (%1): %2").arg(path, sysError()));
+            return false;
+        }
+        // A new journal is only found again after a power cut once its folder entry is on disk.
+        if (g_journalCreated)
+            syncFolder(p.dataDir);
+    }
+    g_unsynced = false;
+    g_journalCreated = false;
     return true;
 }
 
@@ -470,6 +499,8 @@ bool foldLocked(const FilePaths& p, int retention, const QDateTime& now, QString
         return false;
     }
     syncFolder(p.dataDir);
+    g_unsynced = false;
+    g_journalCreated = false;
 
     if (m.loaded) {
         dropExpired(m, nowKey, retention);
@@ -479,9 +510,23 @@ bool foldLocked(const FilePaths& p, int retention, const QDateTime& now, QString
     return true;
 }
 
+// The retention TimerSet.txt holds, read again only when the file changed: a cycle writes a
+// line per message.
 int storedRetention()
 {
-    return LoadTimerSettings().logRetentionHours;
+    static QMutex mutex;
+    static QString path;
+    static FileStamp stamp;
+    static int retention = 0;
+    QMutexLocker lock(&mutex);
+    const QString now = filePaths().settingsFile;
+    const FileStamp current = stampOf(now);
+    if (now != path || current != stamp || !current.exists) {
+        retention = LoadTimerSettings().logRetentionHours;
+        path = now;
+        stamp = current;
+    }
+    return retention;
 }
 
 } // namespace
@@ -528,8 +573,8 @@ bool writeLogLine(const QString& first, const QString& second, const QString& th
     const QString journal = journalPathOf(p);
     if (m.loaded && (stampOf(p.logFile) != m.log || stampOf(journal) != m.journal))
         m.loaded = false;
-    // In a batch the line is synced now; otherwise the fold right after makes it durable.
-    if (!appendRecord(p, *record, inBatch, error))
+    // In a batch the line waits for syncLog() or the fold; otherwise the fold follows now.
+    if (!appendRecord(p, *record, error))
         return false;
     if (m.loaded) {
         m.rows.append(MemRow{rowOf(fields), hourKeyOf(now)});
@@ -561,10 +606,17 @@ LogBatch::~LogBatch()
     if (--g_batchDepth > 0)
         return;
     try {
-        foldLog(storedRetention(), Clock::now());
+        // A log that cannot be rewritten now keeps the journal, synced, for the next fold.
+        if (!foldLog(storedRetention(), Clock::now()))
+            syncLog();
     } catch (...) {
-        // The journal stays and is folded next time.
     }
+}
+
+bool syncLog(QString* error)
+{
+    QMutexLocker guard(&g_mutex);
+    return syncJournal(filePaths(), error);
 }
 
 bool foldLog(int retentionHours, const QDateTime& now, QString* error)

@@ -21,8 +21,8 @@ struct LogRow
 // The stored log (Data/quillmarc.log, newest line first, encrypted when encryption is on) is
 // rewritten whole only when the journal beside it (Data/quillmarc.jnl) is folded in. A line
 // is appended to the journal (sealed on its own when encryption is on), so its cost does not
-// grow with the log. Inside a LogBatch (a forwarding cycle) the line is synced and the fold
-// waits for the batch to end; outside one the journal is folded at once.
+// grow with the log. Inside a LogBatch (a forwarding cycle) lines are synced by syncLog()
+// and the fold waits for the batch to end; outside one the journal is folded at once.
 
 // Adds one line; retention from TimerSet.txt, time from Clock. Never throws and never shows
 // anything.
@@ -43,6 +43,11 @@ public:
     LogBatch(const LogBatch&) = delete;
     LogBatch& operator=(const LogBatch&) = delete;
 };
+
+// Makes the lines a batch wrote so far durable against a power cut, with one sync however
+// many they are (a crash of the program alone loses none of them anyway). The engine calls it
+// when a message is done; the fold at the batch's end covers the rest.
+bool syncLog(QString* error = nullptr);
 
 // Folds the journal into the log: its lines on top, newest first, then the stored lines,
 // each line kept while fewer than retentionHours hour boundaries lie between it and now.
