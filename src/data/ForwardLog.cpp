@@ -264,19 +264,28 @@ bool appendRecord(const FilePaths& p, const QByteArray& record, QString* error)
     struct stat st;
     if (::fstat(fd, &st) != 0)
         return fail();
-    if (st.st_size > 0) {
+    off_t whole = st.st_size;
+    if (whole > 0) {
         char last = 0;
-        if (::pread(fd, &last, 1, st.st_size - 1) != 1)
+        if (::pread(fd, &last, 1, whole - 1) != 1)
             return fail();
         if (last != '\n') {
             const auto bytes = readFileBytes(path);
-            const qsizetype whole = bytes ? bytes->lastIndexOf('\n') + 1 : 0;
+            whole = bytes ? off_t(bytes->lastIndexOf('\n') + 1) : 0;
             if (::ftruncate(fd, whole) != 0)
                 return fail();
         }
     }
-    if (!writeAll(fd, record))
+    if (!writeAll(fd, record)) {
+        // A full disk: no part of the record, and no journal this write alone made, stays
+        // (as far as it goes: a tail left over is cut off by the next append anyway).
+        const int why = errno;
+        const bool cleaned =
+            created ? ::unlink(name.constData()) == 0 : ::ftruncate(fd, whole) == 0;
+        Q_UNUSED(cleaned);
+        errno = why;
         return fail();
+    }
     if (::close(fd) != 0) {
         setError(error, QStringLiteral("ログを書き込めません (%1): %2").arg(path, sysError()));
         return false;
