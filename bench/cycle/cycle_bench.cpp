@@ -114,8 +114,7 @@ QList<double> timeResidentCycles(int cycles)
     ctx.paths = qm::filePaths();
     SystemParts parts(ctx.paths.dataDir);
     parts.attach(ctx);
-    HeadlessScreen screen([](const QString&, const QString& text) { fail(text); },
-                          ctx.paths.logWriteCopy);
+    HeadlessScreen screen([](const QString&, const QString& text) { fail(text); });
     ctx.screen = &screen;
     ctx.settings = qm::LoadTimerSettings();
     ctx.faxPlatform = DetectFaxPlatform(ctx);
