@@ -156,6 +156,14 @@ void readLog(const uint8_t* data, size_t size)
         if (!rows || rows->isEmpty() || rows->first().account != QStringLiteral("口座"))
             std::abort();
     }
+    // The same bytes as a journal a crash left behind: appended to, then folded in.
+    writeWhole(logJournalPath(), bytesOf(data, size));
+    (void)qm::readLog(&error);
+    if (writeLogLine(QStringLiteral("後"), QString(), QString(), 24, now, &error)) {
+        const auto rows = qm::readLog(&error);
+        if (!rows || rows->isEmpty() || rows->first().account != QStringLiteral("後"))
+            std::abort();
+    }
 }
 
 void parseRemoteCommand(const uint8_t* data, size_t size)

@@ -1,9 +1,12 @@
 #include "data/Encryption.h"
 
 #include "data/AtomicFile.h"
+#include "data/Clock.h"
 #include "data/DataLock.h"
+#include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
+#include "data/TimerSettings.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -360,6 +363,8 @@ bool SetUpEncryption(QString* error)
         setError(error, lock.error());
         return false;
     }
+    // Lines still in the journal are plain: folded now, they are stored sealed with the rest.
+    foldLog(LoadTimerSettings().logRetentionHours, Clock::now());
     for (const QString& file : {p.accountFile, p.logFile}) {
         const auto bytes = readFileBytes(file);
         if (!bytes || looksEncrypted(*bytes))

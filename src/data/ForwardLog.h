@@ -18,24 +18,68 @@ struct LogRow
     bool operator==(const LogRow&) const = default;
 };
 
-// Adds one line (newest first), drops lines past the retention (from TimerSet.txt), stores
-// the log (encrypted when encryption is on) and leaves the plain write copy for takeLogRows().
-// Never throws and never shows anything.
+// The stored log (Data/quillmarc.log, newest line first, encrypted when encryption is on) is
+// rewritten whole only when the journal beside it (Data/quillmarc.jnl) is folded in. A line
+// is appended to the journal (sealed on its own when encryption is on), so its cost does not
+// grow with the log. Inside a LogBatch (a forwarding cycle) lines are synced by syncLog()
+// and the fold waits for the batch to end; outside one the journal is folded at once.
+
+// Adds one line; retention from TimerSet.txt, time from Clock. Never throws and never shows
+// anything.
 void WriteLog(const QString& first, const QString& second, const QString& third) noexcept;
 
 // The same with an explicit retention and time; false + error instead of staying silent.
 bool writeLogLine(const QString& first, const QString& second, const QString& third,
                   int retentionHours, const QDateTime& now, QString* error = nullptr);
 
-// The data half of showing the log: when the write copy exists, its rows (newest first) and
-// the copy is deleted; nullopt when there is no write copy (the view keeps what it shows).
-// error is set (and nullopt returned) when the copy exists but cannot be read.
+// While one exists, lines only go to the journal; when the last one ends, the journal is
+// folded into the log (retention from TimerSet.txt, time from Clock). Not for nesting across
+// threads: a forwarding cycle runs on one thread.
+class LogBatch
+{
+public:
+    LogBatch();
+    ~LogBatch();
+    LogBatch(const LogBatch&) = delete;
+    LogBatch& operator=(const LogBatch&) = delete;
+};
+
+// Makes the lines a batch wrote so far durable against a power cut, with one sync however
+// many they are (a crash of the program alone loses none of them anyway). The engine calls it
+// when a message is done; the fold at the batch's end covers the rest.
+bool syncLog(QString* error = nullptr);
+
+// Folds the journal into the log: its lines on top, newest first, then the stored lines,
+// each line kept while fewer than retentionHours hour boundaries lie between it and now.
+// False + error when the log cannot be rewritten; the journal then stays for the next fold.
+bool foldLog(int retentionHours, const QDateTime& now, QString* error = nullptr);
+
+// The log as it stands, newest first (journal, then stored log); lines that do not read as
+// a log line are left out. nullopt + error when it cannot be read.
+std::optional<QList<LogRow>> readLog(QString* error = nullptr);
+
+// What the log view has to do to show the log as it is now. Once asked for, the log is kept
+// in memory and every later line is added there, so a refresh costs what changed.
+struct LogViewChange
+{
+    bool reset = false;             // rows is the whole log: replace what is shown
+    QList<LogRow> rows;             // newest first; without reset, the rows to put on top
+    qsizetype removeFromBottom = 0; // without reset: rows past the retention, at the bottom
+};
+// nullopt when nothing changed since the last call (the view keeps what it shows), or with
+// error set when the log cannot be read.
+std::optional<LogViewChange> takeLogViewChange(QString* error = nullptr);
+
+// The whole log, newest first, when it changed since the last take (of either kind).
 std::optional<QList<LogRow>> takeLogRows(QString* error = nullptr);
+
+// Data/quillmarc.jnl: lines not yet folded into the log.
+QString logJournalPath();
 
 // Hour boundaries between two times (calendar difference in whole clock hours).
 qint64 hourBoundariesBetween(const QDateTime& from, const QDateTime& to);
 
-// Deletes the log and its copies (the "delete log" menu). Under the data lock.
+// Deletes the log, its journal and its copies (the "delete log" menu). Under the data lock.
 bool deleteLog(QString* error = nullptr);
 
 } // namespace qm

@@ -5,6 +5,7 @@
 #include "data/AtomicFile.h"
 #include "data/DataLock.h"
 #include "data/Encryption.h"
+#include "data/ForwardLog.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/AccountLoader.h"
@@ -104,6 +105,8 @@ void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
 
 void RunForwardingCycle(EngineContext& ctx)
 {
+    // Log lines of the cycle go to the journal; the log is rewritten once, at its end.
+    const LogBatch logBatch;
     removeIfExists(ctx.paths.accountReadCopy);
     const AccountFileRead read = readAccountLines(ctx.paths);
     if (read.damaged) {

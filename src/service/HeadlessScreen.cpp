@@ -3,7 +3,6 @@
 #include "service/ConsoleLog.h"
 
 #include <QCoreApplication>
-#include <QFile>
 
 namespace qm::service {
 
@@ -27,9 +26,8 @@ LogPriority priorityOf(BoxIcon icon)
 
 } // namespace
 
-HeadlessScreen::HeadlessScreen(std::function<void(const QString&, const QString&)> logLine,
-                               QString writeCopyPath)
-    : m_logLine(std::move(logLine)), m_writeCopyPath(std::move(writeCopyPath))
+HeadlessScreen::HeadlessScreen(std::function<void(const QString&, const QString&)> logLine)
+    : m_logLine(std::move(logLine))
 {
 }
 
@@ -57,9 +55,7 @@ BoxAnswer HeadlessScreen::messageBox(const QString& text, const QString& title, 
 
 void HeadlessScreen::showLog()
 {
-    // No list view to refill; the write copy is consumed as the window would.
-    if (!m_writeCopyPath.isEmpty())
-        QFile::remove(m_writeCopyPath);
+    // No list view to refill.
 }
 
 void HeadlessScreen::processEvents()

@@ -11,10 +11,8 @@ namespace qm::service {
 class HeadlessScreen : public Screen
 {
 public:
-    // logLine(title, text) writes one log line; writeCopyPath is the log write copy that
-    // showLog consumes (there is no list view to fill).
-    HeadlessScreen(std::function<void(const QString&, const QString&)> logLine,
-                   QString writeCopyPath);
+    // logLine(title, text) writes one log line.
+    explicit HeadlessScreen(std::function<void(const QString&, const QString&)> logLine);
 
     BoxAnswer messageBox(const QString& text, const QString& title, BoxIcon icon,
                          BoxButtons buttons) override;
@@ -25,7 +23,6 @@ public:
 
 private:
     std::function<void(const QString&, const QString&)> m_logLine;
-    QString m_writeCopyPath;
     int m_messageCount = 0;
 };
 

@@ -69,8 +69,7 @@ int RunHeadless(HeadlessMode mode)
     SystemParts parts(ctx.paths.dataDir);
     parts.attach(ctx);
     HeadlessScreen screen(
-        [](const QString& title, const QString& text) { WriteLog(title, text, QString()); },
-        ctx.paths.logWriteCopy);
+        [](const QString& title, const QString& text) { WriteLog(title, text, QString()); });
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
     ctx.faxPlatform = DetectFaxPlatform(ctx);

@@ -1,6 +1,7 @@
 #include "service/ReceiveAndForward.h"
 
 #include "data/AccountSettings.h"
+#include "data/ForwardLog.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/mail/MailLibrary.h"
 #include "service/AccountFiles.h"
@@ -88,6 +89,8 @@ void MessageRun::process(const QString& messageFile)
     const bool deleted = handle(messageFile);
     if (!deleted)
         received.MarkReceived(messageFile);
+    // The message's log lines reach the disk together, once it is done.
+    syncLog();
 }
 
 // Answers true when the message was deleted from the server as a forwarded message.

@@ -135,8 +135,7 @@ TEST(Load, NinetyNineAccountsOfAHundredNewMessagesInOneCycle)
         removeReceived(recipients);
     }
 
-    // Without the detail log: each line costs a rewrite of the whole log, and three lines a
-    // message would make this a run of half an hour.
+    // Without the detail log, as the speed table in the README is measured.
     ProgramFolder program;
     program.writeSettings(0);
     QList<AccountRecord> accounts;
@@ -193,8 +192,7 @@ TEST(Load, NinetyNineAccountsOfAHundredNewMessagesInOneCycle)
     }
     EXPECT_EQ(forwards.size(), kAccounts);
 
-    // Memory does not grow with the accounts: 99 of them cost little more than one
-    // (the log, which every line rewrites whole, is the only thing that grows).
+    // Memory does not grow with the accounts: 99 of them cost little more than one.
     EXPECT_LT(run.peakKb, oneAccountPeakKb + 32 * 1024)
         << "peak " << run.peakKb << " KB, one account " << oneAccountPeakKb << " KB";
 

@@ -81,17 +81,7 @@ ProgramFolder::Run ProgramFolder::runOnce(int timeoutMs) const
 
 QList<LogRow> ProgramFolder::log() const
 {
-    QList<LogRow> rows;
-    const auto stored = readStoredFile(filePaths().logFile);
-    if (!stored)
-        return rows;
-    const QString text = decodeCp932(stored->plain, DecodeMode::Lenient).value_or(QString());
-    for (const QString& line : splitLines(text)) {
-        const QStringList f = splitSettingsLine(line);
-        if (f.size() == 5)
-            rows << LogRow{f[0], f[1], f[2], f[3], f[4]};
-    }
-    return rows;
+    return readLog().value_or(QList<LogRow>());
 }
 
 int ProgramFolder::logCount(const QString& account, const QString& second,

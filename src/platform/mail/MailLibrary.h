@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 
 // The mail library: POP3 collection and deletion, message reading and SMTP sending.
@@ -130,13 +131,26 @@ public:
 };
 
 // The library itself: libcurl for the transport, GMime for the messages.
+//
+// Sends that follow each other to the same SMTP server with the same login share one
+// connection (a new TLS handshake and login per mail would cost more than the mail); it is
+// given up after any failed send, and not reused after 30 s idle.
 class SystemMailLibrary final : public MailLibrary
 {
 public:
+    SystemMailLibrary();
+    ~SystemMailLibrary() override;
+    SystemMailLibrary(const SystemMailLibrary&) = delete;
+    SystemMailLibrary& operator=(const SystemMailLibrary&) = delete;
+
     MailResult RcvMail(const PopAccount& account, const QString& folder) override;
     QString DeleteMail(const PopAccount& account, const QString& messageFile) override;
     MailResult ReadMail(const QString& messageFile, const QString& attachmentFolder) override;
     SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) override;
+
+private:
+    struct KeptSmtp;
+    std::unique_ptr<KeptSmtp> m_smtp;
 };
 
 } // namespace qm::mail

@@ -31,9 +31,22 @@ CurlSession::CurlSession(Protocol protocol) : m_protocol(protocol)
     m_curl = curl_easy_init();
 }
 
-CurlSession::~CurlSession()
+CURL* CurlSession::newHandle()
+{
+    globalInit();
+    return curl_easy_init();
+}
+
+CurlSession::CurlSession(Protocol protocol, CURL* kept)
+    : m_protocol(protocol), m_curl(kept), m_owned(false)
 {
     if (m_curl)
+        curl_easy_reset(m_curl); // options only: open connections stay for reuse
+}
+
+CurlSession::~CurlSession()
+{
+    if (m_curl && m_owned)
         curl_easy_cleanup(m_curl); // sends QUIT, which is what commits POP3 deletions
 }
 

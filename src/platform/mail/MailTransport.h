@@ -18,7 +18,12 @@ class CurlSession
 {
 public:
     explicit CurlSession(Protocol protocol);
+    // A session on a handle its owner keeps between sessions, so that a connection it left
+    // open can serve this one: its options start afresh and it is not cleaned up here.
+    CurlSession(Protocol protocol, CURL* kept);
     ~CurlSession();
+    // A handle for a caller to keep (libcurl set up first); nullptr when there is none.
+    static CURL* newHandle();
     CurlSession(const CurlSession&) = delete;
     CurlSession& operator=(const CurlSession&) = delete;
 
@@ -55,6 +60,7 @@ private:
 
     Protocol m_protocol;
     CURL* m_curl = nullptr;
+    bool m_owned = true;
     ServerAddress m_server;
     char m_errorBuffer[CURL_ERROR_SIZE] = {};
     QStringList m_replies;

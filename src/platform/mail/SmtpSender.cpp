@@ -4,6 +4,7 @@
 #include "platform/mail/MailTransport.h"
 #include "platform/mail/MessageComposer.h"
 
+#include <QMutex>
 #include <QSysInfo>
 #include <QUrl>
 #include <cstring>
@@ -53,7 +54,47 @@ QByteArray methodOption(SmtpAuthMethod method)
     return {};
 }
 
+// What a kept connection was opened with; another server or login never gets it.
+QByteArray connectionKey(const SmtpServer& server)
+{
+    QByteArray key = server.server.host.toUtf8() + '\0' + QByteArray::number(server.server.port);
+    if (server.login)
+        key += '\0' + server.login->user.toUtf8() + '\0' + server.login->password.toUtf8() + '\0' +
+               methodOption(server.login->method);
+    return key;
+}
+
 } // namespace
+
+struct SystemMailLibrary::KeptSmtp
+{
+    QMutex mutex;
+    CURL* handle = nullptr;
+    QByteArray key;
+
+    ~KeptSmtp() { drop(); }
+    void drop()
+    {
+        if (handle)
+            curl_easy_cleanup(handle); // QUIT, then the connection closes
+        handle = nullptr;
+        key.clear();
+    }
+    CURL* handleFor(const QByteArray& k)
+    {
+        if (handle && key != k)
+            drop();
+        if (!handle) {
+            handle = CurlSession::newHandle();
+            key = k;
+        }
+        return handle;
+    }
+};
+
+SystemMailLibrary::SystemMailLibrary() : m_smtp(std::make_unique<KeptSmtp>()) {}
+
+SystemMailLibrary::~SystemMailLibrary() = default;
 
 SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingMail& mail)
 {
@@ -77,13 +118,27 @@ SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingM
     if (!composeMessage(mail, &message, &result.error))
         return result;
 
-    CurlSession session(Protocol::Smtp);
+    QMutexLocker keptLock(&m_smtp->mutex);
+    // Declared before the session, so it runs after the session is done with the handle.
+    struct DropUnlessClean
+    {
+        KeptSmtp* kept;
+        bool clean = true;
+        ~DropUnlessClean()
+        {
+            if (!clean)
+                kept->drop();
+        }
+    } connection{m_smtp.get()};
+    CurlSession session(Protocol::Smtp, m_smtp->handleFor(connectionKey(server)));
     if (!session.valid()) {
         result.error = QStringLiteral("通信ライブラリを初期化できません");
         return result;
     }
     const QByteArray base = session.configure(address, address.port == kSmtpsPort);
     CURL* c = session.handle();
+    // A connection that sat idle longer may have been closed by the server meanwhile.
+    curl_easy_setopt(c, CURLOPT_MAXAGE_CONN, 30L);
     // The URL's path is what libcurl says in EHLO.
     QByteArray helo = QSysInfo::machineHostName().toUtf8();
     if (helo.isEmpty())
@@ -127,6 +182,8 @@ SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingM
     curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
 
     const CURLcode rc = session.perform();
+    // After a failure the server's state is unknown: the next mail starts a new connection.
+    connection.clean = rc == CURLE_OK;
     if (rc == CURLE_OK) {
         result.refused = session.refusedRecipients();
         return result;

@@ -44,20 +44,24 @@ void FormQuillmarc::ShowLog()
 {
     ListView->setEnabled(true);
     QString error;
-    const std::optional<QList<LogRow>> rows = takeLogRows(&error);
-    if (!rows) {
+    const std::optional<LogViewChange> change = takeLogViewChange(&error);
+    if (!change) {
         if (!error.isEmpty())
             reportError(error);
-        return; // no write copy: the view keeps what it shows
+        return; // nothing new: the view keeps what it shows
     }
+    // Only what changed is touched: a busy day's log holds tens of thousands of rows.
     ListView->setUpdatesEnabled(false);
-    ListView->clear();
+    if (change->reset)
+        ListView->clear();
+    for (qsizetype i = 0; i < change->removeFromBottom && ListView->topLevelItemCount() > 0; ++i)
+        delete ListView->takeTopLevelItem(ListView->topLevelItemCount() - 1);
     QList<QTreeWidgetItem*> items;
-    items.reserve(rows->size());
-    for (const LogRow& r : *rows)
+    items.reserve(change->rows.size());
+    for (const LogRow& r : change->rows)
         items.append(
             new QTreeWidgetItem(QStringList{r.date, r.time, r.account, r.sender, r.destination}));
-    ListView->addTopLevelItems(items);
+    ListView->insertTopLevelItems(0, items);
     ListView->setUpdatesEnabled(true);
 }
 
@@ -98,7 +102,7 @@ void FormQuillmarc::restart()
 
 void FormQuillmarc::deleteLog()
 {
-    if (!QFile::exists(filePaths().logFile))
+    if (!QFile::exists(filePaths().logFile) && !QFile::exists(logJournalPath()))
         return;
     ListView->hide();
     ListView->clear();

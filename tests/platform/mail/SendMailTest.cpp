@@ -203,6 +203,37 @@ TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)
     EXPECT_FALSE(send(s.smtpServer(), nobody).error.isEmpty());
 }
 
+// Mails that follow each other share a connection only with the same server and login: a
+// reply without login never goes out on a connection logged in for a forward, nor one mail
+// under another login; after a refusal the next mail still goes.
+TEST_F(SendMailTest, AKeptConnectionServesOnlyItsOwnLogin)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QString rcpt = QStringLiteral("kept@example.jp");
+    qm::test::clearReceivedMails(rcpt);
+    SystemMailLibrary library;
+    const SmtpServer colon{serverAt(s.smtpServer(), kSmtpDefaultPort), kColon};
+    const SmtpServer anonymous{colon.server, std::nullopt};
+    const SmtpServer other{
+        colon.server,
+        SmtpLogin{qm::test::userName(26), qm::test::userPassword(26), SmtpAuthMethod::Login}};
+    const OutgoingMail mail = mailOf(QStringLiteral("fwd@example.jp"), {rcpt}, QStringLiteral("s"),
+                                     QStringLiteral("b\r\n"));
+    OutgoingMail nobody = mail;
+    nobody.to = QStringList{QStringLiteral("left@") + s.unknownDomain};
+    for (const SmtpServer* server : {&colon, &colon, &anonymous, &other, &colon})
+        EXPECT_EQ(library.SendMail(*server, mail).error, QString());
+    EXPECT_TRUE(library.SendMail(colon, nobody).error.startsWith(QLatin1String("550")));
+    EXPECT_EQ(library.SendMail(colon, mail).error, QString());
+
+    QStringList users;
+    for (const ReceivedMail& m : receivedMails(rcpt))
+        users << m.authUser;
+    EXPECT_EQ(users, (QStringList{QStringLiteral("colon"), QStringLiteral("colon"), QString(),
+                                  qm::test::userName(26), QStringLiteral("colon"),
+                                  QStringLiteral("colon")}));
+}
+
 TEST_F(SendMailTest, RefusedRecipientsAreNamedAndTheOthersStillGetTheMail)
 {
     QM_REQUIRE_MAIL_SERVERS(s);
