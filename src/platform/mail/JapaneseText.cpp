@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <glib.h>
+#include <optional>
 
 namespace qm::mail {
 
@@ -239,9 +240,10 @@ QString jisFriendly(const QString& text)
     return s;
 }
 
-bool encodeIso2022Jp(const QString& text, QByteArray* out)
+namespace {
+
+bool glibcIso2022Jp(const QString& text, QByteArray* out)
 {
-    // glibc's converter is strict JIS X 0208: what it accepts every client can show.
     const QByteArray utf8 = text.toUtf8();
     gsize written = 0;
     GError* err = nullptr;
@@ -254,6 +256,98 @@ bool encodeIso2022Jp(const QString& text, QByteArray* out)
     *out = QByteArray(converted, qsizetype(written));
     g_free(converted);
     return true;
+}
+
+// glibc's JIS X 0208 table, read once through glibc itself and kept only when glibc encodes
+// every one of its characters to the same bytes: its own converter searches a table per
+// character, which was a seventh of a forward's CPU time.
+class JisTable
+{
+public:
+    JisTable() : m_codes(0x10000, 0)
+    {
+        GIConv toUtf8 = g_iconv_open("UTF-8", "ISO-2022-JP");
+        if (toUtf8 == reinterpret_cast<GIConv>(-1))
+            return;
+        QString all;
+        QByteArray expected = "\x1b$B";
+        for (int row = 0x21; row <= 0x7E; ++row) {
+            for (int cell = 0x21; cell <= 0x7E; ++cell) {
+                char in[] = {'\x1b', '$', 'B', char(row), char(cell), '\x1b', '(', 'B'};
+                char outBuf[16];
+                gchar* inPtr = in;
+                gsize inLeft = sizeof(in);
+                gchar* outPtr = outBuf;
+                gsize outLeft = sizeof(outBuf);
+                if (g_iconv(toUtf8, &inPtr, &inLeft, &outPtr, &outLeft) == gsize(-1))
+                    continue;
+                const QString c = QString::fromUtf8(outBuf, outPtr - outBuf);
+                if (c.size() != 1 || c.at(0).unicode() < 0x80 || m_codes[c.at(0).unicode()])
+                    continue;
+                m_codes[c.at(0).unicode()] = quint16(row << 8 | cell);
+                all += c;
+                expected += char(row);
+                expected += char(cell);
+            }
+        }
+        g_iconv_close(toUtf8);
+        expected += "\x1b(B";
+        QByteArray glibc;
+        m_usable = glibcIso2022Jp(all, &glibc) && glibc == expected;
+    }
+
+    // Empty when the text holds anything but plain ASCII and table characters: glibc then
+    // decides (JIS-Roman for the yen sign, escape bytes, refusal).
+    std::optional<QByteArray> encode(const QString& text) const
+    {
+        if (!m_usable)
+            return std::nullopt;
+        QByteArray out;
+        out.reserve(text.size() * 2 + 8);
+        bool jis = false;
+        for (const QChar ch : text) {
+            const char16_t u = ch.unicode();
+            if (u < 0x80) {
+                if (u == 0x1B || u == 0x0E || u == 0x0F)
+                    return std::nullopt;
+                if (jis) {
+                    out += "\x1b(B";
+                    jis = false;
+                }
+                out += char(u);
+                continue;
+            }
+            const quint16 code = m_codes[u];
+            if (!code)
+                return std::nullopt;
+            if (!jis) {
+                out += "\x1b$B";
+                jis = true;
+            }
+            out += char(code >> 8);
+            out += char(code & 0xFF);
+        }
+        if (jis)
+            out += "\x1b(B";
+        return out;
+    }
+
+private:
+    QList<quint16> m_codes;
+    bool m_usable = false;
+};
+
+} // namespace
+
+bool encodeIso2022Jp(const QString& text, QByteArray* out)
+{
+    // glibc's converter is strict JIS X 0208: what it accepts every client can show.
+    static const JisTable table;
+    if (std::optional<QByteArray> fast = table.encode(text)) {
+        *out = std::move(*fast);
+        return true;
+    }
+    return glibcIso2022Jp(text, out);
 }
 
 QByteArray encodeHeaderText(const QString& text)

@@ -1,9 +1,13 @@
 #include "MailTestUtil.h"
+#include "platform/mail/JapaneseText.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <glib.h>
+#include <optional>
+#include <random>
 
 using namespace qm::mail;
 using namespace qm::mail::testutil;
@@ -432,3 +436,38 @@ TEST_F(ReadMailTest, ThirtyMegabyteAttachmentComesOutWhole)
 }
 
 } // namespace
+
+// Outgoing ISO-2022-JP must be byte for byte what glibc's converter writes, whatever mix of
+// ASCII, line ends and JIS X 0208 a text holds, and refuse what glibc refuses.
+TEST(Iso2022JpTest, EncodesExactlyAsGlibc)
+{
+    auto glibc = [](const QString& s) -> std::optional<QByteArray> {
+        const QByteArray utf8 = s.toUtf8();
+        gsize written = 0;
+        gchar* out = g_convert(utf8.constData(), utf8.size(), "ISO-2022-JP", "UTF-8", nullptr,
+                               &written, nullptr);
+        if (!out)
+            return std::nullopt;
+        QByteArray b(out, qsizetype(written));
+        g_free(out);
+        return b;
+    };
+    QList<QChar> pool;
+    for (const char c : QByteArray("aZ09 ~\\\t\r\n.@"))
+        pool << QChar(c);
+    for (const char16_t u : {u'あ', u'ン', u'漢', u'〜', u'―', u'∥', u'¥', u'‾', u'ｱ', u'①',
+                             u'\x1b', u'—', u'～', u'髙', u'Ω', u'│'})
+        pool << QChar(u);
+    std::mt19937 rng(7);
+    for (int i = 0; i < 3000; ++i) {
+        QString s;
+        for (int n = rng() % 12; n > 0; --n)
+            s += pool.at(rng() % pool.size());
+        QByteArray ours;
+        const bool ok = qm::mail::encodeIso2022Jp(s, &ours);
+        const std::optional<QByteArray> want = glibc(s);
+        ASSERT_EQ(ok, want.has_value()) << s.toStdString();
+        if (ok)
+            ASSERT_EQ(ours, *want) << s.toStdString();
+    }
+}
