@@ -2,9 +2,13 @@
 
 #include "platform/mail/JapaneseText.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QUrl>
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
@@ -142,6 +146,29 @@ QString domainOf(const QString& address)
     return domain.isEmpty() ? QStringLiteral("localhost") : domain;
 }
 
+// Now in the local zone as RFC 5322 writes it. Qt keeps the zone it has read; glib looked
+// it up again for every mail.
+QByteArray dateHeader()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc() / 60;
+    const int minutes = offset < 0 ? -offset : offset;
+    return QLocale::c().toString(now, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")).toLatin1() +
+           (offset < 0 ? '-' : '+') +
+           QByteArray::number(minutes / 60 * 100 + minutes % 60).rightJustified(4, '0');
+}
+
+// 128 random bits from a generator seeded once by the system: no device to open per mail.
+QByteArray messageId(const QString& domain)
+{
+    quint64 bits[2];
+    QRandomGenerator::global()->fillRange(bits);
+    QByteArray host = QUrl::toAce(domain);
+    if (host.isEmpty())
+        host = "localhost";
+    return QByteArray::number(bits[0], 36) + '.' + QByteArray::number(bits[1], 36) + '@' + host;
+}
+
 } // namespace
 
 bool isPlainAddress(const QString& address)
@@ -189,13 +216,8 @@ bool composeMessage(const OutgoingMail& mail, QByteArray* out, QString* error)
     if (!mail.replyTo.isEmpty())
         addAddresses(msg, GMIME_ADDRESS_TYPE_REPLY_TO, {mail.replyTo});
     setRawHeader(object, "Subject", encodeHeaderText(mail.subject));
-    GDateTime* now = g_date_time_new_now_local();
-    g_mime_message_set_date(msg, now);
-    g_date_time_unref(now);
-    char* id =
-        g_mime_utils_generate_message_id(domainOf(addressSpec(mail.from)).toUtf8().constData());
-    g_mime_message_set_message_id(msg, id);
-    g_free(id);
+    setRawHeader(object, "Date", dateHeader());
+    g_mime_message_set_message_id(msg, messageId(domainOf(addressSpec(mail.from))).constData());
 
     GMimePart* text = textPart(mail.body);
     if (mail.attachments.isEmpty()) {

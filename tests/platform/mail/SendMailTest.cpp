@@ -1,5 +1,6 @@
 #include "MailTestUtil.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -133,6 +134,9 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
     EXPECT_EQ(p.replyTo, QStringLiteral("山田 太郎 <taro@example.jp>"));
     EXPECT_EQ(p.from, QStringLiteral("fwd@example.jp"));
     EXPECT_TRUE(p.rawSubject.startsWith("=?ISO-2022-JP?B?")) << p.rawSubject.toStdString();
+    const QDateTime date = QDateTime::fromString(p.date, Qt::RFC2822Date);
+    EXPECT_LT(std::abs(date.secsTo(QDateTime::currentDateTime())), 120) << p.date.toStdString();
+    EXPECT_TRUE(p.messageId.endsWith(QStringLiteral("@example.jp"))) << p.messageId.toStdString();
     EXPECT_EQ(p.subject, QStringLiteral("お知らせ"));
     EXPECT_EQ(p.bodyCharset.toLower(), QStringLiteral("iso-2022-jp"));
     EXPECT_EQ(p.body, QStringLiteral("本文\r\n"));
