@@ -88,6 +88,11 @@ int main(int argc, char** argv)
     window.ShowLog();
     window.show();
     ok &= save(&window, out + "/main.png");
+    // Lines written later come in on top of what the view already shows.
+    qm::WriteLog("総務", "sato@example.jp", "転送条件一致");
+    qm::WriteLog("受信チェック", "", "");
+    window.ShowLog();
+    ok &= save(&window, out + "/main-later.png");
 
     for (QMenu* menu : {window.menuTray, window.menuFile, window.menuSetup, window.menuHelp}) {
         menu->popup(window.mapToGlobal(QPoint(40, 40)));
