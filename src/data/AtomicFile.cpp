@@ -38,6 +38,8 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
+} // namespace
+
 bool writeAll(int fd, const QByteArray& bytes)
 {
     const char* p = bytes.constData();
@@ -55,7 +57,14 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
-} // namespace
+void syncFolder(const QString& dir)
+{
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 void setAtomicWriteHook(AtomicWriteHook hook)
 {
@@ -117,11 +126,7 @@ bool writeFileAtomic(const QString& path, const QByteArray& bytes, QString* erro
     stepAllowed(AtomicWriteStep::Renamed, path);
     if (sync != AtomicSync::Durable)
         return true;
-    const int dfd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    syncFolder(dir);
     return true;
 }
 

@@ -33,6 +33,12 @@ void setAtomicWriteHook(AtomicWriteHook hook);
 // no other write of that file can be running (under the data lock).
 void removeStaleTempFiles(const QString& path);
 
+// Writes all of bytes to fd, through short writes and signals; false with errno set.
+bool writeAll(int fd, const QByteArray& bytes);
+
+// Makes the folder's entries (a file just created, renamed or deleted) durable; best effort.
+void syncFolder(const QString& dir);
+
 // Deletes a file if it exists. False + error only when it exists and cannot be removed.
 bool removeIfExists(const QString& path, QString* error = nullptr);
 

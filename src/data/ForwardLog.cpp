@@ -210,32 +210,6 @@ std::optional<QByteArray> journalRecord(const QString& line, QString* error)
     return *bytes + "\r\n";
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-void syncFolder(const QString& dir)
-{
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Lines of a batch appended since the last sync, and whether the journal was created since.
 bool g_unsynced = false;
 bool g_journalCreated = false;
