@@ -38,7 +38,9 @@ QString joinQuoted(const QStringList& fields)
 
 bool isStorableField(const QString& value)
 {
-    return !value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"'));
+    // A line break would split the record it is stored in.
+    return !value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
+           !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n'));
 }
 
 std::optional<qint16> readInt16Field(const QString& text)

@@ -28,7 +28,8 @@ QString joinSettingsLine(const QList<LineField>& fields);
 // All fields quoted.
 QString joinQuoted(const QStringList& fields);
 
-// True when a value can travel through the line format unchanged (no "," and no double quote).
+// True when a value can travel through the line format unchanged (no ",", no double quote and
+// no line break).
 bool isStorableField(const QString& value);
 
 // The number a numeric field holds: spaces around, an optional sign, digits with an optional

@@ -86,6 +86,8 @@ TEST_F(CommandLine, AccountsAreAddedShownChangedAndDeletedThroughTheEditorsRules
     EXPECT_EQ(nowhere.status, kCommandRefused);
     EXPECT_TRUE(nowhere.err.contains(QStringLiteral("ForwardTo"))) << nowhere.err.toStdString();
     EXPECT_EQ(run({"--set", "01", "UseApop=yes"}).status, kCommandRefused);
+    // A line break would split the account's line in two.
+    EXPECT_EQ(run({"--set", "01", "AccountName=a\nb"}).status, kCommandRefused);
     EXPECT_EQ(dataFiles(), before);
 
     EXPECT_EQ(run({"--set", "01", "AccountNo=02"}).status, kCommandUsage);
@@ -114,6 +116,7 @@ TEST_F(CommandLine, CommonSettingsAreCheckedAsTheDialogChecksThem)
         << range.err.toStdString();
     EXPECT_FALSE(range.err.contains(u'\r'));
     EXPECT_EQ(run({"--set-common", "password=a,b"}).status, kCommandRefused);
+    EXPECT_EQ(run({"--set-common", "password=a\r\nb"}).status, kCommandRefused);
     EXPECT_EQ(run({"--set-common", "detailLog=2"}).status, kCommandRefused);
     EXPECT_EQ(run({"--set-common", "intervalMinutes"}).status, kCommandUsage);
     EXPECT_EQ(dataFiles(), before);
