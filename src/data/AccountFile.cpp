@@ -19,11 +19,6 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-bool isAccountNo(const QString& no)
-{
-    return no.size() == 2 && no.at(0).isDigit() && no.at(1).isDigit() && no != QLatin1String("00");
-}
-
 RewriteResult failed(const QString& text)
 {
     RewriteResult r;
@@ -131,7 +126,7 @@ RewriteResult rewriteAccountFile(const QString& accountNo,
 
 RewriteResult saveAccount(const AccountRecord& record)
 {
-    if (!isAccountNo(record.AccountNo))
+    if (!AccountRecord::isAccountNumber(record.AccountNo))
         return failed(QStringLiteral("アカウント番号が正しくありません: %1").arg(record.AccountNo));
     const QStringList bad = unstorableColumns(record);
     if (!bad.isEmpty())
@@ -159,7 +154,7 @@ RewriteResult saveAccount(const AccountRecord& record)
 
 RewriteResult deleteAccount(const QString& accountNo)
 {
-    if (!isAccountNo(accountNo))
+    if (!AccountRecord::isAccountNumber(accountNo))
         return failed(QStringLiteral("アカウント番号が正しくありません: %1").arg(accountNo));
     return rewriteAccountFile(
         accountNo, [&accountNo](AccountRecord& old) { old = deletedAccountTemplate(accountNo); },
