@@ -65,7 +65,8 @@ void removeStaleRoots()
         bool ok = false;
         const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
         if (ok && pid > 0 && pid != QCoreApplication::applicationPid() &&
-            ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            ::kill(pid_t(pid), 0) != 0 && errno == ESRCH &&
+            isOurs(temp.filePath(name), true, nullptr)) // never through another user's link
             QDir(temp.filePath(name)).removeRecursively();
     }
 }
