@@ -353,7 +353,8 @@ std::optional<QByteArray> rawSubject(const QString& messageFile)
             *value += line;
             continue;
         }
-        if (value)
+        // The header ends where a line is no header field: a Subject in the text is not one.
+        if (value || (!continuation && !looksLikeHeaderField(line)))
             break;
         if (line.size() >= 8 && qstrnicmp(line.constData(), "subject:", 8) == 0)
             value = line.mid(8);
@@ -366,9 +367,6 @@ std::optional<QByteArray> rawSubject(const QString& messageFile)
 MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString& attachmentFolder)
 {
     ensureGMime();
-    static const QStringList fields{QStringLiteral("date"),    QStringLiteral("from"),
-                                    QStringLiteral("to"),      QStringLiteral("cc"),
-                                    QStringLiteral("subject"), QStringLiteral("body")};
 
     const int fd = ::open(QFile::encodeName(messageFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -417,21 +415,12 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
             return header("Subject");
         return oneLine(decodeHeaderText(*raw, TrailingSpace::Keep), TrailingSpace::Keep);
     };
-    QStringList items;
-    for (const QString& f : fields) {
-        if (f == QLatin1String("date"))
-            items << QStringLiteral("Date: ") + header("Date");
-        else if (f == QLatin1String("from"))
-            items << QStringLiteral("From: ") + header("From");
-        else if (f == QLatin1String("to"))
-            items << QStringLiteral("To: ") + header("To");
-        else if (f == QLatin1String("cc"))
-            items << QStringLiteral("cc: ") + header("Cc");
-        else if (f == QLatin1String("subject"))
-            items << QStringLiteral("Subject: ") + subject();
-        else if (f == QLatin1String("body"))
-            items << QStringLiteral("Body: ") + withCrLf(reader.body());
-    }
+    QStringList items{QStringLiteral("Date: ") + header("Date"),
+                      QStringLiteral("From: ") + header("From"),
+                      QStringLiteral("To: ") + header("To"),
+                      QStringLiteral("cc: ") + header("Cc"),
+                      QStringLiteral("Subject: ") + subject(),
+                      QStringLiteral("Body: ") + withCrLf(reader.body())};
     for (const QString& p : reader.files())
         items << QStringLiteral("File: ") + p;
     return MailResult::list(items);
