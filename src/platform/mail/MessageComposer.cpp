@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QLocale>
 #include <QRandomGenerator>
 #include <QUrl>
 #include <fcntl.h>
@@ -146,16 +145,10 @@ QString domainOf(const QString& address)
     return domain.isEmpty() ? QStringLiteral("localhost") : domain;
 }
 
-// Now in the local zone as RFC 5322 writes it. Qt keeps the zone it has read; glib looked
-// it up again for every mail.
+// Qt keeps the zone it has read; glib looked it up again for every mail.
 QByteArray dateHeader()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    const int offset = now.offsetFromUtc() / 60;
-    const int minutes = offset < 0 ? -offset : offset;
-    return QLocale::c().toString(now, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")).toLatin1() +
-           (offset < 0 ? '-' : '+') +
-           QByteArray::number(minutes / 60 * 100 + minutes % 60).rightJustified(4, '0');
+    return QDateTime::currentDateTime().toString(Qt::RFC2822Date).toLatin1();
 }
 
 // 128 random bits from a generator seeded once by the system: no device to open per mail.
