@@ -376,4 +376,9 @@ bool SetUpEncryption(QString* error)
     return true;
 }
 
+void rememberStoredPlain(const QString& path, const QByteArray& stored, const QByteArray& plain)
+{
+    remember(path, stored, plain);
+}
+
 } // namespace qm

@@ -51,4 +51,8 @@ bool writeStoredFile(const QString& path, const QByteArray& plain, QString* erro
 bool writeStoredFile(const QString& path, const QByteArray& plain,
                      const std::optional<QByteArray>& envelope, QString* error = nullptr);
 
+// Tells the reader that `stored`, now at path, holds `plain`, for a file put in place by a
+// rename rather than by writeStoredFile: its next read then skips the decryption.
+void rememberStoredPlain(const QString& path, const QByteArray& stored, const QByteArray& plain);
+
 } // namespace qm

@@ -223,7 +223,7 @@ bool appendRecord(const FilePaths& p, const QByteArray& record, QString* error)
     bool created = false;
     int fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        fd = ::open(name.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         created = true;
     }
     if (fd < 0) {
@@ -482,6 +482,9 @@ bool foldLocked(const FilePaths& p, int retention, const QDateTime& now, QString
         return false;
     }
     syncFolder(p.dataDir);
+    // The next fold reads the log back: the whole of it need not be decrypted again.
+    if (envelope)
+        rememberStoredPlain(p.logFile, *envelope, *bytes);
     g_unsynced = false;
     g_journalCreated = false;
 

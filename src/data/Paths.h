@@ -24,7 +24,7 @@ struct FilePaths
     QString handOverRecord;    // Data/account.txt
     QString logFile;           // Data/quillmarc.log
     QString logReadCopy;       // Data/quillmarc.dec
-    QString logWriteCopy;      // Data/quillmarc.tmp (plain; consumed by the log view)
+    QString logWriteCopy;      // Data/quillmarc.tmp: left by older versions, removed at start
     QString modeFile;          // Data/quillmarc.prm
     QString mailFaxFile;       // Data/MAILFAX.txt
     QString delStringFile;     // Data/DelString.txt
