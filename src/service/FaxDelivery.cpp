@@ -66,7 +66,11 @@ QString DialRefusal(EngineContext& ctx, const QString& number, FaxNumberSource s
     return diallingRuleAgainst(loadFaxConfig(ctx.paths.dataDir), dial, source);
 }
 
-bool TakeMailFaxJob(EngineContext& ctx, const QString& sender)
+namespace {
+
+// Counts one fax job a mail's sender asked for; false (with a log line) when the sender has
+// reached the day's cap, and then no job may be sent.
+bool takeMailFaxJob(EngineContext& ctx, const QString& sender)
 {
     const int cap = loadFaxConfig(ctx.paths.dataDir).mailJobsPerSenderPerDay;
     const QString address = mail::addressSpec(sender);
@@ -81,6 +85,21 @@ bool TakeMailFaxJob(EngineContext& ctx, const QString& sender)
     return false;
 }
 
+// False, with a log line naming the number and the rule, when it may not be dialled.
+bool dialAllowed(EngineContext& ctx, const QString& number, FaxNumberSource source,
+                 const QString& sender)
+{
+    const QString rule = DialRefusal(ctx, number, source);
+    if (rule.isEmpty())
+        return true;
+    ctx.writeLog(ctx.account.accountName, sender,
+                 number + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
+    ctx.showLog();
+    return false;
+}
+
+} // namespace
+
 bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
                 const QString& faxText, const QString& senderAddress,
                 const QStringList& attachmentPaths, FaxNumberSource source)
@@ -90,18 +109,12 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
         const QString option = readFaxOption(accountNo);
         QStringList numbers;
         for (const QString& number : faxNumbers) {
-            if (number.isEmpty())
-                continue;
-            const QString rule = DialRefusal(ctx, number, source);
-            if (rule.isEmpty()) {
+            if (!number.isEmpty() && dialAllowed(ctx, number, source, senderAddress))
                 numbers << number;
-                continue;
-            }
-            ctx.writeLog(account, senderAddress,
-                         number + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
-            ctx.showLog();
         }
-        if (numbers.isEmpty())
+        // A refused number counts against no cap.
+        if (numbers.isEmpty() ||
+            (source == FaxNumberSource::Mail && !takeMailFaxJob(ctx, senderAddress)))
             return true;
         QStringList attachments = attachmentPaths;
         attachments.removeAll(QString());
@@ -176,13 +189,9 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
         }
 
         const QString suffix = suffix3(entry->path);
-        bool faxable = true;
-        if (suffix == u"xls" || suffix == u"XLS")
-            ctx.faxStation().prepare(OfficeKind::Workbook, entry->path);
-        else if (suffix == u"doc" || suffix == u"DOC")
-            ctx.faxStation().prepare(OfficeKind::Document, entry->path);
-        else
-            faxable = isFaxableFile(entry->path);
+        const bool workbook = suffix == u"xls" || suffix == u"XLS";
+        const bool document = suffix == u"doc" || suffix == u"DOC";
+        const bool faxable = workbook || document || isFaxableFile(entry->path);
 
         if (!faxable) {
             SendReplyMail(
@@ -193,15 +202,14 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
             return true;
         }
 
-        const QString rule = DialRefusal(ctx, faxNumbers, FaxNumberSource::Mail);
-        if (!rule.isEmpty()) {
-            ctx.writeLog(a.accountName, requestingSender,
-                         faxNumbers + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
-            ctx.showLog();
+        if (!dialAllowed(ctx, faxNumbers, FaxNumberSource::Mail, requestingSender) ||
+            !takeMailFaxJob(ctx, requestingSender))
             return true;
-        }
-        if (!TakeMailFaxJob(ctx, requestingSender))
-            return true;
+        // Only a job that will be sent is worth starting the office for.
+        if (workbook)
+            ctx.faxStation().prepare(OfficeKind::Workbook, entry->path);
+        else if (document)
+            ctx.faxStation().prepare(OfficeKind::Document, entry->path);
         for (const QString& number : nonEmptyItems(faxNumbers)) {
             if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number)) {
                 ctx.writeLog(a.accountName, requestingSender, number);

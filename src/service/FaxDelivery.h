@@ -19,13 +19,10 @@ bool DetectFaxPlatform(EngineContext& ctx);
 // rule; "" when it may (or when it is no fax number at all, which the fax step refuses itself).
 QString DialRefusal(EngineContext& ctx, const QString& number, FaxNumberSource source);
 
-// Counts one fax job a mail's sender asked for; false (with a log line) when the sender has
-// reached the day's cap, and then no job may be sent.
-bool TakeMailFaxJob(EngineContext& ctx, const QString& sender);
-
 // The text fax and/or the attachment faxes of one message to the numbers the dialling rules
-// allow (each refused number is a log line). senderAddress is only used in log lines. False
-// only after a run-time error.
+// allow (each refused number is a log line). A job a mail chose (source Mail) also counts
+// against its sender's day cap; senderAddress is that sender. False only after a run-time
+// error.
 bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList& faxNumbers,
                 const QString& faxText, const QString& senderAddress,
                 const QStringList& attachmentPaths,

@@ -123,11 +123,8 @@ bool MessageRun::handle(const QString& messageFile)
             FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
         } else {
             const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
-            // A refused number is logged by the fax step and counts against no cap.
-            const bool refused = !DialRefusal(ctx, faxNumber, FaxNumberSource::Mail).isEmpty();
-            if (refused || TakeMailFaxJob(ctx, message.sender))
-                FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
-                           attachments.paths, FaxNumberSource::Mail);
+            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
+                       attachments.paths, FaxNumberSource::Mail);
         }
         return false;
     }
@@ -226,15 +223,8 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);
             PendingDeletions pending(files.pendingDeletes);
-            for (const QString& name : pending.stillListed(box.items)) {
-                ctx.sleep(2000);
-                const QString error =
-                    ctx.mailLibrary().DeleteMail(a.pop, files.workFolder + u'/' + name);
-                if (!error.isEmpty()) {
-                    ctx.writeLog(a.accountName, error, QString());
-                    ctx.showLog();
-                }
-            }
+            for (const QString& name : pending.stillListed(box.items))
+                DeleteServerMessage(ctx, files.workFolder + u'/' + name, pending);
             ReceivedList received(files.receivedList);
             MessageRun run(ctx, accountNo, files, received, pending);
             for (const QString& messageFile : box.items) {

@@ -26,8 +26,8 @@ QStringList readLines(const QString& path)
 }
 
 // Adds one line at the end. The bookkeeping lists only ever grow by a line per message, so
-// an append (no rewrite, no sync) keeps a busy cycle fast; a line torn by a crash is closed
-// off before the next one, so it spoils at most itself.
+// an append (no rewrite; synced only where asked) keeps a busy cycle fast; a line torn by a
+// crash is closed off before the next one, so it spoils at most itself.
 bool appendLine(const QString& path, const QString& line, bool sync = false)
 {
     const auto bytes = encodeCp932(line + QStringLiteral("\r\n"));
@@ -289,6 +289,9 @@ bool ProgressLog::record(const QString& messageFile, const MessageProgress& prog
     for (const int k : parts)
         partTexts << QString::number(k);
     const QString name = fileNameOf(messageFile);
+    // A send that keeps failing would add the same line every cycle.
+    if (m_entries.value(name) == progress && m_entries.contains(name))
+        return true;
     const QString line = joinQuoted({name, progress.receiveNumber, partTexts.join(u' '),
                                      progress.faxed ? QStringLiteral("1") : QStringLiteral("0"),
                                      progress.printed ? QStringLiteral("1") : QStringLiteral("0")});

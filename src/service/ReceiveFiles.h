@@ -72,6 +72,7 @@ struct MessageProgress
     QSet<int> partsSent; // 1-based mail parts (a single mail is part 1)
     bool faxed = false;
     bool printed = false;
+    bool operator==(const MessageProgress&) const = default;
 };
 
 class ProgressLog

@@ -19,8 +19,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cfenv>
-#include <cmath>
 
 namespace qm::ui {
 
