@@ -14,6 +14,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace qm {
@@ -122,9 +125,10 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
 
     const QString id = nextJobId();
     const QDir dir(m_spoolDir);
+    const QString tifPath = dir.filePath(id + QStringLiteral(".tif"));
+    const QString jobPath = dir.filePath(id + QStringLiteral(".job"));
     const auto bytes = readFileBytes(tif, &result.error);
-    if (!bytes ||
-        !writeFileAtomic(dir.filePath(id + QStringLiteral(".tif")), *bytes, &result.error))
+    if (!bytes || !writeFileAtomic(tifPath, *bytes, &result.error))
         return result;
 
     const QStringList lines = {
@@ -139,12 +143,21 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
         joinQuoted({QStringLiteral("resolution"),
                     m_fine ? QStringLiteral("fine") : QStringLiteral("normal")}),
     };
-    if (!writeTextLines(dir.filePath(id + QStringLiteral(".job")), lines, &result.error)) {
-        QFile::remove(dir.filePath(id + QStringLiteral(".tif")));
+    // The sender sees a job only once it and its document carry the permissions it needs.
+    const QString staged = jobPath + QStringLiteral(".new");
+    if (!writeTextLines(staged, lines, &result.error)) {
+        QFile::remove(tifPath);
         return result;
     }
-    shareOutsideDataFolder(m_spoolDir, {dir.filePath(id + QStringLiteral(".tif")),
-                                        dir.filePath(id + QStringLiteral(".job"))});
+    shareOutsideDataFolder(m_spoolDir, {tifPath, staged});
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(jobPath).constData()) !=
+        0) {
+        result.error = QStringLiteral("FAXジョブを置けません (%1): %2")
+                           .arg(jobPath, QString::fromLocal8Bit(std::strerror(errno)));
+        QFile::remove(staged);
+        QFile::remove(tifPath);
+        return result;
+    }
     result.ok = true;
     result.jobId = id;
     return result;
