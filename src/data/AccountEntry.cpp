@@ -149,6 +149,7 @@ AccountEntry storedAccountEntry(const AccountRecord& record)
     if (option == u"mail" || option == u"attach")
         entry.faxOption = option;
     entry.deleteStrings = readDeleteStrings(r.AccountNo);
+    entry.connection = readMailConnectionValues(r.AccountNo);
     return entry;
 }
 

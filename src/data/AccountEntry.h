@@ -2,6 +2,7 @@
 
 #include "data/AccountRecord.h"
 #include "data/AccountSettings.h"
+#include "data/MailConnectionFile.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,7 @@ struct AccountEntry
     FontDataRow font;                           // its AccountNo is taken from the record
     QString faxOption = QStringLiteral("mail"); // "mail" or "attach"
     QStringList deleteStrings;
+    MailConnectionValues connection; // its line of Data/MailConn.txt
 };
 
 // The entry the editor opens with for a stored record (or a new account's template): list

@@ -69,8 +69,8 @@ bool saveAccountEntry(const AccountEntry& entry, QString* error)
 
     // Taken under the lock that the whole save holds, so putting it back cannot undo a
     // rewrite the service made in between.
-    const FileSnapshot before(
-        {paths.accountFile, paths.delStringFile, paths.fontTable, paths.faxOptFile});
+    const FileSnapshot before({paths.accountFile, paths.delStringFile, paths.fontTable,
+                               paths.faxOptFile, paths.mailConnFile});
     const RewriteResult result = saveAccount(record);
     if (!result.ok) {
         // The account file is replaced whole or not at all: nothing has changed yet.
@@ -80,7 +80,8 @@ bool saveAccountEntry(const AccountEntry& entry, QString* error)
     // Without an error here the new account's work folders exist.
     err = result.error;
     if (err.isEmpty() && saveDeleteStrings(n, entry.deleteStrings, &err) &&
-        saveFontDataRow(font, &err) && saveFaxOption(n, entry.faxOption, &err))
+        saveFontDataRow(font, &err) && saveFaxOption(n, entry.faxOption, &err) &&
+        saveMailConnectionValues(n, entry.connection, &err))
         return true;
 
     const QStringList stuck = before.restore();
@@ -111,6 +112,10 @@ AccountDeletion deleteAccountAndWorkFiles(const QString& accountNo)
     deletion.ok = true;
     if (!result.replaced)
         return deletion;
+    // Its sign-in tokens must not outlive it, nor pass to a later account of that number.
+    QString connError;
+    if (!saveMailConnectionValues(accountNo, {}, &connError))
+        deletion.filesLeft.append(QDir::toNativeSeparators(filePaths().mailConnFile));
 
     for (const QString& folder : {workFolder(accountNo), workAttachFolder(accountNo)}) {
         const QDir dir(folder);

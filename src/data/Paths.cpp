@@ -153,6 +153,7 @@ FilePaths SetFilePaths(const QString& programDirectory, const QString& dataHomeD
     p.delStringWorkCopy = data("DelString.tmp");
     p.faxPathFile = data("FaxPath.txt");
     p.faxOptFile = data("FaxOpt.txt");
+    p.mailConnFile = data("MailConn.txt");
     p.faxOptWorkCopy = data("FaxOpt.tmp");
     p.lockFile = data("quillmarc.lock");
     p.registryStore = data("registry.ini");

@@ -32,6 +32,7 @@ struct FilePaths
     QString faxPathFile;       // Data/FaxPath.txt
     QString faxOptFile;        // Data/FaxOpt.txt
     QString faxOptWorkCopy;    // Data/FaxOpt.tmp
+    QString mailConnFile;      // Data/MailConn.txt (per-account mail connection settings)
     QString lockFile;          // Data/quillmarc.lock (shared by both programs)
     QString registryStore;     // Data/registry.ini (stand-in for the system registry)
     QString encryptionMarker;  // Data/encryption.on (its presence means encryption is on)

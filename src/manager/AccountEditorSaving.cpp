@@ -96,6 +96,7 @@ AccountEntry FormQuillmarcBAccount::entryFromWindow() const
     const QString delText = txtDelString->toPlainText();
     if (!delText.isEmpty())
         entry.deleteStrings = delText.split(QLatin1Char('\n'));
+    entry.connection = m_connection;
     return entry;
 }
 

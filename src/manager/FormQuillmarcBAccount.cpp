@@ -85,6 +85,7 @@ void FormQuillmarcBAccount::formLoad()
     loadPrintSettings();
     applyRemoteSwitch();
     loadFaxOption(txtID->text());
+    m_connection = readMailConnectionValues(txtID->text());
     showSystemVersion();
 }
 

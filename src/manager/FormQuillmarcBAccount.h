@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/MailConnectionFile.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -132,6 +134,8 @@ private:
     void warn(const QString& text, QWidget* focus);
 
     QString m_faxOption = QStringLiteral("mail");
+    // The account's stored connection settings, kept through a save (sign-in tokens among them).
+    MailConnectionValues m_connection;
 };
 
 } // namespace qm::manager

@@ -37,6 +37,19 @@ void EngineContext::writeLog(const QString& first, const QString& second, const 
     WriteLog(first, second, third);
 }
 
+bool EngineContext::logOncePerCycle(const QString& accountNo, const QString& kind,
+                                    const QString& first, const QString& second,
+                                    const QString& third)
+{
+    const QString key = accountNo + QLatin1Char('\t') + kind;
+    if (noticesThisCycle.contains(key))
+        return false;
+    noticesThisCycle.insert(key);
+    writeLog(first, second, third);
+    showLog();
+    return true;
+}
+
 void EngineContext::showLog()
 {
     if (screen)

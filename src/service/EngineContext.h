@@ -6,6 +6,7 @@
 #include "service/CurrentAccount.h"
 #include "service/Screen.h"
 
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -48,6 +49,14 @@ struct EngineContext
     // stays unhandled for the next run.
     std::function<bool()> stopRequested;
     bool shouldStop() const { return stopRequested && stopRequested(); }
+
+    // Notices logged this cycle, by account and kind: a fault that stays (a refused login,
+    // a server that is down) is one log line an account a cycle, not one a message.
+    QSet<QString> noticesThisCycle;
+    // Writes the line unless this account had a notice of this kind this cycle; true when
+    // written. RunForwardingCycle starts each cycle with none.
+    bool logOncePerCycle(const QString& accountNo, const QString& kind, const QString& first,
+                         const QString& second, const QString& third);
 
     // The error description in an OK message box; counted in errorsReported.
     void reportError(const QString& description);

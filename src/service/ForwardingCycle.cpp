@@ -107,6 +107,7 @@ void RunForwardingCycle(EngineContext& ctx)
 {
     // Log lines of the cycle go to the journal; the log is rewritten once, at its end.
     const LogBatch logBatch;
+    ctx.noticesThisCycle.clear();
     removeIfExists(ctx.paths.accountReadCopy);
     const AccountFileRead read = readAccountLines(ctx.paths);
     if (read.damaged) {

@@ -2,6 +2,7 @@
 
 #include "DataFixture.h"
 #include "data/AccountFile.h"
+#include "data/Encryption.h"
 #include "data/SettingsLine.h"
 
 #include <QMap>
@@ -104,7 +105,7 @@ TEST_F(DataTest, AFailingStepPutsAllFourFilesBack)
 {
     saveOrFail(entry(QStringLiteral("01"), QStringLiteral("本社")));
     for (const QString& no : {QStringLiteral("01"), QStringLiteral("02")}) {
-        for (const char* failing : {"account.crp", "DelString", "FontData", "FaxOpt"}) {
+        for (const char* failing : {"account.crp", "DelString", "FontData", "FaxOpt", "MailConn"}) {
             SCOPED_TRACE(no.toStdString() + " " + failing);
             const auto before = dataSnapshot();
             setAtomicWriteHook([failing](AtomicWriteStep step, const QString& path) {
@@ -112,6 +113,7 @@ TEST_F(DataTest, AFailingStepPutsAllFourFilesBack)
             });
             AccountEntry e = entry(no, QStringLiteral("新しい名前"));
             e.deleteStrings = {QStringLiteral("広告")};
+            e.connection = {{QStringLiteral("PopSecurity"), QStringLiteral("tls")}};
             QString error;
             EXPECT_FALSE(saveAccountEntry(e, &error));
             setAtomicWriteHook({});
@@ -206,4 +208,38 @@ TEST_F(DataTest, SavingWhileAnotherProcessRewritesLosesNoChange)
     EXPECT_EQ(one[1], QStringLiteral("本社"));
     EXPECT_EQ(fieldsOf(QStringLiteral("02")).value(1), lastSaved);
     EXPECT_EQ(linesFor(paths().faxOptFile, "02").size(), 1);
+}
+
+TEST_F(DataTest, ConnectionValuesGoWithTheirAccountAndAreStoredLikeIt)
+{
+    AccountEntry e = entry(QStringLiteral("01"), QStringLiteral("本社"));
+    e.connection = {{QStringLiteral("PopSecurity"), QStringLiteral("starttls")},
+                    {QStringLiteral("RefreshToken"), QStringLiteral("rt-secret-1")}};
+    saveOrFail(e);
+    AccountEntry other = entry(QStringLiteral("02"), QStringLiteral("支店"));
+    other.connection = {{QStringLiteral("SmtpSecurity"), QStringLiteral("none")}};
+    saveOrFail(other);
+    EXPECT_EQ(storedAccountEntry(e.record).connection, e.connection);
+
+    // The service renews one key; the others stay, an empty value removes a key.
+    QString error;
+    ASSERT_TRUE(updateMailConnectionValues(
+        "01", {{"RefreshToken", "rt-secret-2"}, {"PopSecurity", ""}}, &error))
+        << error.toStdString();
+    EXPECT_EQ(readMailConnectionValues("01"),
+              (MailConnectionValues{{"RefreshToken", "rt-secret-2"}}));
+    EXPECT_FALSE(updateMailConnectionValues("01", {{"RefreshToken", "a,b"}}, &error));
+    EXPECT_FALSE(updateMailConnectionValues("01", {{"Key=x", "1"}}, &error));
+    EXPECT_EQ(readMailConnectionValues("01")["RefreshToken"], "rt-secret-2");
+
+    // Tokens are not left readable on disk while encryption is on.
+    ASSERT_TRUE(SetUpEncryption(&error)) << error.toStdString();
+    ASSERT_TRUE(updateMailConnectionValues("01", {{"RefreshToken", "rt-secret-3"}}, &error));
+    EXPECT_FALSE(readFileBytes(paths().mailConnFile).value_or("rt-secret-3").contains("rt-secret"));
+    EXPECT_EQ(readMailConnectionValues("01")["RefreshToken"], "rt-secret-3");
+
+    // Deleting an account takes its tokens along, and only its own.
+    ASSERT_TRUE(deleteAccountAndWorkFiles("01").ok);
+    EXPECT_TRUE(readMailConnectionValues("01").isEmpty());
+    EXPECT_EQ(readMailConnectionValues("02"), other.connection);
 }
