@@ -173,7 +173,10 @@ QString FaxReplyAddress(const QString& sender)
 void FollowFaxJob(EngineContext& ctx, const FaxRequester& who, const FaxJob& job,
                   const FaxResult& result)
 {
-    const FaxConfig config = loadFaxConfig(ctx.paths.dataDir);
+    // A job the backend refused never started: the caller's log line is all there is of it.
+    // Nor can a job be followed that no backend names.
+    if (!result.ok || result.jobId.isEmpty() || result.backend.isEmpty())
+        return;
     QueuedFaxJob queued;
     queued.backend = result.backend;
     queued.jobId = result.jobId;
@@ -188,16 +191,9 @@ void FollowFaxJob(EngineContext& ctx, const FaxRequester& who, const FaxJob& job
         queued.document += QStringLiteral(" ") + QFileInfo(job.filePath).fileName();
     queued.pages = result.pages;
     queued.queuedAt = Clock::now();
-    if (!result.ok) {
-        // Never queued: the caller's log line tells; the requester hears why.
-        replyOutcome(ctx, config, queued, Outcome{false, cleanReason(result.error), 0, 0});
-        return;
-    }
     QString error;
-    if (result.jobId.isEmpty() || result.backend.isEmpty() ||
-        !FaxJobRecord(ctx.paths.dataDir).add(queued, &error)) {
-        ctx.writeLog(ctx.account.accountName, QStringLiteral("FAXジョブを記録できません"),
-                     error.isEmpty() ? job.number : error);
+    if (!FaxJobRecord(ctx.paths.dataDir).add(queued, &error)) {
+        ctx.writeLog(ctx.account.accountName, QStringLiteral("FAXジョブを記録できません"), error);
         ctx.showLog();
     }
 }
@@ -261,19 +257,15 @@ void CheckFaxJobs(EngineContext& ctx)
 
 bool TakeMailFaxNotice(EngineContext& ctx, const ParsedMessage& message)
 {
-    FaxJobRecord record(ctx.paths.dataDir);
-    QList<QueuedFaxJob> jobs;
-    for (const QueuedFaxJob& job : pendingOfAccount(record, ctx.account.accountNo)) {
-        if (job.backend == kMailBackend)
-            jobs << job;
-    }
-    if (jobs.isEmpty())
-        return false;
+    // Asked for every message: the sender is looked at before the record is read.
     const FaxConfig config = loadFaxConfig(ctx.paths.dataDir);
-    if (!SenderIsAnyOf(message.sender, mailFaxNoticeSenders(config)))
+    const QStringList senders = mailFaxNoticeSenders(config);
+    if (senders.isEmpty() || !SenderIsAnyOf(message.sender, senders))
         return false;
-    for (const QueuedFaxJob& job : jobs) {
-        if (!message.subject.contains(job.jobId) && !message.body.contains(job.jobId))
+    FaxJobRecord record(ctx.paths.dataDir);
+    for (const QueuedFaxJob& job : pendingOfAccount(record, ctx.account.accountNo)) {
+        if (job.backend != kMailBackend ||
+            (!message.subject.contains(job.jobId) && !message.body.contains(job.jobId)))
             continue;
         const bool failed = isFailureNotice(message.subject) || isFailureNotice(message.body);
         const QString reason = cleanReason(message.subject);

@@ -21,8 +21,8 @@ struct FaxRequester
 // other replies take it.
 QString FaxReplyAddress(const QString& sender);
 
-// After a job went to the backend: a queued job is recorded and followed; one the backend
-// refused is answered at once (the caller logs it).
+// After a job went to the backend: a queued job is recorded and followed (one the backend
+// refused is only the caller's log line).
 void FollowFaxJob(EngineContext& ctx, const FaxRequester& who, const FaxJob& job,
                   const FaxResult& result);
 

@@ -28,10 +28,10 @@ struct FaxJob
 struct FaxResult
 {
     bool ok = false;
-    QString jobId;   // spool job name, HylaFAX request id or the gateway mail's job name
-    QString error;   // why it failed, for the log and the tests
-    int pages = 0;   // pages of the fax as rendered; 0 when not known
-    QString backend; // the name of the backend that took it (set by the station)
+    QString jobId;        // spool job name, HylaFAX request id or the gateway mail's job name
+    QString error;        // why it failed, for the log and the tests
+    int pages = 0;        // pages of the fax as rendered; 0 when not known
+    QString backend = {}; // the name of the backend that took it (set by the station)
 };
 
 // How a queued job stands, as its backend tells it.
