@@ -30,12 +30,28 @@ FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir, QStri
             warn(QStringLiteral("FaxPath.txt %1行目: 値がありません").arg(lineNo));
             continue;
         }
+        auto number = [&](int low, int high, int* out) {
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (value.isEmpty())
+                *out = 0;
+            else if (ok && n >= low && n <= high)
+                *out = n;
+            else
+                warn(
+                    QStringLiteral("FaxPath.txt %1行目: 数値が不正です %2").arg(lineNo).arg(value));
+        };
+        auto onOff = [&](bool* out) {
+            if (value == u"1" || value == u"0")
+                *out = value == u"1";
+            else
+                warn(QStringLiteral("FaxPath.txt %1行目: 1 か 0 で指定してください %2")
+                         .arg(lineNo)
+                         .arg(value));
+        };
         if (key == u"backend") {
-            const QString v = value.toLower();
-            if (v == u"spool")
-                config.backend = FaxConfig::Backend::Spool;
-            else if (v == u"hylafax")
-                config.backend = FaxConfig::Backend::Hylafax;
+            if (const auto backend = faxBackendNamed(value.toLower()))
+                config.backend = *backend;
             else
                 warn(
                     QStringLiteral("FaxPath.txt %1行目: 不明な送信方式 %2").arg(lineNo).arg(value));
@@ -71,6 +87,23 @@ FaxConfig parseFaxConfig(const QStringList& lines, const QString& dataDir, QStri
                 warn(QStringLiteral("FaxPath.txt %1行目: 時間切れの秒数が不正です %2")
                          .arg(lineNo)
                          .arg(value));
+        } else if (key == u"dials") {
+            number(1, 99, &config.dials);
+        } else if (key == u"killtime") {
+            // sendfax refuses a kill time of a minute or less.
+            number(2, 7 * 24 * 60, &config.killMinutes);
+        } else if (key == u"reply-requests") {
+            onOff(&config.replyToRequests);
+        } else if (key == u"reply-account") {
+            onOff(&config.replyToAccount);
+        } else if (key == u"mail-to") {
+            config.mailAddressTemplate = value;
+        } else if (key == u"mail-smtp") {
+            config.mailSmtp = value;
+        } else if (key == u"mail-from") {
+            config.mailFrom = value;
+        } else if (key == u"mail-notice-from") {
+            config.mailNoticeFrom = value.split(u' ', Qt::SkipEmptyParts);
         } else if (key == u"allow" || key == u"deny" || key == u"mailfax-allow" ||
                    key == u"mailfax-deny") {
             QStringList& prefixes = key == u"allow"           ? config.allowPrefixes
@@ -134,6 +167,54 @@ QString refusalBy(const QStringList& allow, const QStringList& deny, const QStri
 
 } // namespace
 
+QString faxBackendName(FaxConfig::Backend backend)
+{
+    switch (backend) {
+    case FaxConfig::Backend::Hylafax:
+        return QStringLiteral("hylafax");
+    case FaxConfig::Backend::Mail:
+        return QStringLiteral("mail");
+    case FaxConfig::Backend::Spool:
+        break;
+    }
+    return QStringLiteral("spool");
+}
+
+std::optional<FaxConfig::Backend> faxBackendNamed(const QString& name)
+{
+    for (const auto b :
+         {FaxConfig::Backend::Spool, FaxConfig::Backend::Hylafax, FaxConfig::Backend::Mail}) {
+        if (faxBackendName(b) == name)
+            return b;
+    }
+    return std::nullopt;
+}
+
+QString mailFaxAddress(const FaxConfig& config, const QString& dialString)
+{
+    // The number becomes part of an address: digits and a leading "+" only.
+    for (qsizetype i = 0; i < dialString.size(); ++i) {
+        const QChar c = dialString.at(i);
+        if (!(c >= u'0' && c <= u'9') && !(c == u'+' && i == 0))
+            return {};
+    }
+    if (dialString.isEmpty() || !config.mailAddressTemplate.contains(u'@') ||
+        !config.mailAddressTemplate.contains(QStringLiteral("{number}")))
+        return {};
+    QString address = config.mailAddressTemplate;
+    return address.replace(QStringLiteral("{number}"), dialString);
+}
+
+QStringList mailFaxNoticeSenders(const FaxConfig& config)
+{
+    if (!config.mailNoticeFrom.isEmpty())
+        return config.mailNoticeFrom;
+    const qsizetype at = config.mailAddressTemplate.lastIndexOf(u'@');
+    if (at < 0 || at + 1 >= config.mailAddressTemplate.size())
+        return {};
+    return {config.mailAddressTemplate.mid(at)};
+}
+
 QString diallingRuleAgainst(const FaxConfig& config, const QString& dialString,
                             FaxNumberSource source)
 {
@@ -162,6 +243,13 @@ bool faxBackendInstalled(const FaxConfig& config, QString* why)
         }
         return true;
     }
+    if (config.backend == FaxConfig::Backend::Mail) {
+        if (!config.mailAddressTemplate.contains(QStringLiteral("{number}")) ||
+            !config.mailAddressTemplate.contains(u'@'))
+            return fail(
+                QStringLiteral("FaxPath.txt の mail-to に {number} を含む宛先がありません"));
+        return true;
+    }
     if (QStandardPaths::findExecutable(QStringLiteral("gs")).isEmpty())
         return fail(QStringLiteral("Ghostscript (gs) がありません"));
     QFileInfo folder(config.spoolDir);
@@ -179,9 +267,7 @@ bool faxBackendInstalled(const FaxConfig& config, QString* why)
 QStringList faxConfigLines(const FaxConfig& config)
 {
     return {
-        joinQuoted({QStringLiteral("backend"), config.backend == FaxConfig::Backend::Hylafax
-                                                   ? QStringLiteral("hylafax")
-                                                   : QStringLiteral("spool")}),
+        joinQuoted({QStringLiteral("backend"), faxBackendName(config.backend)}),
         joinQuoted({QStringLiteral("spool"), config.spoolDir}),
         joinQuoted({QStringLiteral("host"), config.host}),
         joinQuoted({QStringLiteral("sendfax"), config.sendfaxPath}),
@@ -190,6 +276,18 @@ QStringList faxConfigLines(const FaxConfig& config)
         joinQuoted({QStringLiteral("resolution"),
                     config.fineResolution ? QStringLiteral("fine") : QStringLiteral("normal")}),
         joinQuoted({QStringLiteral("timeout"), QString::number(config.timeoutSeconds)}),
+        joinQuoted({QStringLiteral("dials"),
+                    config.dials > 0 ? QString::number(config.dials) : QString()}),
+        joinQuoted({QStringLiteral("killtime"),
+                    config.killMinutes > 0 ? QString::number(config.killMinutes) : QString()}),
+        joinQuoted({QStringLiteral("reply-requests"),
+                    config.replyToRequests ? QStringLiteral("1") : QStringLiteral("0")}),
+        joinQuoted({QStringLiteral("reply-account"),
+                    config.replyToAccount ? QStringLiteral("1") : QStringLiteral("0")}),
+        joinQuoted({QStringLiteral("mail-to"), config.mailAddressTemplate}),
+        joinQuoted({QStringLiteral("mail-smtp"), config.mailSmtp}),
+        joinQuoted({QStringLiteral("mail-from"), config.mailFrom}),
+        joinQuoted({QStringLiteral("mail-notice-from"), config.mailNoticeFrom.join(u' ')}),
         joinQuoted({QStringLiteral("allow"), config.allowPrefixes.join(u' ')}),
         joinQuoted({QStringLiteral("deny"), config.denyPrefixes.join(u' ')}),
         joinQuoted({QStringLiteral("mailfax-allow"), config.mailAllowPrefixes.join(u' ')}),

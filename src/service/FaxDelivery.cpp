@@ -14,6 +14,7 @@
 #include "platform/print/ForwardTextPrinter.h"
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
+#include "service/FaxJobs.h"
 #include "service/FaxTextSettings.h"
 #include "service/ForwardMail.h"
 #include "service/ReceiveFiles.h"
@@ -49,11 +50,14 @@ bool DetectFaxPlatform(EngineContext& ctx)
 
 namespace {
 
-// One job; true when the backend took it.
+// One job; true when the backend took it. A job taken is followed until it ends.
 bool sendFax(EngineContext& ctx, const QString& displayName, const QString& path,
-             const QString& number)
+             const QString& number, const FaxRequester& who)
 {
-    return ctx.faxStation().send({displayName, path, number}, CurrentTextFaxStyle()).ok;
+    const FaxJob job{displayName, path, number, ctx.account.smtp, ctx.account.sourceAddress};
+    const FaxResult result = ctx.faxStation().send(job, CurrentTextFaxStyle());
+    FollowFaxJob(ctx, who, job, result);
+    return result.ok;
 }
 
 } // namespace
@@ -105,6 +109,9 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                 const QStringList& attachmentPaths, FaxNumberSource source)
 {
     const QString account = ctx.account.accountName;
+    const FaxRequester who{source == FaxNumberSource::Mail ? FaxJobRequest::Mail
+                                                           : FaxJobRequest::Account,
+                           senderAddress};
     try {
         const QString option = readFaxOption(accountNo);
         QStringList numbers;
@@ -134,8 +141,8 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
             if (!fontSet)
                 MarkFaxFontUnavailable(ctx);
             for (const QString& number : numbers) {
-                const bool sent =
-                    sendFax(ctx, QStringLiteral("メール転送"), filePaths().mailFaxFile, number);
+                const bool sent = sendFax(ctx, QStringLiteral("メール転送"),
+                                          filePaths().mailFaxFile, number, who);
                 ctx.writeLog(account, senderAddress,
                              sent ? number : number + QStringLiteral(" FAX設定エラー1"));
                 ctx.showLog();
@@ -149,7 +156,8 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                 if (!isFaxableFile(attachment))
                     continue;
                 for (const QString& number : numbers) {
-                    const bool sent = sendFax(ctx, QStringLiteral("メール"), attachment, number);
+                    const bool sent =
+                        sendFax(ctx, QStringLiteral("メール"), attachment, number, who);
                     ctx.writeLog(account, senderAddress,
                                  sent ? number : number + QStringLiteral(" FAX送信エラー"));
                     ctx.showLog();
@@ -211,7 +219,8 @@ bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
         else if (document)
             ctx.faxStation().prepare(OfficeKind::Document, entry->path);
         for (const QString& number : nonEmptyItems(faxNumbers)) {
-            if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number)) {
+            if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number,
+                        {FaxJobRequest::Mail, requestingSender})) {
                 ctx.writeLog(a.accountName, requestingSender, number);
                 ctx.showLog();
                 SendReplyMail(

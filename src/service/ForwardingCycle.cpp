@@ -10,6 +10,7 @@
 #include "data/TextCodec.h"
 #include "service/AccountLoader.h"
 #include "service/EngineContext.h"
+#include "service/FaxJobs.h"
 #include "service/ReceiveAndForward.h"
 #include "service/RuntimeError.h"
 
@@ -138,6 +139,10 @@ void RunForwardingCycle(EngineContext& ctx)
         ctx.account = std::move(*account);
         LoadFontSettings(ctx, accountNo);
         ReceiveAndForward(ctx, accountNo);
+        // After the mail: a gateway's notice collected just now is taken before the backends
+        // are asked.
+        if (ctx.faxPlatform && !ctx.shouldStop())
+            CheckFaxJobs(ctx);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 #include "service/FaxDelivery.h"
+#include "service/FaxJobs.h"
 #include "service/ForwardMail.h"
 #include "service/ForwardText.h"
 #include "service/Numeric.h"
@@ -103,6 +104,10 @@ bool MessageRun::handle(const QString& messageFile)
         ctx.showLog();
         return false;
     }
+    // The fax gateway's notice on a job we sent is its outcome, not mail to forward (its
+    // daemon may send it, so this comes before the bounce test).
+    if (ctx.faxPlatform && TakeMailFaxNotice(ctx, ParseMessage(read.items)))
+        return false;
     // Bounces of a mailer daemon are recorded as handled and nothing else.
     if (ParseSender(read.items).contains(QStringLiteral("DAEMON")))
         return false;

@@ -10,7 +10,7 @@ namespace qm::service {
 // The system's own mail library, fax station and printer, for a program's engine context.
 struct SystemParts
 {
-    explicit SystemParts(const QString& dataDir) : fax(dataDir) {}
+    explicit SystemParts(const QString& dataDir) : fax(dataDir) { fax.setMailLibrary(&mail); }
 
     void attach(EngineContext& ctx)
     {

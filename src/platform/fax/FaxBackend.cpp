@@ -2,16 +2,38 @@
 
 #include "data/FaxConfig.h"
 #include "platform/fax/HylafaxBackend.h"
+#include "platform/fax/MailFaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
+#include "platform/render/ProcessRunner.h"
 
 namespace qm {
 
-std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
-                                             FaxDocumentConverter& converter)
+std::unique_ptr<FaxBackend>
+createFaxBackend(const FaxConfig& config, FaxDocumentConverter& converter, mail::MailLibrary* mail)
 {
     if (config.backend == FaxConfig::Backend::Hylafax)
         return std::make_unique<HylafaxBackend>(config, converter);
+    if (config.backend == FaxConfig::Backend::Mail)
+        return std::make_unique<MailFaxBackend>(config, converter, mail);
     return std::make_unique<SpoolFaxBackend>(config.spoolDir, config.fineResolution, converter);
+}
+
+int pdfPageCount(const QString& pdfPath)
+{
+    // The path goes in as a string parameter, never as PostScript text.
+    const ProcessResult r = runProcess(
+        QStringLiteral("gs"),
+        {QStringLiteral("-q"), QStringLiteral("-dNODISPLAY"), QStringLiteral("-dNOPAUSE"),
+         QStringLiteral("-dBATCH"), QStringLiteral("-sFile=") + pdfPath,
+         QStringLiteral("--permit-file-read=") + pdfPath, QStringLiteral("-c"),
+         QStringLiteral("File (r) file runpdfbegin pdfpagecount = quit")},
+        30000);
+    if (!r.ok())
+        return 0;
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    bool ok = false;
+    const int pages = lines.isEmpty() ? 0 : lines.last().trimmed().toInt(&ok);
+    return ok && pages > 0 ? pages : 0;
 }
 
 } // namespace qm

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "platform/mail/MailLibrary.h"
+
+#include <QHash>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace qm {
 
@@ -14,14 +19,32 @@ struct FaxJob
     QString displayName;
     QString filePath;
     QString number;
+    // The account the job is sent for: the mail backend sends through its server and from
+    // its address where Data/FaxPath.txt names none.
+    mail::SmtpServer accountSmtp = {};
+    QString accountAddress = {};
 };
 
 struct FaxResult
 {
     bool ok = false;
-    QString jobId; // spool job name or HylaFAX request id
-    QString error; // why it failed, for the log and the tests
+    QString jobId;        // spool job name, HylaFAX request id or the gateway mail's job name
+    QString error;        // why it failed, for the log and the tests
+    int pages = 0;        // pages of the fax as rendered; 0 when not known
+    QString backend = {}; // the name of the backend that took it (set by the station)
 };
+
+// How a queued job stands, as its backend tells it.
+struct FaxJobStatus
+{
+    enum class State { Pending, Sent, Failed };
+    State state = State::Pending;
+    QString reason; // the backend's own words, for a failure
+    int pages = 0;  // pages sent; 0 when not known
+    int tries = 0;  // dials made; 0 when not known
+};
+
+using FaxJobStatuses = QHash<QString, FaxJobStatus>;
 
 class FaxBackend
 {
@@ -33,11 +56,19 @@ public:
     virtual bool isUsable(QString* why = nullptr) const = 0;
     // Queues one job. Never throws; a bad number or an unreadable file is a failure.
     virtual FaxResult send(const FaxJob& job) = 0;
+    // The state of jobs it queued, by job id; a job it cannot tell of is left out (still
+    // pending). Nothing when the backend could not be asked at all: ask again later.
+    virtual std::optional<FaxJobStatuses> statuses(const QStringList& jobIds) = 0;
 };
 
 // The backend chosen by the configuration. The converter turns txt/doc/xls/pdf/tif
-// files into what the backend needs; it must outlive the backend.
+// files into what the backend needs; it must outlive the backend, and so must the mail
+// library, which only the mail backend uses.
 std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
-                                             FaxDocumentConverter& converter);
+                                             FaxDocumentConverter& converter,
+                                             mail::MailLibrary* mail = nullptr);
+
+// Pages of a PDF as Ghostscript counts them; 0 when it cannot tell.
+int pdfPageCount(const QString& pdfPath);
 
 } // namespace qm

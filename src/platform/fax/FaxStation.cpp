@@ -21,7 +21,7 @@ bool SystemFaxStation::isUsable(QString* why)
 {
     const FaxConfig config = loadFaxConfig(m_dataDir);
     FaxDocumentConverter converter;
-    return createFaxBackend(config, converter)->isUsable(why);
+    return createFaxBackend(config, converter, m_mail)->isUsable(why);
 }
 
 FaxResult SystemFaxStation::send(const FaxJob& job, const TextFaxStyle& textStyle)
@@ -30,7 +30,9 @@ FaxResult SystemFaxStation::send(const FaxJob& job, const TextFaxStyle& textStyl
     const FaxConfig config = loadFaxConfig(m_dataDir);
     FaxDocumentConverter converter(&m_office);
     converter.setTextStyle(textStyle);
-    const FaxResult result = createFaxBackend(config, converter)->send(job);
+    const auto backend = createFaxBackend(config, converter, m_mail);
+    FaxResult result = backend->send(job);
+    result.backend = backend->name();
     officeUsed();
     return result;
 }
@@ -39,6 +41,19 @@ void SystemFaxStation::prepare(OfficeKind kind, const QString& path)
 {
     m_office.prepare(kind, path);
     officeUsed();
+}
+
+std::optional<FaxJobStatuses> SystemFaxStation::jobStatuses(const QString& backend,
+                                                            const QStringList& jobIds)
+{
+    // The backend the jobs went to, in today's settings (host, spool folder).
+    FaxConfig config = loadFaxConfig(m_dataDir);
+    const auto kind = faxBackendNamed(backend);
+    if (!kind)
+        return std::nullopt;
+    config.backend = *kind;
+    FaxDocumentConverter converter;
+    return createFaxBackend(config, converter, m_mail)->statuses(jobIds);
 }
 
 void SystemFaxStation::officeUsed()

@@ -25,6 +25,10 @@ public:
     // Page setup of a stored workbook or document for the fax, saved in place. Never fails
     // loudly: a file that cannot be set up is faxed unchanged.
     virtual void prepare(OfficeKind kind, const QString& path) = 0;
+    // How the jobs a backend (by its name in the record) queued stand now; nothing when it
+    // could not be asked.
+    virtual std::optional<FaxJobStatuses> jobStatuses(const QString& backend,
+                                                      const QStringList& jobIds) = 0;
 };
 
 class SystemFaxStation final : public FaxStation
@@ -36,11 +40,17 @@ public:
     bool isUsable(QString* why = nullptr) override;
     FaxResult send(const FaxJob& job, const TextFaxStyle& textStyle) override;
     void prepare(OfficeKind kind, const QString& path) override;
+    std::optional<FaxJobStatuses> jobStatuses(const QString& backend,
+                                              const QStringList& jobIds) override;
+
+    // The mail backend sends through it; it must outlive the station.
+    void setMailLibrary(mail::MailLibrary* mail) { m_mail = mail; }
 
 private:
     void officeUsed();
 
     QString m_dataDir;
+    mail::MailLibrary* m_mail = nullptr;
     OfficeSession m_office;
     std::unique_ptr<QTimer> m_idle;
 };

@@ -4,6 +4,8 @@
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/ProcessRunner.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -61,6 +63,11 @@ QStringList HylafaxBackend::sendfaxArguments(const QString& dial, const QString&
         args << QStringLiteral("-m");
     else
         args << QStringLiteral("-l");
+    if (m_config.dials > 0)
+        args << QStringLiteral("-T") << QString::number(m_config.dials);
+    if (m_config.killMinutes > 0)
+        args << QStringLiteral("-k")
+             << QStringLiteral("now + %1 minutes").arg(m_config.killMinutes);
     args << QStringLiteral("-d") << dial << file;
     return args;
 }
@@ -103,7 +110,72 @@ FaxResult HylafaxBackend::send(const FaxJob& job)
     }
     result.ok = true;
     result.jobId = m.captured(1);
+    result.pages = pdfPageCount(file);
     return result;
+}
+
+namespace {
+
+// "3:4" -> 3 (what is done of the most).
+int doneCount(const QString& pair)
+{
+    return pair.section(u':', 0, 0).trimmed().toInt();
+}
+
+} // namespace
+
+std::optional<FaxJobStatuses> HylafaxBackend::statuses(const QStringList& jobIds)
+{
+    // The clients read their job format from ~/.hylarc only: a home of our own for the call.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return std::nullopt;
+    QFile rc(QDir(home.path()).filePath(QStringLiteral(".hylarc")));
+    if (!rc.open(QIODevice::WriteOnly) || rc.write("JobFmt: \"%j|%a|%P|%D|%s\"\n") <= 0)
+        return std::nullopt;
+    rc.close();
+    QProcessEnvironment env = clientEnvironment(m_config.faxUser);
+    env.insert(QStringLiteral("HOME"), home.path());
+    const ProcessResult r = runProcess(
+        m_config.faxstatPath,
+        {QStringLiteral("-h"), m_config.host, QStringLiteral("-s"), QStringLiteral("-d")},
+        m_config.timeoutSeconds * 1000, env);
+    const QString text = QString::fromLocal8Bit(r.out);
+    static const QRegularExpression running(QStringLiteral("scheduler on .*: Running"));
+    // faxstat exits 0 when it cannot connect: without the scheduler's line nothing is known.
+    if (!r.ok() || !running.match(text).hasMatch())
+        return std::nullopt;
+
+    FaxJobStatuses out;
+    QStringList listed;
+    for (const QString& line : text.split(u'\n')) {
+        const QStringList f = line.split(u'|');
+        if (f.size() < 5 || !jobIds.contains(f.at(0).trimmed()))
+            continue;
+        listed << f.at(0).trimmed();
+        FaxJobStatus status;
+        const QString state = f.at(1).trimmed();
+        if (state == u"D")
+            status.state = FaxJobStatus::State::Sent;
+        else if (state == u"F")
+            status.state = FaxJobStatus::State::Failed;
+        else
+            continue;
+        status.pages = doneCount(f.at(2));
+        status.tries = doneCount(f.at(3));
+        status.reason = f.mid(4).join(u'|').trimmed();
+        out.insert(f.at(0).trimmed(), status);
+    }
+    // Both queues were listed: a job in neither was cleaned away after it ended.
+    for (const QString& id : jobIds) {
+        if (!listed.contains(id)) {
+            FaxJobStatus gone;
+            gone.state = FaxJobStatus::State::Failed;
+            gone.reason = QStringLiteral("FAXサーバにジョブがありません（結果不明）");
+            out.insert(id, gone);
+        }
+    }
+    return out;
 }
 
 } // namespace qm

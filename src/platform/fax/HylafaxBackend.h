@@ -16,6 +16,8 @@ public:
     QString name() const override { return QStringLiteral("hylafax"); }
     bool isUsable(QString* why = nullptr) const override;
     FaxResult send(const FaxJob& job) override;
+    // One faxstat of the send and done queues in a format of our own (JobFmt).
+    std::optional<FaxJobStatuses> statuses(const QStringList& jobIds) override;
 
     // The argument list sendfax is started with (for the tests and the log).
     QStringList sendfaxArguments(const QString& dial, const QString& file) const;

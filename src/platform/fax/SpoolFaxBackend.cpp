@@ -160,7 +160,47 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
     }
     result.ok = true;
     result.jobId = id;
+    result.pages = pdfPageCount(pdf);
     return result;
+}
+
+std::optional<FaxJobStatuses> SpoolFaxBackend::statuses(const QStringList& jobIds)
+{
+    const QDir dir(m_spoolDir);
+    if (!dir.exists())
+        return std::nullopt;
+    FaxJobStatuses out;
+    for (const QString& id : jobIds) {
+        // Our own ids only: the name goes into a path.
+        if (id.isEmpty() || id.contains(u'/') || id.contains(u'\\') || id.startsWith(u'.'))
+            continue;
+        for (const bool done : {true, false}) {
+            const QString path =
+                dir.filePath(id + (done ? QStringLiteral(".done") : QStringLiteral(".failed")));
+            if (!QFileInfo(path).isFile())
+                continue;
+            FaxJobStatus status;
+            status.state = done ? FaxJobStatus::State::Sent : FaxJobStatus::State::Failed;
+            for (const QString& line :
+                 readTextLines(path, DecodeMode::Lenient).value_or(QStringList())) {
+                const QStringList f = splitSettingsLine(line);
+                const QString key = f.value(0).trimmed().toLower();
+                if (f.size() < 2) {
+                    if (status.reason.isEmpty())
+                        status.reason = line.trimmed();
+                } else if (key == u"reason") {
+                    status.reason = f.value(1).trimmed();
+                } else if (key == u"pages") {
+                    status.pages = qMax(0, f.value(1).trimmed().toInt());
+                } else if (key == u"tries") {
+                    status.tries = qMax(0, f.value(1).trimmed().toInt());
+                }
+            }
+            out.insert(id, status);
+            break;
+        }
+    }
+    return out;
 }
 
 } // namespace qm

@@ -73,6 +73,12 @@ TEST(FaxConfig, DefaultsFileRoundTripAndBadLines)
     wanted.faxUser = QStringLiteral("office");
     wanted.fineResolution = false;
     wanted.timeoutSeconds = 30;
+    wanted.dials = 5;
+    wanted.killMinutes = 90;
+    wanted.replyToRequests = false;
+    wanted.replyToAccount = true;
+    wanted.mailAddressTemplate = QStringLiteral("{number}@gw.example");
+    wanted.mailNoticeFrom = {QStringLiteral("@notice.example"), QStringLiteral("a@b.example")};
     const QString path = QDir(dir.path()).filePath(QStringLiteral("FaxPath.txt"));
     ASSERT_TRUE(writeTextLines(path, faxConfigLines(wanted)));
     const FaxConfig read = loadFaxConfig(dir.path(), &warnings);
@@ -82,6 +88,17 @@ TEST(FaxConfig, DefaultsFileRoundTripAndBadLines)
     EXPECT_EQ(read.faxUser, wanted.faxUser);
     EXPECT_FALSE(read.fineResolution);
     EXPECT_EQ(read.timeoutSeconds, 30);
+    EXPECT_EQ(read.dials, 5);
+    EXPECT_EQ(read.killMinutes, 90);
+    EXPECT_FALSE(read.replyToRequests);
+    EXPECT_TRUE(read.replyToAccount);
+    EXPECT_EQ(mailFaxAddress(read, QStringLiteral("+81312345678")),
+              QStringLiteral("+81312345678@gw.example"));
+    EXPECT_EQ(mailFaxAddress(read, QStringLiteral("03@evil")), QString());
+    EXPECT_EQ(mailFaxNoticeSenders(read), wanted.mailNoticeFrom);
+    FaxConfig gatewayOnly = read;
+    gatewayOnly.mailNoticeFrom.clear();
+    EXPECT_EQ(mailFaxNoticeSenders(gatewayOnly), QStringList{QStringLiteral("@gw.example")});
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'\n').toStdString();
 
     // Bad values keep the defaults and say why; a relative spool folder is below Data.
@@ -211,6 +228,8 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     FaxConfig config;
     config.backend = FaxConfig::Backend::Hylafax;
     config.host = host;
+    config.dials = 4;
+    config.killMinutes = 30;
     FaxDocumentConverter converter;
     auto backend = createFaxBackend(config, converter);
     ASSERT_EQ(backend->name(), QStringLiteral("hylafax"));
@@ -234,6 +253,11 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     const QString qfile = QString::fromUtf8(q.readAll());
     EXPECT_TRUE(qfile.contains(QStringLiteral("number:0398765432")));
     EXPECT_TRUE(qfile.contains(QStringLiteral("resolution:196")));
+    EXPECT_TRUE(qfile.contains(QStringLiteral("maxdials:4")));
+    // Still queued: the status query knows the job and tells nothing of it yet.
+    const auto statuses = backend->statuses({r.jobId});
+    ASSERT_TRUE(statuses.has_value());
+    EXPECT_FALSE(statuses->contains(r.jobId));
     // Japanese text goes as our own PDF, which sendfax stores as it is.
     const auto doc =
         QRegularExpression(QStringLiteral("\\npdf:\\d*:\\d*:(docq/\\S+)")).match(qfile);

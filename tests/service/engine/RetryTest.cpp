@@ -74,6 +74,10 @@ struct CountingFax : FaxStation
         return {true, QStringLiteral("job"), QString()};
     }
     void prepare(OfficeKind, const QString&) override {}
+    std::optional<FaxJobStatuses> jobStatuses(const QString&, const QStringList&) override
+    {
+        return FaxJobStatuses{};
+    }
 };
 
 struct CountingPrinter : Printer
