@@ -423,7 +423,9 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
                       QStringLiteral("Body: ") + withCrLf(reader.body())};
     for (const QString& p : reader.files())
         items << QStringLiteral("File: ") + p;
-    return MailResult::list(items);
+    MailResult result = MailResult::list(items);
+    result.sender = parseMailbox(rawHeader(object, "From"));
+    return result;
 }
 
 } // namespace qm::mail
