@@ -164,7 +164,10 @@ private:
         const QString type = mimeTypeOf(object);
         const char* fileName = g_mime_part_get_filename(part);
         const bool named = fileName && *fileName;
-        if (!named && !isAttachmentDisposition(object)) {
+        // A named text part that is not marked as an attachment is the body when no body
+        // came before it (Netscape and scanners name the only part); after one it is a file.
+        const bool bodyLike = !named || (!m_haveText && m_html.isEmpty());
+        if (bodyLike && !isAttachmentDisposition(object)) {
             if (type == QLatin1String("text/plain")) {
                 addText(partText(part));
                 return;
