@@ -134,13 +134,15 @@ bool MessageRun::handle(const QString& messageFile)
 
     // Only the remote-settings address itself may steer the account: a display name or a
     // longer domain that merely contains it is anybody.
-    if (!a.remoteAddress.trimmed().isEmpty() && !CanMatchSender(a.remoteAddress) && !remoteWarned) {
+    const bool remoteOn = ctx.settings.remoteSettingsAllowed != 0;
+    if (remoteOn && !remoteWarned && !a.remoteAddress.trimmed().isEmpty() &&
+        !CanMatchSender(a.remoteAddress)) {
         remoteWarned = true;
         ctx.writeLog(a.accountName, QStringLiteral("リモート設定アドレスが正しくありません"),
                      a.remoteAddress);
         ctx.showLog();
     }
-    if (SenderIs(message.from, a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
+    if (remoteOn && SenderIs(message.from, a.remoteAddress)) {
         bool stored = true;
         if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.from.address,
                              &stored)) {
