@@ -3,6 +3,8 @@
 #include "data/AccountSettings.h"
 #include "data/TextCodec.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -92,7 +94,18 @@ std::optional<AccountProblem> checkFieldCharacters(const AccountEntry& entry)
         {AccountField::DeleteStrings, entry.deleteStrings.join(QLatin1Char('\n')),
          QStringLiteral("削除文字列"), false},
     };
+    // Only the list boxes hold one item a line; in any other value a line break would end
+    // the record's line in the file.
+    const AccountField lists[] = {
+        AccountField::ForwardTo,  AccountField::ForwardCc,     AccountField::ForwardBcc,
+        AccountField::FaxNumbers, AccountField::FilterFrom,    AccountField::FilterSubject,
+        AccountField::FilterBody, AccountField::DeleteStrings,
+    };
     for (const Field& field : fields) {
+        if (std::find(std::begin(lists), std::end(lists), field.field) == std::end(lists) &&
+            (field.text.contains(QLatin1Char('\n')) || field.text.contains(QLatin1Char('\r'))))
+            return problem(field.field,
+                           QStringLiteral("「%1」に改行は使えません。").arg(field.name));
         if (!field.commaBecomesDot && field.text.contains(QLatin1Char(',')))
             return problem(field.field,
                            QStringLiteral("「%1」にカンマ（,）は使えません。").arg(field.name));

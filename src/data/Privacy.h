@@ -14,8 +14,10 @@ void makeCreatedFilesPrivate();
 // spool folder outside the data folder).
 unsigned originalFileMask();
 
-// A warning when the data folder or the account file can be read or written by other users
-// ("" when not), e.g. after a copy made with a careless mask.
-QString sharedDataWarning(const QString& dataDir, const QString& accountFile);
+// A warning when the data folder, the account file or a work folder (MlTmpNN with its Attach
+// and Data below dataHome) can be read or written by other users ("" when not), e.g. after
+// a copy made with a careless mask or an upgrade from a layout that did not care.
+QString sharedDataWarning(const QString& dataDir, const QString& accountFile,
+                          const QString& dataHome = QString());
 
 } // namespace qm

@@ -173,14 +173,15 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
     }
 }
 
-bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
+bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
                          const QString& faxNumbers, const QString& requestedNumber)
 {
     const CurrentAccount& a = ctx.account;
+    const QString& requestingSender = requester.address;
     // Stored files go only to the people they were forwarded to: receive numbers are
     // sequential, so anybody else could pull out every document the account ever received.
-    if (!SenderIsAnyOf(requestingSender, a.to + a.cc + a.bcc + QStringList{a.remoteAddress})) {
-        ctx.writeLog(a.accountName, mail::addressSpec(requestingSender),
+    if (!SenderIsAnyOf(requester, a.to + a.cc + a.bcc + QStringList{a.remoteAddress})) {
+        ctx.writeLog(a.accountName, requestingSender,
                      QStringLiteral("添付ファイルの要求を拒否しました（登録されていない差出人）"));
         ctx.showLog();
         return true;

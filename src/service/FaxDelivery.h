@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace qm::mail {
+struct MailAddress;
+}
+
 namespace qm::service {
 
 struct EngineContext;
@@ -31,7 +35,7 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
 // Faxes an attachment kept from an earlier message (looked up by its number in the
 // account's attachment index) and answers the requester by mail. Only the account's own
 // addresses may ask, within the dialling rules and the day's cap for mail requests.
-bool FaxStoredAttachment(EngineContext& ctx, const QString& requestingSender,
+bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
                          const QString& faxNumbers, const QString& requestedNumber);
 
 // Prints the text on the default printer in the account's print font.

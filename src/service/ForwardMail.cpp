@@ -124,9 +124,9 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
 
     // A message without a sender that could send it (no From at all, or one no server takes)
     // goes out from the account's own address, with the sender line, rather than not at all.
-    const bool asSender =
-        a.forwardAsSender == u"1" && mail::isPlainAddress(mail::addressSpec(input.sender));
-    outcome.senderAddress = asSender ? input.sender : a.sourceAddress;
+    const bool plainSender = mail::isPlainAddress(input.from.address);
+    const bool asSender = a.forwardAsSender == u"1" && plainSender;
+    outcome.senderAddress = asSender ? input.from.display() : a.sourceAddress;
     // Nowhere to send: nothing is sent or logged, and the fax step still runs.
     if (!a.hasRecipients() || a.smtpServer.isEmpty() || outcome.senderAddress.isEmpty())
         return outcome;
@@ -135,12 +135,13 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
     const QString senderLine = asSender ? QString() : input.sender + kCrLf;
     const bool mobile = a.phoneEditing == u"1";
     mail::OutgoingMail mail;
-    mail.from = outcome.senderAddress;
+    // The name quoted: no display name can turn into the address the mail goes out from.
+    mail.from = asSender ? input.from.headerText() : a.sourceAddress;
     mail.to = a.to;
     mail.cc = a.cc;
     mail.bcc = a.bcc;
-    if (mail::isPlainAddress(mail::addressSpec(input.sender)))
-        mail.replyTo = input.sender;
+    if (plainSender)
+        mail.replyTo = input.from.headerText();
 
     bool anyFailed = false;
     if (!mobile || a.splitChars <= 0) {

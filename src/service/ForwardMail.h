@@ -1,12 +1,10 @@
 #pragma once
 
+#include "platform/mail/MailLibrary.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
-
-namespace qm::mail {
-struct OutgoingMail;
-}
 
 namespace qm::service {
 
@@ -15,7 +13,8 @@ struct EngineContext;
 // One received message as the forward step needs it.
 struct ForwardInput
 {
-    QString sender; // the cleaned sender of the message
+    QString sender;         // the cleaned sender of the message, for the text
+    mail::MailAddress from; // who sent it, for the From and Reply-To headers
     QString subject;
     QString body;            // the forward text (after mobile editing)
     QStringList attachments; // full paths

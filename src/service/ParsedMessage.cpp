@@ -28,9 +28,10 @@ QString ParseSender(const QStringList& elements)
     return sender;
 }
 
-ParsedMessage ParseMessage(const QStringList& elements)
+ParsedMessage ParseMessage(const QStringList& elements, const mail::MailAddress& from)
 {
     ParsedMessage m;
+    m.from = from;
     m.elements = elements;
     m.date = withoutPrefix(element(elements, 0), QStringLiteral("Date: "));
     m.sender = ParseSender(elements);

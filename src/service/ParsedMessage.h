@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/mail/MailLibrary.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,15 +12,16 @@ struct ParsedMessage
 {
     QStringList elements; // ReadMail's list: Date, From, To, cc, Subject, Body, File...
     QString date;
-    QString sender;  // display name and address; commas and line breaks removed
-    QString subject; // empty when the message has none
-    QString body;    // CR LF line ends
+    QString sender;         // display name and address; commas and line breaks removed
+    mail::MailAddress from; // who sent it: every decision about the sender uses this
+    QString subject;        // empty when the message has none
+    QString body;           // CR LF line ends
 };
 
 // The sender alone (the DAEMON test runs before anything else is taken).
 QString ParseSender(const QStringList& elements);
 
 // All fields; missing elements count as empty.
-ParsedMessage ParseMessage(const QStringList& elements);
+ParsedMessage ParseMessage(const QStringList& elements, const mail::MailAddress& from = {});
 
 } // namespace qm::service

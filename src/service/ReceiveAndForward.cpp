@@ -78,6 +78,7 @@ private:
     ReceivedList& received;
     PendingDeletions& pending;
     ProgressLog progress;
+    bool remoteWarned = false; // one line a cycle for a remote address that cannot match
 };
 
 void MessageRun::process(const QString& messageFile)
@@ -119,17 +120,17 @@ bool MessageRun::handle(const QString& messageFile)
                                       : NextReceiveNumber(ctx, files);
     if (a.forwardState != u"0")
         detailLine(ctx, QStringLiteral("№") + receiveNumber, QStringLiteral("受信"));
-    const ParsedMessage message = ParseMessage(read.items);
+    const ParsedMessage message = ParseMessage(read.items, read.sender);
 
     // Mail to fax: the subject is a fax number.
     const QString faxNumber = mailToFaxNumber(message.subject);
     if (!faxNumber.isEmpty() && a.forwardState != u"0" && ctx.faxPlatform) {
         if (message.body.size() >= 4 && IsAllDigits(message.body.left(4))) {
-            FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
+            FaxStoredAttachment(ctx, message.from, faxNumber, leadingDigits(message.body));
         } else {
             const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
-            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender,
-                       attachments.paths, FaxNumberSource::Mail);
+            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message),
+                       message.from.address, attachments.paths, FaxNumberSource::Mail);
         }
         return false;
     }
@@ -138,10 +139,18 @@ bool MessageRun::handle(const QString& messageFile)
 
     // Only the remote-settings address itself may steer the account: a display name or a
     // longer domain that merely contains it is anybody.
-    if (SenderIs(message.sender, a.remoteAddress) && ctx.settings.remoteSettingsAllowed != 0) {
+    const bool remoteOn = ctx.settings.remoteSettingsAllowed != 0;
+    if (remoteOn && !remoteWarned && !a.remoteAddress.trimmed().isEmpty() &&
+        !CanMatchSender(a.remoteAddress)) {
+        remoteWarned = true;
+        ctx.writeLog(a.accountName, QStringLiteral("リモート設定アドレスが正しくありません"),
+                     a.remoteAddress);
+        ctx.showLog();
+    }
+    if (remoteOn && SenderIs(message.from, a.remoteAddress)) {
         bool stored = true;
-        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo,
-                             mail::addressSpec(message.sender), &stored)) {
+        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.from.address,
+                             &stored)) {
             // A change the account file did not take keeps its mail on the server and
             // unrecorded, so the next cycle applies it.
             if (!stored) {
@@ -168,9 +177,9 @@ bool MessageRun::handle(const QString& messageFile)
         if (a.phoneEditing == u"1")
             forwardText = EditForwardText(a, message.body, readDeleteStrings(accountNo),
                                           receiveNumber, attachments);
-        const ForwardResult sent =
-            ForwardByMail(ctx, {message.sender, message.subject, forwardText, attachments.paths},
-                          messageFile, done.partsSent);
+        const ForwardResult sent = ForwardByMail(
+            ctx, {message.sender, message.from, message.subject, forwardText, attachments.paths},
+            messageFile, done.partsSent);
         done.partsSent += sent.partsSent;
         sentWhole = sent.allSent;
         if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform && !done.faxed) {

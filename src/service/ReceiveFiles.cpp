@@ -96,6 +96,12 @@ void PrepareAccountDataFolder(const AccountFiles& files)
         return;
     if (!QDir().mkpath(files.dataFolder))
         throw RuntimeError(QStringLiteral("フォルダを作成できません: ") + files.dataFolder);
+    // The older layout made its folders and files readable by every local user; other
+    // people's mail and addresses are kept for this user alone from now on.
+    constexpr auto privateFolder =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    for (const QString& folder : {files.workFolder, files.attachFolder, files.dataFolder})
+        QFile::setPermissions(folder, privateFolder);
     const QStringList oldNames = {QStringLiteral("MailRcv.log"), QStringLiteral("RecvNo.txt"),
                                   QStringLiteral("AttachNo.txt")};
     for (const QString& name : oldNames) {
@@ -103,8 +109,11 @@ void PrepareAccountDataFolder(const AccountFiles& files)
         if (!QFile::exists(oldPath))
             continue;
         const QString newPath = files.dataFolder + u'/' + name;
-        if (QFile::copy(oldPath, newPath))
-            QFile::remove(oldPath);
+        // A copy keeps the old mode.
+        if (!QFile::copy(oldPath, newPath))
+            continue;
+        QFile::setPermissions(newPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QFile::remove(oldPath);
     }
 }
 

@@ -6,40 +6,39 @@ namespace qm::service {
 
 namespace {
 
-struct Parts
-{
-    QString local;
-    QString domain;
-};
-
-// The local part as written, the domain in lower case; nothing for a text that is no address.
-bool split(const QString& address, Parts* out)
+QString domainOf(const QString& address)
 {
     const qsizetype at = address.lastIndexOf(u'@');
-    if (at < 0 || at == address.size() - 1)
-        return false;
-    out->local = address.left(at);
-    out->domain = address.mid(at + 1).toLower();
-    return true;
+    return at < 0 ? QString() : address.mid(at + 1);
+}
+
+bool isWholeAddress(const QString& address)
+{
+    const qsizetype at = address.lastIndexOf(u'@');
+    return at > 0 && at < address.size() - 1 && !address.contains(u' ');
 }
 
 } // namespace
 
-bool SenderIs(const QString& sender, const QString& address)
+bool CanMatchSender(const QString& address)
 {
     const QString wanted = address.trimmed();
-    Parts from;
-    if (wanted.isEmpty() || !split(mail::addressSpec(sender), &from) || from.local.isEmpty())
-        return false;
     if (wanted.startsWith(u'@'))
-        return from.domain == wanted.mid(1).toLower();
-    Parts expected;
-    if (!split(mail::addressSpec(wanted), &expected))
-        return false;
-    return from.local == expected.local && from.domain == expected.domain;
+        return wanted.size() > 1 && wanted.count(u'@') == 1 && !wanted.contains(u' ');
+    return isWholeAddress(mail::addressSpec(wanted));
 }
 
-bool SenderIsAnyOf(const QString& sender, const QStringList& addresses)
+bool SenderIs(const mail::MailAddress& sender, const QString& address)
+{
+    const QString wanted = address.trimmed();
+    if (!CanMatchSender(wanted) || !isWholeAddress(sender.address))
+        return false;
+    if (wanted.startsWith(u'@'))
+        return domainOf(sender.address).compare(wanted.mid(1), Qt::CaseInsensitive) == 0;
+    return sender.is(mail::addressSpec(wanted));
+}
+
+bool SenderIsAnyOf(const mail::MailAddress& sender, const QStringList& addresses)
 {
     for (const QString& address : addresses) {
         if (SenderIs(sender, address))

@@ -104,7 +104,7 @@ std::optional<Options> parseOptions(int argc, char** argv, QString* problem)
 void warnOfSharedData()
 {
     const qm::FilePaths& paths = qm::filePaths();
-    const QString warning = qm::sharedDataWarning(paths.dataDir, paths.accountFile);
+    const QString warning = qm::sharedDataWarning(paths.dataDir, paths.accountFile, paths.dataHome);
     if (!warning.isEmpty())
         qm::WriteLog(QStringLiteral("quillmarc"), warning, QString());
 }

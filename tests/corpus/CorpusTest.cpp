@@ -37,6 +37,8 @@ struct Entry
     QString kind; // "forward", "daemon" or "fax"
     QString subject;
     bool compared = true; // false: the reference could not read the subject either
+    bool carrier = false; // each "〓" of the subject stands for one non-ASCII character
+    QString body;         // text the forward must hold ("" when not checked)
     QString path() const { return QStringLiteral(QM_SOURCE_DIR "/tests/corpus/messages/") + file; }
 };
 
@@ -52,10 +54,29 @@ QList<Entry> manifest()
         const QJsonObject o = v.toObject();
         const QJsonValue subject = o.value(QLatin1String("subject"));
         out << Entry{o.value(QLatin1String("file")).toString(),
-                     o.value(QLatin1String("kind")).toString(), subject.toString(),
-                     !subject.isNull()};
+                     o.value(QLatin1String("kind")).toString(),
+                     subject.toString(),
+                     !subject.isNull(),
+                     o.value(QLatin1String("rule")).toString() == u"carrier",
+                     o.value(QLatin1String("body")).toString()};
     }
     return out;
+}
+
+// Where the reference could not decode a carrier's code, its mark stands for one character
+// that we may know (a vendor row) or must mark ourselves; never for bytes left undecoded.
+bool subjectMatches(const Entry& e, const QString& subject)
+{
+    if (!e.carrier)
+        return subject == e.subject;
+    if (subject.size() != e.subject.size())
+        return false;
+    for (qsizetype i = 0; i < subject.size(); ++i) {
+        const QChar want = e.subject.at(i);
+        if (want == QChar(0x3013) ? subject.at(i).unicode() < 0x80 : subject.at(i) != want)
+            return false;
+    }
+    return true;
 }
 
 bool hasControl(const QString& text)
@@ -70,7 +91,7 @@ bool hasControl(const QString& text)
 TEST(Corpus, EveryMessageIsReadWithTheReferenceSubjectAndCleanHeaders)
 {
     const QList<Entry> entries = manifest();
-    ASSERT_GT(entries.size(), 200);
+    ASSERT_GT(entries.size(), 260);
     QTemporaryDir attach;
     QStringList wrong;
     for (const Entry& e : entries) {
@@ -84,7 +105,7 @@ TEST(Corpus, EveryMessageIsReadWithTheReferenceSubjectAndCleanHeaders)
                 wrong << e.file + QStringLiteral(": control character in ") + r.items.at(i);
         }
         const QString subject = r.items.at(4).mid(9);
-        if (e.compared && subject != e.subject && !kExpectedFailures.contains(e.file))
+        if (e.compared && !subjectMatches(e, subject) && !kExpectedFailures.contains(e.file))
             wrong << e.file + QStringLiteral(": subject [") + subject + QStringLiteral("], not [") +
                          e.subject + u']';
     }
@@ -186,7 +207,44 @@ TEST_F(CorpusCycle, EveryMessageIsForwardedOnceAndOnlyToTheConfiguredAddresses)
                                     << m.raw.left(600).toStdString();
     }
 
-    // Subjects as counts: several bounces share one.
+    // Nothing undecoded reaches a forward's header, and every checked text arrives.
+    QStringList rawHeaders;
+    QStringList bodies;
+    for (const ReceivedMail& m : first) {
+        const QByteArray head = m.raw.left(m.raw.indexOf("\r\n\r\n"));
+        for (const char c : head) {
+            if (uchar(c) >= 0x80 || c == '\x1b') {
+                rawHeaders << QString::fromUtf8(head.left(300));
+                break;
+            }
+        }
+        bodies << parseMail(m.raw).body;
+    }
+    EXPECT_TRUE(rawHeaders.isEmpty()) << rawHeaders.join(u'\n').toStdString();
+    for (const Entry& e : entries) {
+        if (e.body.isEmpty())
+            continue;
+        bool found = false;
+        for (const QString& body : bodies)
+            found = found || body.contains(e.body);
+        EXPECT_TRUE(found) << e.file.toStdString() << ": no forward holds " << e.body.toStdString();
+    }
+
+    // Subjects as counts: several bounces share one. A carrier's subject counts as the
+    // reference's reading it matches.
+    QHash<QString, QString> carrierSubjects; // as forwarded -> as the manifest has it
+    QSet<QString> exact;
+    for (const Entry& e : entries)
+        exact.insert(e.subject);
+    for (const ReceivedMail& m : first) {
+        const QString subject = parseMail(m.raw).subject;
+        for (const Entry& e : entries) {
+            if (exact.contains(subject))
+                break;
+            if (e.carrier && subjectMatches(e, subject))
+                carrierSubjects.insert(subject, e.subject);
+        }
+    }
     QHash<QString, int> owed;    // must arrive exactly this often
     QHash<QString, int> mayCome; // fax requests and expected failures: at most this often
     QHash<QString, QStringList> files;
@@ -202,7 +260,8 @@ TEST_F(CorpusCycle, EveryMessageIsForwardedOnceAndOnlyToTheConfiguredAddresses)
     }
     QStringList unexpected;
     for (const ReceivedMail& m : first) {
-        const QString subject = parseMail(m.raw).subject;
+        const QString subject =
+            carrierSubjects.value(parseMail(m.raw).subject, parseMail(m.raw).subject);
         if (owed.value(subject) > 0)
             --owed[subject];
         else if (mayCome.value(subject) > 0)

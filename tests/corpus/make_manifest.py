@@ -32,7 +32,62 @@ RULES = {
     "message is still read, and forwarded once unless it is a daemon's.",
     "compat32": "policy.default raised on this message's headers; the subject is the "
     "older compat32 reading (decode_header words joined).",
+    "carrier": "The Subject has ISO-2022-JP, Shift_JIS or EUC-JP words the reference cannot "
+    "decode whole (carrier emoji, vendor rows); each word is decoded with errors replaced "
+    "(Shift_JIS read as CP932), and every replaced or private-use character is written as "
+    "U+3013. Such a mark matches any one non-ASCII character: each code without a meaning must "
+    "become one mark, and a code the vendor rows give a meaning may be that character.",
+    "body": "For messages written by phones and by Debian's mail clients: the first line of "
+    "get_body()'s text (plain preferred), up to its first character that is replaced or "
+    "private-use; the forward's text must contain it.",
 }
+
+JAPANESE = {"iso-2022-jp": "iso2022_jp", "shift_jis": "cp932", "shift-jis": "cp932",
+            "sjis": "cp932", "cp932": "cp932", "euc-jp": "euc_jp"}
+BODY_FOLDERS = ("jpmobile/", "debian-clients/")
+
+
+def marked(text):
+    return "".join("\u3013" if c == "\ufffd" or "\ue000" <= c <= "\uf8ff" else c for c in text)
+
+
+def carrier_subject(raw):
+    """The subject decoded word by word with the carrier rule, or None when it does not apply."""
+    value = re.sub(rb"\r?\n(?=[ \t])", b"", raw).decode("ascii", "replace")
+    words = email.header.decode_header(value)
+    if not any(isinstance(c, bytes) and (cs or "").lower() in JAPANESE for c, cs in words):
+        return None
+    parts = []
+    applies = False
+    for chunk, charset in words:
+        if isinstance(chunk, str):
+            parts.append(chunk)
+            continue
+        codec = JAPANESE.get((charset or "").lower(), charset or "ascii")
+        try:
+            text = chunk.decode(codec)
+            if marked(text) != text:
+                applies = True
+        except (UnicodeDecodeError, LookupError):
+            text = chunk.decode(codec, "replace")
+            applies = True
+        parts.append(marked(text))
+    return clean("".join(parts)) if applies else None
+
+
+def body_line(raw):
+    message = email.message_from_bytes(raw, policy=policy.default)
+    part = message.get_body(preferencelist=("plain",))
+    if part is None:
+        return None
+    payload = part.get_payload(decode=True) or b""
+    charset = (part.get_content_charset() or "us-ascii").lower()
+    text = payload.decode(JAPANESE.get(charset, charset), "replace")
+    for line in text.splitlines():
+        line = marked(line).split("\u3013")[0].strip()
+        if line:
+            return line
+    return None
 
 CONTROLS = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f]")
 
@@ -81,6 +136,9 @@ def read(path):
     outside_words = re.sub(rb"=\?[^?\s]+\?[bBqQ]\?[^?\s]*\?=", b"", raw_subject(raw))
     if re.search(rb"[\x80-\xff]", outside_words):
         return None, clean(sender), "8bit"
+    carrier = carrier_subject(raw_subject(raw))
+    if carrier is not None:
+        return carrier, clean(sender), "carrier"
     return clean(subject), clean(sender), rule
 
 
@@ -107,6 +165,11 @@ def main():
             }
             if rule:
                 entry["rule"] = rule
+            if entry["file"].startswith(BODY_FOLDERS):
+                with open(path, "rb") as f:
+                    body = body_line(f.read())
+                if body:
+                    entry["body"] = body
             entries.append(entry)
     entries.sort(key=lambda e: e["file"])
     manifest = {

@@ -86,8 +86,12 @@ TEST_F(CommandLine, AccountsAreAddedShownChangedAndDeletedThroughTheEditorsRules
     EXPECT_EQ(nowhere.status, kCommandRefused);
     EXPECT_TRUE(nowhere.err.contains(QStringLiteral("ForwardTo"))) << nowhere.err.toStdString();
     EXPECT_EQ(run({"--set", "01", "UseApop=yes"}).status, kCommandRefused);
-    // A line break would split the account's line in two.
-    EXPECT_EQ(run({"--set", "01", "AccountName=a\nb"}).status, kCommandRefused);
+    // A line break would split the account's line in two; the message says so.
+    const Result broken = run({"--set", "01", "AccountName=a\nb"});
+    EXPECT_EQ(broken.status, kCommandRefused);
+    EXPECT_EQ(
+        broken.err,
+        QStringLiteral("アカウント設定: AccountName: 「アカウント名」に改行は使えません。\n"));
     EXPECT_EQ(dataFiles(), before);
 
     EXPECT_EQ(run({"--set", "01", "AccountNo=02"}).status, kCommandUsage);

@@ -79,23 +79,209 @@ bool looksEucJp(const QByteArray& b)
     return eight;
 }
 
+// The mark for a character that cannot be shown (GETA MARK), as Japanese mail shows it.
+constexpr char16_t kUndefined = 0x3013;
+
+// One character at a time through glibc's converter, for text the whole-text decoders refuse.
+class CharConverter
+{
+public:
+    explicit CharConverter(const char* from) : m_cd(g_iconv_open("UTF-8", from)) {}
+    ~CharConverter()
+    {
+        if (m_cd != reinterpret_cast<GIConv>(-1))
+            g_iconv_close(m_cd);
+    }
+    CharConverter(const CharConverter&) = delete;
+    CharConverter& operator=(const CharConverter&) = delete;
+
+    // The character the bytes stand for, or "" when they stand for none.
+    QString convert(const QByteArray& bytes)
+    {
+        if (m_cd == reinterpret_cast<GIConv>(-1))
+            return {};
+        g_iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        QByteArray in = bytes;
+        char out[16];
+        gchar* inPtr = in.data();
+        gsize inLeft = gsize(in.size());
+        gchar* outPtr = out;
+        gsize outLeft = sizeof out;
+        if (g_iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft) == gsize(-1) || inLeft != 0)
+            return {};
+        return QString::fromUtf8(out, outPtr - out);
+    }
+
+private:
+    GIConv m_cd;
+};
+
+// Carrier emoji and other vendor codes land in the private use area, or nowhere: either way
+// they mean nothing to the recipient, and each becomes one mark.
+QString withUndefinedMarked(QString text)
+{
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if ((u >= 0xE000 && u <= 0xF8FF) || u == 0xFFFD)
+            c = QChar(kUndefined);
+    }
+    return text;
+}
+
+void appendChar(QString* out, CharConverter& cv, const QByteArray& bytes)
+{
+    const QString c = cv.convert(bytes);
+    *out += c.isEmpty() ? QString(QChar(kUndefined)) : c;
+}
+
+bool isSjisLead(uchar c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+QString lossySjis(const QByteArray& b)
+{
+    CharConverter cp932("CP932");
+    QString out;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        const uchar c = uchar(b.at(i));
+        if (c < 0x80) {
+            out += QChar(c);
+        } else if (isSjisLead(c) && i + 1 < b.size() && uchar(b.at(i + 1)) >= 0x40 &&
+                   uchar(b.at(i + 1)) != 0x7F && uchar(b.at(i + 1)) <= 0xFC) {
+            appendChar(&out, cp932, b.mid(i, 2));
+            ++i;
+        } else {
+            appendChar(&out, cp932, b.mid(i, 1));
+        }
+    }
+    return out;
+}
+
+QString lossyEucJp(const QByteArray& b)
+{
+    CharConverter euc("EUC-JP-MS");
+    CharConverter plain("EUC-JP");
+    auto high = [&](qsizetype j) { return j < b.size() && uchar(b.at(j)) >= 0xA1; };
+    QString out;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        const uchar c = uchar(b.at(i));
+        qsizetype n = 1;
+        if (c < 0x80) {
+            out += QChar(c);
+            continue;
+        }
+        if (c == 0x8F && high(i + 1) && high(i + 2))
+            n = 3;
+        else if ((c == 0x8E || c >= 0xA1) && high(i + 1))
+            n = 2;
+        const QByteArray bytes = b.mid(i, n);
+        QString ch = euc.convert(bytes);
+        if (ch.isEmpty())
+            ch = plain.convert(bytes);
+        out += ch.isEmpty() ? QString(QChar(kUndefined)) : ch;
+        i += n - 1;
+    }
+    return out;
+}
+
+// ISO-2022-JP with whatever a phone put in rows and sets the standard leaves empty. A JIS X
+// 0208 code is read through CP932 (which also holds the NEC and IBM rows Windows mailers
+// send); a code nobody assigned becomes one mark.
+QString lossyIso2022Jp(const QByteArray& b)
+{
+    enum class Set { Ascii, Roman, Kana, Jis0208, Jis0212 };
+    CharConverter cp932("CP932");
+    CharConverter euc("EUC-JP");
+    Set set = Set::Ascii;
+    QString out;
+    for (qsizetype i = 0; i < b.size(); ++i) {
+        const uchar c = uchar(b.at(i));
+        if (c == 0x1B) {
+            const QByteArray seq = b.mid(i + 1, 3);
+            qsizetype len = 0;
+            if (seq.startsWith("(B")) {
+                set = Set::Ascii;
+                len = 2;
+            } else if (seq.startsWith("(J")) {
+                set = Set::Roman;
+                len = 2;
+            } else if (seq.startsWith("(I")) {
+                set = Set::Kana;
+                len = 2;
+            } else if (seq.startsWith("$@") || seq.startsWith("$B")) {
+                set = Set::Jis0208;
+                len = 2;
+            } else if (seq == "$(D") {
+                set = Set::Jis0212;
+                len = 3;
+            } else if (seq.startsWith("$(") && seq.size() == 3) {
+                set = Set::Jis0208; // JIS X 0213 planes: their first plane is 0208's superset
+                len = 3;
+            }
+            i += len;
+            continue;
+        }
+        if (c == 0x0E || c == 0x0F)
+            continue;
+        if (c >= 0x80) {
+            out += QChar(kUndefined);
+            continue;
+        }
+        const bool graphic = c >= 0x21 && c <= 0x7E;
+        if (!graphic || set == Set::Ascii) {
+            out += QChar(c);
+        } else if (set == Set::Roman) {
+            out += c == 0x5C ? QChar(0xA5) : c == 0x7E ? QChar(0x203E) : QChar(c);
+        } else if (set == Set::Kana) {
+            out += c <= 0x5F ? QChar(char16_t(0xFF61 + c - 0x21)) : QChar(kUndefined);
+        } else {
+            const uchar c2 = i + 1 < b.size() ? uchar(b.at(i + 1)) : 0;
+            if (c2 < 0x21 || c2 > 0x7E) {
+                out += QChar(kUndefined);
+                continue;
+            }
+            ++i;
+            if (set == Set::Jis0212) {
+                appendChar(&out, euc, QByteArray("\x8f") + char(c | 0x80) + char(c2 | 0x80));
+                continue;
+            }
+            const uchar s1 = uchar(((c + 1) >> 1) + (c <= 0x5E ? 0x70 : 0xB0));
+            const uchar s2 = uchar(c2 + ((c & 1) ? (c2 >= 0x60 ? 0x20 : 0x1F) : 0x7E));
+            appendChar(&out, cp932, QByteArray() + char(s1) + char(s2));
+        }
+    }
+    return out;
+}
+
+// The three Japanese charsets: all characters with a meaning, one mark for each code without.
+QString decodeJapanese(const char* name, const QByteArray& bytes)
+{
+    QString s;
+    if (decodeWith(name, bytes, &s))
+        return withUndefinedMarked(s);
+    if (qstrcmp(name, "ISO-2022-JP") == 0)
+        return withUndefinedMarked(lossyIso2022Jp(bytes));
+    if (qstrcmp(name, "EUC-JP") == 0)
+        return withUndefinedMarked(lossyEucJp(bytes));
+    return withUndefinedMarked(lossySjis(bytes));
+}
+
 QString guess(const QByteArray& bytes)
 {
     QString s;
     if (isAscii7(bytes)) {
-        if (bytes.contains("\x1b$") && decodeWith("ISO-2022-JP", bytes, &s))
-            return s;
+        // Escape bytes never reach the text: what they do not decode is marked.
+        if (bytes.contains("\x1b$") || bytes.contains("\x1b(I"))
+            return decodeJapanese("ISO-2022-JP", bytes);
         return QString::fromLatin1(bytes);
     }
     if (decodeWith("UTF-8", bytes, &s))
         return s;
     if (looksEucJp(bytes) && decodeWith("EUC-JP", bytes, &s))
-        return s;
-    if (decodeWith("Shift_JIS", bytes, &s))
-        return s;
-    // Nothing fits cleanly: keep what can be read rather than nothing.
-    QStringDecoder lossy("Shift_JIS");
-    return lossy.isValid() ? QString(lossy.decode(bytes)) : QString::fromLatin1(bytes);
+        return withUndefinedMarked(s);
+    // Nothing else fits: keep what can be read rather than nothing.
+    return decodeJapanese("Shift_JIS", bytes);
 }
 
 QByteArray icuName(QByteArray charset)
@@ -146,6 +332,21 @@ QString decodeText(const QByteArray& rawBytes, const QByteArray& charset)
             return s;
         if (looksEucJp(bytes) && decodeWith("EUC-JP", bytes, &s))
             return s;
+    }
+    if (name == "ISO-2022-JP" || name == "Shift_JIS" || name == "EUC-JP") {
+        if (decodeWith(name.constData(), bytes, &s))
+            return withUndefinedMarked(s);
+        // A label that does not fit the bytes at all (8-bit text called ISO-2022-JP, UTF-8
+        // called Shift_JIS) is guessed; codes of the labelled charset nobody assigned are not.
+        if (name == "ISO-2022-JP")
+            return isAscii7(bytes) ? decodeJapanese("ISO-2022-JP", bytes) : guess(bytes);
+        if (decodeWith("UTF-8", bytes, &s))
+            return s;
+        if (name == "Shift_JIS" && looksEucJp(bytes) && decodeWith("EUC-JP", bytes, &s))
+            return withUndefinedMarked(s);
+        if (name == "EUC-JP" && !looksEucJp(bytes) && decodeWith("Shift_JIS", bytes, &s))
+            return withUndefinedMarked(s);
+        return decodeJapanese(name.constData(), bytes);
     }
     if (decodeWith(name.constData(), bytes, &s))
         return s;

@@ -16,11 +16,34 @@
 // QM_CA_FILE may name a PEM file trusted besides it (the test servers' own CA).
 namespace qm::mail {
 
+// One mailbox of an address header: the addr-spec as the raw header writes it, and the
+// display name decoded for display. Who sent a mail is decided on the address alone: a
+// name, however it is encoded, can say anything.
+struct MailAddress
+{
+    QString address; // local@domain; "" when the header holds no mailbox
+    QString name;    // decoded, on one line; "" when there is none
+
+    // "name <address>", or whichever of the two there is.
+    QString display() const;
+    // The mailbox as a header can take it back: the name quoted, so that nothing in it
+    // can be read as an address again.
+    QString headerText() const;
+    // Whether this is the given bare address: the whole address, without regard to case in
+    // the local part or the domain.
+    bool is(const QString& other) const;
+};
+
+// The first mailbox of an address header's raw, undecoded value (From, Reply-To), parsed
+// by the MIME library's address parser; a group yields its first member.
+MailAddress parseMailbox(const QByteArray& rawValue);
+
 struct MailResult
 {
     bool isList = false;
-    QStringList items; // valid when isList
-    QString text;      // valid when !isList: "" = success with nothing to list, else an error
+    QStringList items;  // valid when isList
+    QString text;       // valid when !isList: "" = success with nothing to list, else an error
+    MailAddress sender; // ReadMail: who sent the message, from its raw From header
 
     static MailResult list(QStringList items)
     {

@@ -164,7 +164,10 @@ private:
         const QString type = mimeTypeOf(object);
         const char* fileName = g_mime_part_get_filename(part);
         const bool named = fileName && *fileName;
-        if (!named && !isAttachmentDisposition(object)) {
+        // A named text part that is not marked as an attachment is the body when no body
+        // came before it (Netscape and scanners name the only part); after one it is a file.
+        const bool bodyLike = !named || (!m_haveText && m_html.isEmpty());
+        if (bodyLike && !isAttachmentDisposition(object)) {
             if (type == QLatin1String("text/plain")) {
                 addText(partText(part));
                 return;
@@ -423,7 +426,9 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
                       QStringLiteral("Body: ") + withCrLf(reader.body())};
     for (const QString& p : reader.files())
         items << QStringLiteral("File: ") + p;
-    return MailResult::list(items);
+    MailResult result = MailResult::list(items);
+    result.sender = parseMailbox(rawHeader(object, "From"));
+    return result;
 }
 
 } // namespace qm::mail

@@ -134,6 +134,18 @@ TEST_F(ReadMailTest, JapaneseCharsetsAsMailersReallySendThem)
          sjis(QStringLiteral("生の本文")), QStringLiteral("生の件名"), QStringLiteral("生の本文")},
         {"EUC-JP body labelled ISO-8859-1", "plain", "text/plain; charset=iso-8859-1",
          eucjp(QStringLiteral("誤ラベル")), QStringLiteral("plain"), QStringLiteral("誤ラベル")},
+        // Carrier emoji sit in codes no standard assigned; each becomes one mark.
+        {"au: ISO-2022-JP emoji in an unassigned row",
+         "=?iso-2022-jp?B?GyRCQmpMPnZeGyhC?=", "text/plain; charset=iso-2022-jp",
+         "\x1b$BK\\J8v}v}\x1b(B", QStringLiteral("題名〓"), QStringLiteral("本文〓〓")},
+        {"docomo: Shift_JIS emoji", "=?shift_jis?B?g2WDWINn+ZE=?=", "text/plain; charset=Shift_JIS",
+         sjis(QStringLiteral("テスト")) + "\xf9\xd2", QStringLiteral("テスト〓"),
+         QStringLiteral("テスト〓")},
+        {"EUC-JP code in an unassigned row",
+         "=?EUC-JP?B?" + (eucjp(QStringLiteral("件")) + "\xa9\xa1").toBase64() + "?=",
+         "text/plain; charset=EUC-JP",
+         eucjp(QStringLiteral("本")) + "\xa9\xa1" + eucjp(QStringLiteral("文")),
+         QStringLiteral("件〓"), QStringLiteral("本〓文")},
         {"mixed plain text and words",
          "Re: =?UTF-8?B?" + QStringLiteral("会議").toUtf8().toBase64() + "?= (2)", "text/plain",
          "ascii", QStringLiteral("Re: 会議 (2)"), QStringLiteral("ascii")},
@@ -148,6 +160,31 @@ TEST_F(ReadMailTest, JapaneseCharsetsAsMailersReallySendThem)
         EXPECT_EQ(field(r, 4), c.expectSubject) << c.what;
         EXPECT_EQ(field(r, 5), c.expectBody) << c.what;
     }
+}
+
+// Netscape and scanners name the only text part; it is still the body. After the body, a
+// named text part is a file.
+TEST_F(ReadMailTest, ANamedInlineTextIsTheBodyUnlessABodyCameFirst)
+{
+    const MailResult single =
+        read("From: a@example.jp\r\nSubject: scan\r\n"
+             "Content-Type: text/plain; charset=us-ascii; name=\"scan.txt\"\r\n"
+             "Content-Disposition: inline; filename=\"scan.txt\"\r\n\r\n"
+             "the text\r\n");
+    ASSERT_TRUE(single.isList) << single.text.toStdString();
+    EXPECT_EQ(field(single, 5), QStringLiteral("the text\r\n"));
+    EXPECT_TRUE(files(single).isEmpty());
+
+    const MailResult two = read("From: a@example.jp\r\nSubject: two\r\nMIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                                "Content-Type: text/plain\r\n\r\nbody\r\n--b\r\n"
+                                "Content-Type: text/plain\r\n"
+                                "Content-Disposition: inline; filename=notes.txt\r\n\r\n"
+                                "notes\r\n--b--\r\n");
+    ASSERT_TRUE(two.isList) << two.text.toStdString();
+    EXPECT_EQ(field(two, 5), QStringLiteral("body"));
+    ASSERT_EQ(files(two).size(), 1);
+    EXPECT_EQ(QFileInfo(files(two).at(0)).fileName(), QStringLiteral("notes.txt"));
 }
 
 TEST_F(ReadMailTest, AlternativeTakesPlainTextAndHtmlOnlyBecomesText)

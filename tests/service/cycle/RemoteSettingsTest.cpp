@@ -174,3 +174,72 @@ TEST(RemoteSettings, OnlyTheRemoteAddressItselfMaySteerTheAccount)
     EXPECT_EQ(replySubjects(deputy), QStringList{QStringLiteral("転送停止OK")})
         << "answered to the address that sent it";
 }
+
+namespace {
+
+QByteArray word(const char* charset, const QString& text)
+{
+    return QByteArray("=?") + charset + "?B?" + text.toUtf8().toBase64() + "?=";
+}
+
+void deliverFrom(int user, const QByteArray& from, const QString& subject, const QString& body)
+{
+    const QByteArray raw = "From: " + from +
+                           "\r\nTo: u@quillmarc.test\r\nSubject: " + word("UTF-8", subject) +
+                           "\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n" + body.toUtf8();
+    QString error;
+    ASSERT_FALSE(deliverRaw(userName(user), raw, &error).isEmpty()) << error.toStdString();
+}
+
+} // namespace
+
+// Who sent a mail is the address of the raw From header: a display name that decodes to the
+// boss's address is anybody, and the boss's real name, however awkward, is the boss.
+TEST(RemoteSettings, AnEncodedNameIsNobodyAndTheBossIsKnownByAddressAlone)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(0, 1);
+    const QString to = QStringLiteral("remote83@dest.test");
+    AccountRecord a = testAccount(servers, "02", 83, to);
+    a.RemoteAddress = kBoss;
+    program.writeAccounts({a});
+    clearReceivedMails(kBoss);
+    const QString redirect = QStringLiteral("02\r\nattacker@evil.example\r\n");
+    deliverFrom(83, "=?UTF-8?Q?=3Cboss=40remote.test=3E?= <attacker@evil.example>",
+                QStringLiteral("メール"), redirect);
+    deliverFrom(83,
+                word("UTF-8", QStringLiteral("<boss@remote.test>")) + " <attacker@evil.example>",
+                QStringLiteral("メール"), redirect);
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(program.storedAccount("02")->ForwardTo, to);
+    EXPECT_TRUE(receivedMails(kBoss).isEmpty());
+    EXPECT_EQ(receivedMails(to).size(), 2) << "ordinary mail, forwarded as such";
+
+    // The boss's own address behind names with separators, quotes and comments, typed in
+    // capitals: every one is the boss.
+    const QByteArray names[] = {
+        word("UTF-8", QStringLiteral("山田; 営業部")) + " <Boss@Remote.test>",
+        word("UTF-8", QStringLiteral("山田, 営業部")) + " <boss@remote.test>",
+        "\"Yamada, Taro\" <BOSS@remote.test>",
+        "boss@remote.test (Yamada; Sales)",
+    };
+    for (const QByteArray& from : names)
+        deliverFrom(83, from, QStringLiteral("転送停止"), QStringLiteral("02\r\n"));
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(program.storedAccount("02")->ForwardState, QStringLiteral("0"));
+    EXPECT_EQ(replySubjects(kBoss).size(), 4) << program.logDump().toStdString();
+    EXPECT_EQ(receivedMails(to).size(), 2) << "no command was forwarded";
+
+    // A remote address without "@" can match nobody: the log says so once a cycle.
+    a.RemoteAddress = QStringLiteral("remote.test");
+    program.writeAccounts({a});
+    deliver(83, kBoss, QStringLiteral("転送開始"), QStringLiteral("02\n"));
+    deliver(83, kBoss, QStringLiteral("転送開始"), QStringLiteral("02\n"));
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(program.logCount(a.AccountName,
+                               QStringLiteral("リモート設定アドレスが正しくありません"),
+                               QStringLiteral("remote.test")),
+              1)
+        << program.logDump().toStdString();
+}

@@ -1,6 +1,7 @@
 #include "service/ReceiveFiles.h"
 
 #include "data/Paths.h"
+#include "data/Privacy.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/AccountFiles.h"
@@ -50,6 +51,28 @@ TEST_F(ReceiveFilesFixture, OldFilesMoveIntoTheDataFolder)
     EXPECT_FALSE(QFile::exists(files.workFolder + "/RecvNo.txt"));
     EXPECT_FALSE(QFile::exists(files.workFolder + "/MailRcv.log"));
     EXPECT_EQ(NextReceiveNumber(ctx, files), QStringLiteral("00042"));
+}
+
+// An upgraded install: the older layout's files were 0644 in a 0755 folder.
+TEST_F(ReceiveFilesFixture, MovedFilesAndTheirFoldersBecomePrivateAndSharedOnesAreWarnedOf)
+{
+    const QString old = files.workFolder + "/AttachNo.txt";
+    writeFile(old, "\"000011\",\"/x/a.pdf\",\"a.pdf\"\r\n");
+    const auto shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther;
+    QFile::setPermissions(old, shared);
+    QFile::setPermissions(files.workFolder, shared | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                                QFileDevice::ExeOther);
+    EXPECT_TRUE(sharedDataWarning(ctx.paths.dataDir, ctx.paths.accountFile, ctx.paths.dataHome)
+                    .contains(files.workFolder));
+    PrepareAccountDataFolder(files);
+    const auto own = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                     QFileDevice::WriteUser;
+    EXPECT_EQ(QFile::permissions(files.attachmentIndex), own);
+    EXPECT_EQ(QFile::permissions(files.workFolder),
+              own | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    EXPECT_FALSE(sharedDataWarning(ctx.paths.dataDir, ctx.paths.accountFile, ctx.paths.dataHome)
+                     .contains(files.workFolder));
 }
 
 TEST_F(ReceiveFilesFixture, NumbersStopAtTheLimitAndNeverReachTheIndex)

@@ -111,3 +111,38 @@ TEST(MailToFax, DiallingRulesAndTheDailyCapHoldForEveryJob)
     EXPECT_EQ(parseMail(receivedMails(boss).first().raw).subject,
               QStringLiteral("リモート設定エラー"));
 }
+
+// A stored attachment goes only to an address it was forwarded to, by the address of the raw
+// From header: a name that decodes to that address gets nothing and costs its owner no job.
+TEST(MailToFax, AStoredAttachmentIsFaxedForItsAddressNotForANameThatSpellsIt)
+{
+    QM_REQUIRE_MAIL_SERVERS(servers);
+    ProgramFolder program;
+    program.writeSettings(1, 1);
+    const QString taro = QStringLiteral("taro84@dest.test");
+    program.writeAccounts({testAccount(servers, "01", 84, taro)});
+    deliver(84, QStringLiteral("山田 <yamada@sender.test>"), QStringLiteral("資料"),
+            QStringLiteral("添付します\n"),
+            {{QStringLiteral("memo.txt"), QByteArray("memo\r\n"), QStringLiteral("text/plain")}});
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+
+    const QByteArray forged =
+        "From: =?UTF-8?B?" + QByteArray("<taro84@dest.test>").toBase64() +
+        "?= <attacker@evil.example>\r\nSubject: 03-1234-5678\r\n\r\n000011\r\n";
+    QString error;
+    ASSERT_FALSE(deliverRaw(userName(84), forged, &error).isEmpty()) << error.toStdString();
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_TRUE(spooledFaxNumbers(program).isEmpty()) << program.logDump().toStdString();
+    const QString counts =
+        readTextLines(QDir(program.path()).filePath(QStringLiteral("Data/FaxCount.txt")))
+            .value_or(QStringList())
+            .join(u'\n');
+    EXPECT_FALSE(counts.contains(QStringLiteral("taro84"))) << counts.toStdString();
+
+    // Taro himself, his address typed in capitals, is served and counted.
+    deliver(84, QStringLiteral("Taro <Taro84@DEST.test>"), QStringLiteral("03-1234-5678"),
+            QStringLiteral("000011\n"));
+    ASSERT_EQ(program.runOnce().exitCode, 0) << program.logDump().toStdString();
+    EXPECT_EQ(spooledFaxNumbers(program), QStringList{QStringLiteral("0312345678")})
+        << program.logDump().toStdString();
+}

@@ -1,4 +1,5 @@
 #include "FaxServiceFixture.h"
+#include "platform/mail/MailLibrary.h"
 #include "service/FaxDelivery.h"
 #include "support/MailTestSupport.h"
 
@@ -9,6 +10,7 @@ using namespace qm::test;
 namespace {
 
 const QString kRequester = QStringLiteral("stored-fax@dest.test");
+const mail::MailAddress requester{kRequester, QString()};
 const QString kFrom = QStringLiteral("u79@quillmarc.test");
 
 QString xlsSetup(const QString& path)
@@ -70,8 +72,8 @@ protected:
 TEST_F(StoredAttachment, UnknownNumberAndUnfaxableTypeAreAnsweredWithoutAJob)
 {
     ASSERT_TRUE(
-        FaxStoredAttachment(ctx, kRequester, QStringLiteral("0312345678"), QStringLiteral("0000")));
-    ASSERT_TRUE(FaxStoredAttachment(ctx, kRequester, QStringLiteral("0312345678"),
+        FaxStoredAttachment(ctx, requester, QStringLiteral("0312345678"), QStringLiteral("0000")));
+    ASSERT_TRUE(FaxStoredAttachment(ctx, requester, QStringLiteral("0312345678"),
                                     QStringLiteral("000012")));
     EXPECT_TRUE(spoolJobs().isEmpty());
     const QList<ParsedMail> mails = replies();
@@ -89,7 +91,7 @@ TEST_F(StoredAttachment, UnknownNumberAndUnfaxableTypeAreAnsweredWithoutAJob)
 
 TEST_F(StoredAttachment, WorkbookIsSetUpForA4ThenFaxedAndTheStartIsAnswered)
 {
-    ASSERT_TRUE(FaxStoredAttachment(ctx, kRequester, QStringLiteral("0312345678\t0399998888"),
+    ASSERT_TRUE(FaxStoredAttachment(ctx, requester, QStringLiteral("0312345678\t0399998888"),
                                     QStringLiteral("000011")));
     EXPECT_TRUE(xlsSetup(xls).contains(QStringLiteral("paper=9 right=0.499 scale=76")))
         << xlsSetup(xls).toStdString();
@@ -111,7 +113,7 @@ TEST_F(StoredAttachment, WorkbookIsSetUpForA4ThenFaxedAndTheStartIsAnswered)
 TEST_F(StoredAttachment, FirstMatchingLineCountsAndAFailedJobIsLoggedWithoutReply)
 {
     useUnreachableFaxServer();
-    ASSERT_TRUE(FaxStoredAttachment(ctx, kRequester, QStringLiteral("0312345678"),
+    ASSERT_TRUE(FaxStoredAttachment(ctx, requester, QStringLiteral("0312345678"),
                                     QStringLiteral("000021")));
     EXPECT_EQ(logDestinations(kRequester),
               (QStringList{QStringLiteral("0312345678 FAX設定エラー3")}));
@@ -124,18 +126,18 @@ TEST_F(StoredAttachment, OnlyTheAccountsOwnAddressesMayAskAndOthersHearNothing)
     const QString intruder = QStringLiteral("intruder@evil.test");
     clearReceivedMails(intruder);
     // A display name, or a longer domain holding the address, proves nothing.
-    for (const QString& sender :
-         {intruder, QStringLiteral("\"stored-fax@dest.test\" <intruder@evil.test>"),
-          QStringLiteral("stored-fax@dest.test.evil.test")})
-        ASSERT_TRUE(FaxStoredAttachment(ctx, sender, QStringLiteral("0312345678"),
-                                        QStringLiteral("000021")));
+    for (const QByteArray& sender : {QByteArray("intruder@evil.test"),
+                                     QByteArray("\"stored-fax@dest.test\" <intruder@evil.test>"),
+                                     QByteArray("stored-fax@dest.test.evil.test")})
+        ASSERT_TRUE(FaxStoredAttachment(ctx, mail::parseMailbox(sender),
+                                        QStringLiteral("0312345678"), QStringLiteral("000021")));
     EXPECT_TRUE(spoolJobs().isEmpty());
     EXPECT_TRUE(receivedMails(intruder).isEmpty());
     EXPECT_TRUE(replies().isEmpty());
     EXPECT_EQ(logDestinations(intruder).size(), 2) << "one line for each refused request";
 
     // The address itself, whatever its name and the case of its domain, is served.
-    ASSERT_TRUE(FaxStoredAttachment(ctx, QStringLiteral("Taro <stored-fax@DEST.test>"),
+    ASSERT_TRUE(FaxStoredAttachment(ctx, mail::parseMailbox("Taro <stored-fax@DEST.test>"),
                                     QStringLiteral("0312345678"), QStringLiteral("000021")));
     EXPECT_EQ(spoolJobs().size(), 1);
 }
