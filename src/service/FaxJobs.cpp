@@ -260,7 +260,7 @@ bool TakeMailFaxNotice(EngineContext& ctx, const ParsedMessage& message)
     // Asked for every message: the sender is looked at before the record is read.
     const FaxConfig config = loadFaxConfig(ctx.paths.dataDir);
     const QStringList senders = mailFaxNoticeSenders(config);
-    if (senders.isEmpty() || !SenderIsAnyOf(message.sender, senders))
+    if (senders.isEmpty() || !SenderIsAnyOf(message.from, senders))
         return false;
     FaxJobRecord record(ctx.paths.dataDir);
     for (const QueuedFaxJob& job : pendingOfAccount(record, ctx.account.accountNo)) {

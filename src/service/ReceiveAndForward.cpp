@@ -107,7 +107,7 @@ bool MessageRun::handle(const QString& messageFile)
     }
     // The fax gateway's notice on a job we sent is its outcome, not mail to forward (its
     // daemon may send it, so this comes before the bounce test).
-    if (ctx.faxPlatform && TakeMailFaxNotice(ctx, ParseMessage(read.items)))
+    if (ctx.faxPlatform && TakeMailFaxNotice(ctx, ParseMessage(read.items, read.sender)))
         return false;
     // Bounces of a mailer daemon are recorded as handled and nothing else.
     if (ParseSender(read.items).contains(QStringLiteral("DAEMON")))
