@@ -22,7 +22,8 @@ inline QStringList clippedControls(QWidget* window)
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
                              qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
                              qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QTabBar*>(w);
-        if (!control)
+        // A combo box's own line edit is the combo box's business.
+        if (!control || qobject_cast<QComboBox*>(w->parentWidget()))
             continue;
         const QRect r(w->mapTo(window, QPoint()), w->size());
         bool whole = window->rect().contains(r);
@@ -31,7 +32,10 @@ inline QStringList clippedControls(QWidget* window)
                 whole = false;
         }
         const QSize need = w->minimumSizeHint();
-        const bool squeezed = (need.height() > 0 && w->height() < need.height()) ||
+        // A list or text box scrolls; below its hint it is smaller, not cut.
+        const bool scrolls = qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QTabBar*>(w) ||
+                             qobject_cast<QAbstractScrollArea*>(w->parentWidget());
+        const bool squeezed = (!scrolls && need.height() > 0 && w->height() < need.height()) ||
                               (qobject_cast<QAbstractButton*>(w) && w->width() < need.width());
         if (!whole || squeezed) {
             const QString text = qobject_cast<QAbstractButton*>(w)

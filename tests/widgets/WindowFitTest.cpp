@@ -13,6 +13,7 @@
 #include "widgets/QtTranslations.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
@@ -21,6 +22,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
