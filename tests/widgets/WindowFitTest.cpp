@@ -103,8 +103,10 @@ TEST_F(WindowFit, TheEditorShowsEveryControlWholeOnEachTab)
 
 TEST_F(WindowFit, TheAccountListFits)
 {
-    writeData("account.crp",
-              qm::buildReplacedLine(qm::newAccountTemplate("01")).toLatin1() + "\r\n");
+    qm::AccountRecord rec = qm::newAccountTemplate(QStringLiteral("01"));
+    rec.AccountName = QStringLiteral("営業部の受付窓口");
+    rec.SourceAddress = QStringLiteral("office@example.jp");
+    ASSERT_TRUE(qm::saveAccount(rec).ok);
     qm::manager::FormQuillmarcB list;
     shown(&list);
     expectFits(&list, "account list");
