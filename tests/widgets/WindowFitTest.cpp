@@ -9,6 +9,7 @@
 #include "service/ui/FormCommon.h"
 #include "service/ui/FormQuillmarc.h"
 #include "service/ui/ProgramIcon.h"
+#include "widgets/HelpFiles.h"
 #include "widgets/MessageBox.h"
 #include "widgets/QtTranslations.h"
 
@@ -143,6 +144,35 @@ TEST_F(WindowFit, QtsOwnButtonsAreJapanese)
                     QStringLiteral("終了しますか？"), QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("はい(Y)"));
     EXPECT_EQ(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("いいえ(N)"));
+}
+
+// The help ships with the program; a desktop without a browser gets a box that says where.
+TEST_F(WindowFit, TheHelpIsShippedAndABoxSaysWhereWithoutABrowser)
+{
+    ASSERT_TRUE(QFile::exists(qm::widgets::helpPage())) << qm::widgets::helpPage().toStdString();
+    for (const char* page : {"README.html", "quillmarc.1.html", "quillmarcB.1.html"})
+        EXPECT_TRUE(QFile::exists(qm::widgets::helpPage(QString::fromLatin1(page)))) << page;
+
+    // xdg-open as it ends on a desktop with no browser, and as it ends with one.
+    const QString opener = m_dir.filePath(QStringLiteral("xdg-open"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + path);
+    for (const int status : {3, 0}) {
+        QFile script(opener);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nexit " + QByteArray::number(status) + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qm::widgets::MessageBox::clearShown();
+        qm::widgets::openHelp(nullptr);
+        if (status != 0) {
+            ASSERT_EQ(qm::widgets::MessageBox::shown().size(), 1);
+            EXPECT_TRUE(qm::widgets::MessageBox::shown()[0].text.contains(qm::widgets::helpPage()));
+        } else {
+            EXPECT_TRUE(qm::widgets::MessageBox::shown().isEmpty());
+        }
+    }
+    qputenv("PATH", path);
 }
 
 } // namespace
