@@ -1,9 +1,11 @@
 #include "data/AccountEntry.h"
 
 #include "data/AccountSettings.h"
+#include "data/FaxNumber.h"
+#include "data/MailAddress.h"
 #include "data/TextCodec.h"
 
-#include <algorithm>
+#include <QRegularExpression>
 
 namespace qm {
 
@@ -19,8 +21,17 @@ std::optional<AccountProblem> checkSplitValues(const AccountRecord& typed)
     // The service loads the account by the same rule, so what is saved here is never the
     // reason it skips the account.
     const std::optional<SplitValues> split = splitValuesOf(typed);
-    if (split && !split->apply)
+    if (split && !split->apply) {
+        // Off, the values are kept for later: they must still be what the boxes take.
+        if (!readSplitValue(typed.SplitChars) || typed.SplitChars.startsWith(u'-'))
+            return problem(
+                AccountField::SplitChars,
+                QStringLiteral("分割文字数は半角の数字（0～32767）で入力してください。"));
+        if (!readSplitValue(typed.SplitMaxMails) || typed.SplitMaxMails.startsWith(u'-'))
+            return problem(AccountField::SplitMaxMails,
+                           QStringLiteral("最大通数は半角の数字（0～32767）で入力してください。"));
         return std::nullopt;
+    }
     // A negative value would mean "no split" to the service; here it is a typing error.
     if (!split || split->chars < 0 || split->maxMails < 0) {
         const auto chars = readSplitValue(typed.SplitChars);
@@ -59,6 +70,8 @@ std::optional<AccountProblem> checkFieldCharacters(const AccountEntry& entry)
         bool commaBecomesDot;
         // Sign-in values go to the server exactly as typed: a look-alike would be another one.
         bool exact = false;
+        // One item a line in the editor's box; elsewhere a line break would split the line.
+        bool list = false;
     };
     const AccountRecord& r = entry.record;
     const FontDataRow& f = entry.font;
@@ -75,11 +88,14 @@ std::optional<AccountProblem> checkFieldCharacters(const AccountEntry& entry)
         {AccountField::SmtpUser, r.SmtpUser, QStringLiteral("SMTP認証のユーザー名"), false, true},
         {AccountField::SmtpPassword, r.SmtpPassword, QStringLiteral("SMTP認証のパスワード"), false,
          true},
-        {AccountField::ForwardTo, r.ForwardTo, QStringLiteral("転送先メールアドレス (To)"), true},
-        {AccountField::ForwardCc, r.ForwardCc, QStringLiteral("転送先メールアドレス (CC)"), true},
-        {AccountField::ForwardBcc, r.ForwardBcc, QStringLiteral("転送先メールアドレス (BCC)"),
+        {AccountField::ForwardTo, r.ForwardTo, QStringLiteral("転送先メールアドレス (To)"), true,
+         false, true},
+        {AccountField::ForwardCc, r.ForwardCc, QStringLiteral("転送先メールアドレス (CC)"), true,
+         false, true},
+        {AccountField::ForwardBcc, r.ForwardBcc, QStringLiteral("転送先メールアドレス (BCC)"), true,
+         false, true},
+        {AccountField::FaxNumbers, r.FaxNumbers, QStringLiteral("転送先FAX番号"), false, false,
          true},
-        {AccountField::FaxNumbers, r.FaxNumbers, QStringLiteral("転送先FAX番号"), false},
         {AccountField::PrintFontName, f.printFontName, QStringLiteral("印刷時のフォント"), false},
         {AccountField::PrintFontSize, f.printFontSize, QStringLiteral("印刷時のフォントサイズ"),
          false},
@@ -88,22 +104,17 @@ std::optional<AccountProblem> checkFieldCharacters(const AccountEntry& entry)
          false},
         {AccountField::RemoteAddress, r.RemoteAddress, QStringLiteral("リモート設定メールアドレス"),
          true},
-        {AccountField::FilterFrom, r.FilterFrom, QStringLiteral("From（差出人）"), false},
-        {AccountField::FilterSubject, r.FilterSubject, QStringLiteral("Subject（件名）"), false},
-        {AccountField::FilterBody, r.FilterBody, QStringLiteral("Body（本文）"), false},
+        {AccountField::FilterFrom, r.FilterFrom, QStringLiteral("From（差出人）"), false, false,
+         true},
+        {AccountField::FilterSubject, r.FilterSubject, QStringLiteral("Subject（件名）"), false,
+         false, true},
+        {AccountField::FilterBody, r.FilterBody, QStringLiteral("Body（本文）"), false, false,
+         true},
         {AccountField::DeleteStrings, entry.deleteStrings.join(QLatin1Char('\n')),
-         QStringLiteral("削除文字列"), false},
-    };
-    // Only the list boxes hold one item a line; in any other value a line break would end
-    // the record's line in the file.
-    const AccountField lists[] = {
-        AccountField::ForwardTo,  AccountField::ForwardCc,     AccountField::ForwardBcc,
-        AccountField::FaxNumbers, AccountField::FilterFrom,    AccountField::FilterSubject,
-        AccountField::FilterBody, AccountField::DeleteStrings,
+         QStringLiteral("削除文字列"), false, false, true},
     };
     for (const Field& field : fields) {
-        if (std::find(std::begin(lists), std::end(lists), field.field) == std::end(lists) &&
-            (field.text.contains(QLatin1Char('\n')) || field.text.contains(QLatin1Char('\r'))))
+        if (!field.list && (field.text.contains(u'\n') || field.text.contains(u'\r')))
             return problem(field.field,
                            QStringLiteral("「%1」に改行は使えません。").arg(field.name));
         if (!field.commaBecomesDot && field.text.contains(QLatin1Char(',')))
@@ -117,6 +128,65 @@ std::optional<AccountProblem> checkFieldCharacters(const AccountEntry& entry)
             return problem(
                 field.field,
                 QStringLiteral("「%1」に保存できない文字が含まれています。").arg(field.name));
+    }
+    return std::nullopt;
+}
+
+// The items of a list box, one a line, blank lines left out.
+QStringList listLines(const QString& text)
+{
+    QStringList lines;
+    for (const QString& line : text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")))) {
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    }
+    return lines;
+}
+
+// What the mail and fax steps could not use: a port that is no port, an address no server
+// takes, a number the fax step would not dial.
+std::optional<AccountProblem> checkValueRules(const AccountRecord& r)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
+    const std::pair<AccountField, const QString*> ports[] = {{AccountField::PopPort, &r.PopPort},
+                                                             {AccountField::SmtpPort, &r.SmtpPort}};
+    for (const auto& [field, text] : ports) {
+        if (!digits.match(*text).hasMatch() || text->toInt() < 1 || text->toInt() > 65535)
+            return problem(
+                field, QStringLiteral("ポート番号は半角の数字（1～65535）で入力してください。"));
+    }
+    // Saving turns "," into "." in addresses; the address checked is the one stored.
+    const auto stored = [](const QString& address) { return QString(address).replace(u',', u'.'); };
+    if (!isPlainMailAddress(stored(r.SourceAddress.trimmed())))
+        return problem(
+            AccountField::SourceAddress,
+            QStringLiteral("「転送元メールアドレス」はメールアドレスの形（name@example.jp）で"
+                           "入力してください。"));
+    struct List
+    {
+        AccountField field;
+        const QString* text;
+        QString name;
+    };
+    const List lists[] = {
+        {AccountField::ForwardTo, &r.ForwardTo, QStringLiteral("転送先メールアドレス (To)")},
+        {AccountField::ForwardCc, &r.ForwardCc, QStringLiteral("転送先メールアドレス (CC)")},
+        {AccountField::ForwardBcc, &r.ForwardBcc, QStringLiteral("転送先メールアドレス (BCC)")},
+    };
+    for (const List& list : lists) {
+        for (const QString& line : listLines(*list.text)) {
+            if (!isPlainMailAddress(stored(line)))
+                return problem(list.field,
+                               QStringLiteral("「%1」の「%2」はメールアドレスとして使えません。")
+                                   .arg(list.name, line));
+        }
+    }
+    for (const QString& line : listLines(r.FaxNumbers)) {
+        if (!isValidFaxNumber(line))
+            return problem(AccountField::FaxNumbers,
+                           QStringLiteral("「転送先FAX番号」の「%1」はFAX番号として使えません。"
+                                          "03-1234-5678 又は 0312345678 の形式で入力してください。")
+                               .arg(line));
     }
     return std::nullopt;
 }
@@ -144,7 +214,9 @@ std::optional<AccountProblem> validateAccountEntry(const AccountEntry& entry)
                        QStringLiteral("転送先(To)かFAX番号のどちらかを入力してください。"));
     if (auto split = checkSplitValues(r))
         return split;
-    return checkFieldCharacters(entry);
+    if (auto characters = checkFieldCharacters(entry))
+        return characters;
+    return checkValueRules(r);
 }
 
 AccountEntry storedAccountEntry(const AccountRecord& record)

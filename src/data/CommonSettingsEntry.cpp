@@ -18,46 +18,60 @@ bool looksNumeric(const QString& text)
     return numeric.match(text).hasMatch();
 }
 
-std::optional<CommonSettingsProblem> problem(CommonSettingsField field, const QString& message)
+std::optional<CommonSettingsProblem> problem(CommonSettingsField field, const QString& message,
+                                             const QString& summary)
 {
-    return CommonSettingsProblem{field, message};
+    return CommonSettingsProblem{field, message, summary};
 }
 
 } // namespace
 
 std::optional<CommonSettingsProblem> validateCommonSettings(const CommonSettingsEntry& entry)
 {
-    const QString minuteRange = kCrLf + kCrLf + QStringLiteral("1分 ～ 1440分（24時間）");
+    const QString minuteRange = QStringLiteral("1分 ～ 1440分（24時間）");
+    const auto minuteProblem = [&](const QString& message, const QString& step) {
+        return problem(CommonSettingsField::IntervalMinutes,
+                       message + step + kCrLf + kCrLf + minuteRange,
+                       QStringLiteral("%1（%2）").arg(message, minuteRange));
+    };
     const auto minutes = readInt16Field(entry.intervalMinutes);
     if (entry.intervalMinutes.isEmpty())
-        return problem(CommonSettingsField::IntervalMinutes,
-                       QStringLiteral("メール受信の間隔を入力してください。1") + minuteRange);
+        return minuteProblem(QStringLiteral("メール受信の間隔を入力してください。"),
+                             QStringLiteral("1"));
     if (!looksNumeric(entry.intervalMinutes))
-        return problem(CommonSettingsField::IntervalMinutes,
-                       QStringLiteral("メール受信の間隔を入力してください。2") + minuteRange);
+        return minuteProblem(QStringLiteral("メール受信の間隔を入力してください。"),
+                             QStringLiteral("2"));
     if (!minutes || *minutes < 1 || *minutes > 1440)
         return problem(CommonSettingsField::IntervalMinutes,
-                       QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。3") + minuteRange);
+                       QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。3") + kCrLf + kCrLf +
+                           minuteRange,
+                       QStringLiteral("メール受信の間隔は、1分 ～ 1440分です。"));
 
-    const auto hourProblem = [](const QString& message, const QString& range) {
+    const auto hourProblem = [](const QString& step, const QString& range) {
+        const QString message = QStringLiteral("ログ保存期間を入力してください。");
         return problem(CommonSettingsField::LogRetentionHours,
-                       message + kCrLf + kCrLf + range + kCrLf);
+                       message + step + kCrLf + kCrLf + range + kCrLf,
+                       QStringLiteral("%1（%2）").arg(message, range));
     };
     const QString hourRange = QStringLiteral("1時間 ～ 168時間");
     const auto hours = readInt16Field(entry.logRetentionHours);
     if (entry.logRetentionHours.isEmpty())
-        return hourProblem(QStringLiteral("ログ保存期間を入力してください。1"), hourRange);
+        return hourProblem(QStringLiteral("1"), hourRange);
     if (!looksNumeric(entry.logRetentionHours))
-        return hourProblem(QStringLiteral("ログ保存期間を入力してください。2"),
-                           QStringLiteral("1時間 ～ 168時間(7日)"));
+        return hourProblem(QStringLiteral("2"), QStringLiteral("1時間 ～ 168時間(7日)"));
     if (!hours || *hours < 1 || *hours > 168)
-        return hourProblem(QStringLiteral("ログ保存期間を入力してください。3"), hourRange);
+        return hourProblem(QStringLiteral("3"), hourRange);
 
+    if (entry.password.contains(u'\n') || entry.password.contains(u'\r')) {
+        const QString message = QStringLiteral("パスワードに改行は使えません。");
+        return problem(CommonSettingsField::Password, message, message);
+    }
     // The settings line has no escaping: these two characters would shift every field after.
-    if (!isStorableField(entry.password))
-        return problem(
-            CommonSettingsField::Password,
-            QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。"));
+    if (!isStorableField(entry.password)) {
+        const QString message =
+            QStringLiteral("パスワードに「,」（カンマ）と「\"」（ダブルクォート）は使えません。");
+        return problem(CommonSettingsField::Password, message, message);
+    }
     return std::nullopt;
 }
 

@@ -28,6 +28,7 @@ struct CommonSettingsProblem
 {
     CommonSettingsField field;
     QString message; // shown as it is, titled "共通設定"
+    QString summary; // the same on one line, for the command line: no step number, the range
 };
 
 // The dialog's checks, in its order: the first problem, or nullopt when it can be saved.

@@ -101,13 +101,8 @@ protected:
     void done(int result) override;
 
 private:
-    // Layout (FormQuillmarcBAccountLayout.cpp)
+    // Layout: FormQuillmarcBAccount.ui, completed in FormQuillmarcBAccountLayout.cpp
     void buildWindow();
-    QWidget* buildAccountTab();
-    QWidget* buildFilterTab();
-    QPlainTextEdit* makeListBox(const char* name, const QString& tip);
-    QLineEdit* makeLineEdit(const char* name, const QString& tip);
-    QCheckBox* makeCheckBox(const char* name, const QString& text, const QString& tip);
 
     // Loading and enabling (FormQuillmarcBAccount.cpp)
     void formLoad();

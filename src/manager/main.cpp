@@ -1,8 +1,10 @@
+#include "cli/AccountCommands.h"
+#include "cli/ManagerArguments.h"
 #include "data/Paths.h"
 #include "data/Privacy.h"
-#include "manager/AccountCommands.h"
 #include "manager/FormQuillmarcB.h"
 #include "widgets/MessageBox.h"
+#include "widgets/QtTranslations.h"
 
 #include <QApplication>
 #include <QProcessEnvironment>
@@ -26,19 +28,22 @@ const char* const kUsage =
     "その下の Data/ に共有のファイルを置きます。\n"
     "コマンド (画面のない所でも使えます):\n";
 
+void write(std::FILE* to, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), to);
+}
+
 void printUsage(std::FILE* to)
 {
-    const QByteArray text =
-        (QString::fromUtf8(kUsage) + qm::manager::accountCommandHelp()).toLocal8Bit();
-    std::fwrite(text.constData(), 1, size_t(text.size()), to);
+    write(to, QString::fromUtf8(kUsage) + qm::cli::accountCommandHelp());
 }
 
 int refuse(const QString& problem)
 {
-    const QByteArray text = (QStringLiteral("quillmarcB: ") + problem + u'\n').toLocal8Bit();
-    std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    write(stderr, QStringLiteral("quillmarcB: ") + problem + u'\n');
     printUsage(stderr);
-    return qm::manager::kCommandUsage;
+    return qm::cli::kCommandUsage;
 }
 
 } // namespace
@@ -46,53 +51,45 @@ int refuse(const QString& problem)
 int main(int argc, char* argv[])
 {
     qm::makeCreatedFilesPrivate();
-    // Our options are taken out here; whatever else there is goes to the command or to Qt
-    // (-style and its kin).
-    QString dataOption;
-    QStringList rest;
-    std::vector<char*> qtArgs{argv[0]};
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            printUsage(stdout);
-            return 0;
-        }
-        QString value;
-        if (arg == QLatin1String("--data")) {
-            value = i + 1 < argc ? QString::fromLocal8Bit(argv[++i]) : QString();
-        } else if (arg.startsWith(QLatin1String("--data="))) {
-            value = arg.mid(7);
-        } else {
-            rest << arg;
-            qtArgs.push_back(argv[i]);
-            continue;
-        }
-        if (value.isEmpty())
-            return refuse(QStringLiteral("--data にフォルダがありません。"));
-        if (!dataOption.isEmpty())
-            return refuse(QStringLiteral("--data は一度だけ指定できます。"));
-        dataOption = value;
+    // Everything is read here, before Qt sees a window system: a mistake, a command or --help
+    // works the same on a server without a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const qm::cli::ManagerArguments parsed = qm::cli::parseManagerArguments(args);
+    if (parsed.help) {
+        printUsage(stdout);
+        return qm::cli::kCommandDone;
     }
+    if (!parsed.problem.isEmpty())
+        return refuse(parsed.problem);
     const qm::DataHomeChoice home = qm::chooseDataHome(
-        dataOption, QProcessEnvironment::systemEnvironment(), qm::executableDir());
+        parsed.dataOption, QProcessEnvironment::systemEnvironment(), qm::executableDir());
     qm::setDataHome(home.dir);
 
-    // Commands need no display: servers and scripts have none.
-    if (qm::manager::isAccountCommand(rest)) {
+    if (!parsed.command.isEmpty()) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         QTextStream err(stderr);
-        return qm::manager::runAccountCommand(rest, out, err);
+        return qm::cli::runAccountCommand(parsed.command, out, err);
+    }
+    if (!qm::cli::hasWindowSystem(QProcessEnvironment::systemEnvironment(), parsed, args)) {
+        write(stderr, QStringLiteral("quillmarcB: 画面がないのでウィンドウを開けません "
+                                     "(DISPLAY も WAYLAND_DISPLAY もありません)。\n"
+                                     "画面のない所では --list、--add、--set-common などの"
+                                     "コマンドを使ってください (quillmarcB --help)。\n"));
+        return qm::cli::kNoDisplay;
     }
 
+    // Only Qt's own window options reach it.
+    std::vector<char*> qtArgs{argv[0]};
+    for (int i : parsed.qtArguments)
+        qtArgs.push_back(argv[i + 1]);
     int qtArgc = int(qtArgs.size());
     qtArgs.push_back(nullptr);
     QApplication app(qtArgc, qtArgs.data());
     QApplication::setApplicationName(QStringLiteral("quillmarcB"));
-    // Qt has taken its own options by now; anything left is a mistake, not a wish to ignore.
-    const QStringList unknown = QCoreApplication::arguments().mid(1);
-    if (!unknown.isEmpty())
-        return refuse(QStringLiteral("知らないオプションです: ") + unknown.join(u' '));
+    qm::widgets::installQtTranslations();
 
     QString error;
     if (!qm::ensureDataDir(&error)) {

@@ -62,6 +62,41 @@ int pixelsToTwips(int pixels, const QWidget* widget)
     return pixelsToTwips(pixels, dpiOf(widget));
 }
 
+QMargins assumedFrame()
+{
+    return QMargins(4, 30, 4, 4);
+}
+
+QRect fittedOnScreen(const QRect& inner, const QRect& available)
+{
+    const QRect room = available.marginsRemoved(assumedFrame());
+    QRect r = inner;
+    r.setWidth(qMin(r.width(), room.width()));
+    r.setHeight(qMin(r.height(), room.height()));
+    if (r.right() > room.right())
+        r.moveRight(room.right());
+    if (r.bottom() > room.bottom())
+        r.moveBottom(room.bottom());
+    if (r.left() < room.left())
+        r.moveLeft(room.left());
+    if (r.top() < room.top())
+        r.moveTop(room.top());
+    return r;
+}
+
+void placeOnScreen(QWidget* window, const QRect& saved)
+{
+    if (saved.isValid()) {
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            if (screen->availableGeometry().intersects(saved)) {
+                window->setGeometry(fittedOnScreen(saved, screen->availableGeometry()));
+                return;
+            }
+        }
+    }
+    centreOnScreen(window);
+}
+
 void centreOnScreen(QWidget* window)
 {
     if (!window->testAttribute(Qt::WA_Resized))
@@ -69,9 +104,10 @@ void centreOnScreen(QWidget* window)
     const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
+    QRect inner(QPoint(), window->size());
+    inner.moveCenter(screen->availableGeometry().center());
+    inner.translate(0, (assumedFrame().top() - assumedFrame().bottom()) / 2);
+    window->setGeometry(fittedOnScreen(inner, screen->availableGeometry()));
 }
 
 void raiseAndCentre(QWidget* window)

@@ -94,6 +94,17 @@ TEST(AccountEntry, TheFirstProblemInTheEditorsOrderIsReported)
              e.deleteStrings = {QStringLiteral("広告"), QStringLiteral("a,b")};
          },
          AccountField::DeleteStrings, "「削除文字列」にカンマ（,）は使えません。"},
+        {"letters kept while phone editing is off",
+         [](auto& e) { e.record.SplitMaxMails = QStringLiteral("多め"); },
+         AccountField::SplitMaxMails, "最大通数は半角の数字（0～32767）で入力してください。"},
+        {"line break in a name", [](auto& e) { e.record.AccountName = QStringLiteral("a\nb"); },
+         AccountField::AccountName, "「アカウント名」に改行は使えません。"},
+        {"port out of range", [](auto& e) { e.record.PopPort = QStringLiteral("0"); },
+         AccountField::PopPort, "ポート番号は半角の数字（1～65535）で入力してください。"},
+        {"fax number with letters", [](auto& e) { e.record.FaxNumbers = QStringLiteral("03-FAX"); },
+         AccountField::FaxNumbers,
+         "「転送先FAX番号」の「03-FAX」はFAX番号として使えません。03-1234-5678 又は 0312345678 "
+         "の形式で入力してください。"},
         {"character outside Shift-JIS",
          [](auto& e) { e.record.FilterSubject = QStringLiteral("会議🍣"); },
          AccountField::FilterSubject, "「Subject（件名）」に保存できない文字が含まれています。"},
@@ -113,10 +124,15 @@ TEST(AccountEntry, WhatTheStoredFormCanCarryPasses)
 {
     const std::function<void(AccountEntry&)> edits[] = {
         [](auto&) {},
-        // Without phone editing the split values play no part.
+        // Without phone editing the split values need not agree.
         [](auto& e) {
             e.record.SplitChars = QStringLiteral("100");
-            e.record.SplitMaxMails = QStringLiteral("多め");
+            e.record.SplitMaxMails.clear();
+        },
+        [](auto& e) {
+            e.record.ForwardTo = QStringLiteral("a@example.jp\n\nb.c+d@example.ne.jp");
+            e.record.FaxNumbers = QStringLiteral("03-1234-5678\n+81 3 1234 5678");
+            e.record.PopPort = QStringLiteral("995");
         },
         // Any number the service reads is taken as typed.
         [](auto& e) { phone(e, " 70 ", "3.0"); },

@@ -70,6 +70,13 @@ TEST_F(ManagerTest, ACheckShowsItsMessageMovesTheFocusToItsBoxAndSavesNothing)
              e.txtDelString->setPlainText("広告\na,b");
          },
          "「削除文字列」にカンマ（,）は使えません。", [](auto& e) { return e.txtDelString; }},
+        // The rules the command line applies too: one check in the data layer.
+        {"letters in a port", [](auto& e) { e.txtRcvPOP_Port->setText("abc"); },
+         "ポート番号は半角の数字（1～65535）で入力してください。",
+         [](auto& e) { return e.txtRcvPOP_Port; }},
+        {"no address", [](auto& e) { e.txtSndCC->setPlainText("boss"); },
+         "「転送先メールアドレス (CC)」の「boss」はメールアドレスとして使えません。",
+         [](auto& e) { return e.txtSndCC; }},
     };
     writeAccounts({workingLine("01", "本社", "1")});
     for (const Case& c : cases) {

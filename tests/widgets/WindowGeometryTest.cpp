@@ -23,3 +23,17 @@ TEST(WindowGeometry, TwipsRoundToTheNearestPixelWhateverTheSign)
             ASSERT_EQ(twipsToPixels(pixelsToTwips(px, dpi), dpi), px) << px << " px at " << dpi;
     }
 }
+
+TEST(WindowGeometry, AWindowIsBroughtWhollyOntoTheScreenTitleBarAndAll)
+{
+    using qm::widgets::fittedOnScreen;
+    const QRect screen(0, 0, 1024, 768);
+    const QRect room = screen.marginsRemoved(qm::widgets::assumedFrame());
+    // At (0,0) the title bar would sit above the screen.
+    EXPECT_EQ(fittedOnScreen(QRect(0, 0, 700, 338), screen),
+              QRect(room.topLeft(), QSize(700, 338)));
+    EXPECT_TRUE(room.contains(fittedOnScreen(QRect(900, 700, 700, 338), screen)));
+    EXPECT_EQ(fittedOnScreen(QRect(100, 100, 700, 338), screen), QRect(100, 100, 700, 338));
+    // Larger than the screen: shrunk to it, never off it.
+    EXPECT_EQ(fittedOnScreen(QRect(-50, -50, 3000, 2000), screen), room);
+}

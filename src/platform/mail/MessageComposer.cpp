@@ -1,5 +1,6 @@
 #include "platform/mail/MessageComposer.h"
 
+#include "data/MailAddress.h"
 #include "platform/mail/JapaneseText.h"
 
 #include <QDateTime>
@@ -166,14 +167,7 @@ QByteArray messageId(const QString& domain)
 
 bool isPlainAddress(const QString& address)
 {
-    const qsizetype at = address.indexOf(QLatin1Char('@'));
-    if (at <= 0 || at != address.lastIndexOf(QLatin1Char('@')) || at == address.size() - 1)
-        return false;
-    for (const QChar c : address) {
-        if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || QStringView(u"<>()[]\\,;:\"").contains(c))
-            return false;
-    }
-    return true;
+    return isPlainMailAddress(address);
 }
 
 QString addressSpec(const QString& text)

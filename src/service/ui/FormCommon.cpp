@@ -6,19 +6,16 @@
 #include "data/Encryption.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "ui_FormCommon.h"
 #include "widgets/LineEdits.h"
 #include "widgets/MessageBox.h"
 #include "widgets/WindowGeometry.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace qm::ui {
 
@@ -51,108 +48,25 @@ FormCommon::FormCommon(QWidget* parent) : QDialog(parent)
 
 void FormCommon::buildControls()
 {
-    auto named = [](QWidget* w, const char* name) {
-        w->setObjectName(QString::fromLatin1(name));
-        return w;
-    };
-
-    auto* Label6 = new QLabel(QStringLiteral("メール受信"), this);
-    named(Label6, "Label6");
-    txtMinute = new QLineEdit(QStringLiteral("5"), this);
-    named(txtMinute, "txtMinute");
-    auto* Label8 = new QLabel(QStringLiteral("分間隔　（1～1440分）"), this);
-    named(Label8, "Label8");
-    auto* Label7 = new QLabel(QStringLiteral("ログ保存"), this);
-    named(Label7, "Label7");
-    txtHour = new QLineEdit(QStringLiteral("24"), this);
-    named(txtHour, "txtHour");
-    auto* Label9 = new QLabel(QStringLiteral("時間経過したログは自動削除　（1～168時間）"), this);
-    named(Label9, "Label9");
-    for (QLineEdit* box : {txtMinute, txtHour})
-        box->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 16);
-
-    CheckRemote = new QCheckBox(QStringLiteral("携帯（PC）からの設定変更を許す"), this);
-    named(CheckRemote, "CheckRemote");
-    CheckRemote->setChecked(true);
-
-    CheckPassword = new QCheckBox(QStringLiteral("パスワードを設定する"), this);
-    named(CheckPassword, "CheckPassword");
-    LabelPassword = new QLabel(QStringLiteral("パスワード"), this);
-    named(LabelPassword, "LabelPassword");
-    txtPassword = new QLineEdit(this);
-    named(txtPassword, "txtPassword");
+    // The controls and their layout: FormCommon.ui.
+    Ui::FormCommon ui;
+    ui.setupUi(this);
+    txtMinute = ui.txtMinute;
+    txtHour = ui.txtHour;
+    CheckRemote = ui.CheckRemote;
+    CheckPassword = ui.CheckPassword;
+    LabelPassword = ui.LabelPassword;
+    txtPassword = ui.txtPassword;
+    CheckStart = ui.CheckStart;
+    CheckEnd = ui.CheckEnd;
+    CheckAccount = ui.CheckAccount;
+    Checklog = ui.Checklog;
+    Label1 = ui.Label1;
+    cmdEncrypt = ui.cmdEncrypt;
+    LabelMsg = ui.LabelMsg;
+    cmdOK = ui.cmdOK;
+    cmdCancel = ui.cmdCancel;
     widgets::echoAsStars(txtPassword);
-    LabelPassword->setBuddy(txtPassword);
-    CheckStart = new QCheckBox(QStringLiteral("起動時にチェックする"), this);
-    named(CheckStart, "CheckStart");
-    CheckEnd = new QCheckBox(QStringLiteral("終了時にチェックする"), this);
-    named(CheckEnd, "CheckEnd");
-    CheckAccount = new QCheckBox(QStringLiteral("アカウント設定時にチェックする"), this);
-    named(CheckAccount, "CheckAccount");
-
-    Checklog = new QCheckBox(QStringLiteral("テスト用に詳細ログを記録する　※通常はオフ"), this);
-    named(Checklog, "Checklog");
-
-    Label1 = new QLabel(QStringLiteral("アカウント設定やログの内容を暗号化して保存"), this);
-    named(Label1, "Label1");
-    cmdEncrypt = new QPushButton(QStringLiteral("暗号化"), this);
-    named(cmdEncrypt, "cmdEncrypt");
-    cmdEncrypt->setAutoDefault(false);
-
-    LabelMsg = new QLabel(QStringLiteral("共通設定を登録してください。"), this);
-    named(LabelMsg, "LabelMsg");
-    LabelMsg->setStyleSheet(QStringLiteral("color: #c00000;"));
-    cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    named(cmdOK, "cmdOK");
-    cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
-    named(cmdCancel, "cmdCancel");
-    cmdCancel->setAutoDefault(false);
-
-    // Layout: timing, password, log and encryption groups, then the buttons.
-    auto* timing = new QGroupBox(this);
-    auto* tg = new QGridLayout(timing);
-    tg->addWidget(Label6, 0, 0);
-    tg->addWidget(txtMinute, 0, 1);
-    tg->addWidget(Label8, 0, 2);
-    tg->addWidget(Label7, 1, 0);
-    tg->addWidget(txtHour, 1, 1);
-    tg->addWidget(Label9, 1, 2);
-    tg->addWidget(CheckRemote, 2, 0, 1, 3);
-    tg->setColumnStretch(2, 1);
-
-    auto* pass = new QGroupBox(this);
-    auto* pg = new QGridLayout(pass);
-    pg->addWidget(CheckPassword, 0, 0, 1, 2);
-    pg->addWidget(LabelPassword, 1, 0);
-    pg->addWidget(txtPassword, 1, 1);
-    pg->addWidget(CheckStart, 2, 1);
-    pg->addWidget(CheckEnd, 3, 1);
-    pg->addWidget(CheckAccount, 4, 1);
-    pg->setColumnMinimumWidth(0, 90);
-    pg->setColumnStretch(1, 1);
-
-    auto* logBox = new QGroupBox(this);
-    auto* lg = new QVBoxLayout(logBox);
-    lg->addWidget(Checklog);
-
-    auto* encBox = new QGroupBox(this);
-    auto* eg = new QHBoxLayout(encBox);
-    eg->addWidget(Label1, 1);
-    eg->addWidget(cmdEncrypt);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(LabelMsg);
-    buttons->addStretch(1); // keeps the buttons their size when the prompt is hidden
-    buttons->addWidget(cmdOK);
-    buttons->addWidget(cmdCancel);
-
-    auto* top = new QVBoxLayout(this);
-    top->addWidget(timing);
-    top->addWidget(pass);
-    top->addWidget(logBox);
-    top->addWidget(encBox);
-    top->addLayout(buttons);
 
     connect(CheckPassword, &QCheckBox::clicked, this, [this] { applyPasswordState(); });
     connect(Checklog, &QCheckBox::clicked, this, &FormCommon::onChecklogClicked);

@@ -9,6 +9,7 @@
 #include "data/HandOverFiles.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
+#include "widgets/HelpFiles.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -157,6 +158,8 @@ bool FormQuillmarc::StartAccountManager(const QString& command, qint64* pid)
 
 void FormQuillmarc::openHelpPage(const QString& url)
 {
+    if (url.startsWith(QLatin1String("help:")))
+        return widgets::openHelp(this, url.mid(5));
     if (!QDesktopServices::openUrl(QUrl(url)))
         reportError(QStringLiteral("ブラウザを起動できません。") + QStringLiteral("\r\n") + url);
 }

@@ -10,6 +10,7 @@
 #include "service/ForwardingTimer.h"
 #include "service/InstanceLock.h"
 #include "widgets/MessageBox.h"
+#include "widgets/WindowGeometry.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -41,14 +42,6 @@ void waitMs(int ms)
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-bool onSomeScreen(const QRect& rect)
-{
-    for (const QScreen* s : QGuiApplication::screens()) {
-        if (s->availableGeometry().intersects(rect))
-            return true;
-    }
-    return false;
-}
 } // namespace
 
 bool FormQuillmarc::startUp()
@@ -166,9 +159,9 @@ void FormQuillmarc::restoreWindowPosition()
     current.showCmd = 1;
     const WindowPlacement p = restoreWindowPlacement(current);
     const QRect wanted(p.left, p.top, p.right - p.left, p.bottom - p.top);
-    // A rectangle from another screen setup could put the window out of reach.
-    if (wanted.width() > 0 && wanted.height() > 0 && onSomeScreen(wanted))
-        setGeometry(wanted);
+    // Nothing saved yet: the middle of the screen. A rectangle from another screen setup is
+    // brought wholly onto this one, title bar and all.
+    widgets::placeOnScreen(this, p == current ? QRect() : wanted);
     m_showCmd = p.showCmd;
 }
 

@@ -4,19 +4,20 @@
 
 namespace qm::ui::addresses {
 
-// The help menu's pages and the support mailbox. The names sit under the reserved
-// ".example" domain until the product has its own site; change them here only.
+// The help menu's pages and the support mailbox. The help ships with the program (pages
+// named "help:PAGE", opened from the installed help folder); the product has no site of its
+// own yet, so its home page is the shipped README too. Change them here only.
 inline QString onlineHelp()
 {
-    return QStringLiteral("https://quillmarc.example/help/");
+    return QStringLiteral("help:index.html");
 }
 inline QString productHome()
 {
-    return QStringLiteral("https://quillmarc.example/");
+    return QStringLiteral("help:README.html");
 }
 inline QString makerHome()
 {
-    return QStringLiteral("https://ostrel.example/");
+    return QStringLiteral("help:README.html");
 }
 inline QString supportMail()
 {

@@ -10,6 +10,7 @@
 #include "service/ForwardingCycle.h"
 #include "service/StopSignals.h"
 #include "service/SystemParts.h"
+#include "widgets/QtTranslations.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ int runWindowService(int argc, char** argv)
     // The tray keeps the service alive while the window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
     applyJapaneseFont();
+    widgets::installQtTranslations();
 
     service::EngineContext ctx;
     ctx.paths = filePaths();

@@ -1,4 +1,4 @@
-#include "platform/fax/FaxNumber.h"
+#include "data/FaxNumber.h"
 
 namespace qm {
 

@@ -1,7 +1,8 @@
-#include "manager/AccountCommands.h"
+#include "cli/AccountCommands.h"
 
 #include "data/AccountEntry.h"
 #include "data/AccountFile.h"
+#include "data/AccountKeys.h"
 #include "data/AccountTransaction.h"
 #include "data/CommonSettingsEntry.h"
 #include "data/Paths.h"
@@ -11,7 +12,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
-namespace qm::manager {
+namespace qm::cli {
 
 namespace {
 
@@ -22,28 +23,12 @@ const QStringList kCommands{QStringLiteral("--list"),   QStringLiteral("--show")
                             QStringLiteral("--add"),    QStringLiteral("--set"),
                             QStringLiteral("--delete"), QStringLiteral("--set-common")};
 
-// Columns a command line may give several values for, separated by ",".
-bool isListColumn(int column)
-{
-    return column >= AccountRecord::ColForwardTo && column <= AccountRecord::ColFilterBody;
-}
-
-bool isPasswordColumn(int column)
-{
-    return column == AccountRecord::ColPopPassword || column == AccountRecord::ColSmtpPassword;
-}
-
-int columnNamed(const QString& key)
-{
-    for (int c = 0; c < AccountRecord::kColumnCount; ++c) {
-        if (AccountRecord::columnName(c) == key)
-            return c;
-    }
-    return -1;
-}
-
+// The key a problem is reported under: its command-line name, or the editor's label for a
+// value the command line does not set.
 QString fieldName(AccountField field)
 {
+    if (const AccountKey* key = accountKeyFor(field))
+        return key->name;
     switch (field) {
     case AccountField::AccountName:
         return QStringLiteral("AccountName");
@@ -161,11 +146,21 @@ std::optional<QList<AccountRecord>> Commands::records()
     return table->records;
 }
 
-std::optional<AccountRecord> Commands::stored(const QString& number, int* status)
+// "1" is account 01, as the list shows it.
+QString accountNumberOf(const QString& text)
+{
+    static const QRegularExpression oneOrTwoDigits(QStringLiteral("^[0-9]{1,2}$"));
+    if (!oneOrTwoDigits.match(text).hasMatch())
+        return {};
+    return formatAccountNo(text.toInt());
+}
+
+std::optional<AccountRecord> Commands::stored(const QString& text, int* status)
 {
     *status = kCommandUsage;
-    if (!AccountRecord::isAccountNumber(number)) {
-        err << QStringLiteral("アカウント番号は 01 から 99 です: %1\n").arg(number);
+    const QString number = accountNumberOf(text);
+    if (number.isEmpty()) {
+        err << QStringLiteral("アカウント番号は 01 から 99 です: %1\n").arg(text);
         return std::nullopt;
     }
     *status = kCommandRefused;
@@ -197,14 +192,15 @@ int Commands::show(const QString& number)
     const auto record = stored(number, &status);
     if (!record)
         return status;
-    const QStringList fields = record->toFields();
-    for (int c = 0; c < AccountRecord::kColumnCount; ++c) {
-        QString value = fields.at(c);
-        if (isPasswordColumn(c))
+    const AccountEntry entry = storedAccountEntry(*record);
+    out << QStringLiteral("AccountNo=") << record->AccountNo << '\n';
+    for (const AccountKey& key : accountKeys()) {
+        QString value = key.read(entry);
+        if (key.secret)
             value = value.isEmpty() ? QString() : QStringLiteral("********");
-        else if (isListColumn(c))
-            value = listItems(value).join(u',');
-        out << AccountRecord::columnName(c) << '=' << value << '\n';
+        else if (key.list)
+            value = listItems(value.replace(u'\n', u'\t')).join(u',');
+        out << key.name << '=' << value << '\n';
     }
     return kCommandDone;
 }
@@ -212,22 +208,33 @@ int Commands::show(const QString& number)
 int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
 {
     for (const Assignment& a : changes) {
-        const int column = columnNamed(a.key);
-        if (column < 0 || column == AccountRecord::ColAccountNo) {
-            err << QStringLiteral("変更できない項目です: %1 (--help で一覧)\n").arg(a.key);
+        const AccountKey* key = findAccountKey(a.key);
+        if (!key) {
+            err << (a.key == u"AccountNo"
+                        ? QStringLiteral("アカウント番号は変更できません: %1\n")
+                        : QStringLiteral("知らない項目です (unknown key): %1 (--help で一覧)\n"))
+                       .arg(a.key);
             return kCommandUsage;
         }
-        const QStringList choices = AccountRecord::columnChoices(column);
-        if (!choices.isEmpty() && !choices.contains(a.value)) {
-            err << kAccountTitle << ": " << a.key << ": "
-                << QStringLiteral("%1 のどれかを指定してください\n").arg(choices.join(u' '));
+        const auto refuse = [&](const QString& message) {
+            err << kAccountTitle << ": " << a.key << ": " << message << '\n';
             return kCommandRefused;
+        };
+        if (!key->choices.isEmpty() && !key->choices.contains(a.value))
+            return refuse(
+                QStringLiteral("%1 のどれかを指定してください").arg(key->choices.join(u' ')));
+        // On a command line a list is given with ",": a line break would be an item no one sees.
+        if (key->list && (a.value.contains(u'\n') || a.value.contains(u'\r')))
+            return refuse(QStringLiteral("改行は使えません。複数の値は「,」で区切ってください。"));
+        if (key->check) {
+            if (const QString problem = key->check(a.value); !problem.isEmpty())
+                return refuse(problem);
         }
         // A list goes in as the editor's box holds it: one item a line.
         QString value = a.value;
-        if (isListColumn(column))
+        if (key->list)
             value.replace(u',', u'\n');
-        entry.record.setColumn(column, value);
+        key->write(entry, value);
     }
     if (const auto problem = validateAccountEntry(entry)) {
         err << kAccountTitle << ": " << fieldName(problem->field) << ": "
@@ -285,7 +292,7 @@ int Commands::remove(const QString& number)
     int status = kCommandDone;
     if (!stored(number, &status))
         return status;
-    const AccountDeletion done = deleteAccountAndWorkFiles(number);
+    const AccountDeletion done = deleteAccountAndWorkFiles(accountNumberOf(number));
     if (!done.ok) {
         err << kAccountTitle << ": " << QStringLiteral("アカウントを削除できませんでした。")
             << done.error << '\n';
@@ -317,7 +324,8 @@ int Commands::setCommon(const QStringList& args)
         if (texts.contains(a.key)) {
             entry.*texts.value(a.key) = a.value;
         } else if (!switches.contains(a.key)) {
-            err << QStringLiteral("変更できない項目です: %1 (--help で一覧)\n").arg(a.key);
+            err << QStringLiteral("知らない項目です (unknown key): %1 (--help で一覧)\n")
+                       .arg(a.key);
             return kCommandUsage;
         } else if (a.value == u"0" || a.value == u"1") {
             entry.*switches.value(a.key) = a.value == u"1";
@@ -333,7 +341,7 @@ int Commands::setCommon(const QStringList& args)
                               : problem->field == CommonSettingsField::LogRetentionHours
                                   ? QStringLiteral("logRetentionHours")
                                   : QStringLiteral("password");
-        err << kCommonTitle << ": " << field << ": " << oneLine(problem->message) << '\n';
+        err << kCommonTitle << ": " << field << ": " << problem->summary << '\n';
         return kCommandRefused;
     }
     QString error;
@@ -376,9 +384,13 @@ int runAccountCommand(const QStringList& args, QTextStream& out, QTextStream& er
 
 QString accountCommandHelp()
 {
-    QStringList columns;
-    for (int c = AccountRecord::ColAccountName; c < AccountRecord::kColumnCount; ++c)
-        columns << AccountRecord::columnName(c);
+    QStringList names;
+    for (const AccountKey& key : accountKeys())
+        names << key.name;
+    // Eight names a line keeps --help inside a terminal.
+    QStringList lines;
+    for (qsizetype i = 0; i < names.size(); i += 8)
+        lines << QStringLiteral("  ") + names.mid(i, 8).join(u' ');
     return QStringLiteral(
                "  --list                      番号、名前、受信アドレス、状態を1行に1件\n"
                "  --show NN                   アカウント NN の全項目 (パスワードは表示しません)\n"
@@ -386,13 +398,15 @@ QString accountCommandHelp()
                "  --set NN KEY=VALUE...       アカウント NN を変更します\n"
                "  --delete NN                 アカウント NN を削除します\n"
                "  --set-common KEY=VALUE...   共通設定 (TimerSet.txt) を変更します\n"
-               "アカウントの項目: %1\n"
+               "  (NN は 1 から 99、01 とも書けます)\n"
+               "アカウントの項目:\n%1\n"
                "  (ForwardTo, ForwardCc, ForwardBcc, FaxNumbers, Filter* は「,」区切りで複数)\n"
                "共通設定の項目: intervalMinutes logRetentionHours remoteSettingsAllowed "
                "passwordOn\n"
                "  password checkAtStart checkAtExit checkAtAccountSetting detailLog\n"
-               "終了コード: 0 完了、1 変更を受け付けない (ファイルはそのまま)、2 使い方の誤り\n")
-        .arg(columns.join(u' '));
+               "終了コード: 0 完了、1 変更を受け付けない・読み書きできない (ファイルはそのまま)、\n"
+               "  2 使い方の誤り、3 画面がない (コマンドなしで起動したとき)\n")
+        .arg(lines.join(u'\n'));
 }
 
-} // namespace qm::manager
+} // namespace qm::cli
