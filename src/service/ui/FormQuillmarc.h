@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@ class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace qm::service {
 class ForwardingTimer;
@@ -77,6 +79,16 @@ public:
     // the stop is logged, and a running cycle is let finish first.
     void stopBySystem();
 
+    // A cycle logged a fault: the window and the tray show it until a cycle ends without one.
+    void showFault(const QString& account, const QString& text);
+    void showCycleEnded(int faults);
+    bool needsAttention() const { return m_attention; }
+    // Set once the user or the system asked the service to end during a cycle: the engine
+    // stops before the next message. Read from the cycle's thread.
+    bool cycleStopRequested() const { return m_cycleStop.load(); }
+    // The whole of a log row in a box (the log view's double click).
+    void showLogRow(const QTreeWidgetItem* item);
+
     // Starts the account manager with a mode word; false (after telling the user) when the
     // mode file cannot be written or the program does not start. pid receives its process id.
     bool StartAccountManager(const QString& command, qint64* pid = nullptr);
@@ -94,6 +106,8 @@ public:
     QGroupBox* Frame2 = nullptr;
     QLabel* LabelTimer = nullptr;
     QLabel* LabelRemote = nullptr;
+    // The last fault of a cycle, until a cycle ends without one (in the status bar).
+    QLabel* LabelAttention = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuSetup = nullptr;
@@ -139,6 +153,8 @@ private:
     void restoreWindowPosition();
     void saveWindowPosition();
     void unload();
+    void updateAttention();
+    void fitColumns();
 
     WindowHooks m_hooks;
     WindowTimings m_timings;
@@ -153,6 +169,9 @@ private:
     bool m_ended = false;
     bool m_started = false;
     bool m_stopRequested = false;
+    std::atomic<bool> m_cycleStop{false};
+    bool m_attention = false;
+    QString m_lastFault;
     int m_showCmd = 1;
 };
 

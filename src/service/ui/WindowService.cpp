@@ -1,19 +1,65 @@
 #include "WindowService.h"
 
-#include "FormQuillmarc.h"
 #include "ProgramIcon.h"
-#include "QtScreen.h"
 #include "data/AccountSettings.h"
 #include "data/Paths.h"
-#include "service/EngineContext.h"
 #include "service/FaxDelivery.h"
 #include "service/ForwardingCycle.h"
 #include "service/StopSignals.h"
-#include "service/SystemParts.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <exception>
 
 namespace qm::ui {
+
+void runOffWindowThread(const std::function<void()>& work)
+{
+    std::exception_ptr failure;
+    std::unique_ptr<QThread> thread(QThread::create([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    thread->start();
+    // The application quitting ends every loop early; the work is still let finish.
+    while (!thread->isFinished())
+        loop.exec();
+    thread->wait();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+WindowEngine::WindowEngine() : m_parts((ctx.paths = filePaths()).dataDir)
+{
+    m_parts.attach(ctx);
+}
+
+WindowHooks WindowEngine::hooks()
+{
+    WindowHooks hooks;
+    hooks.runCycle = [this] { runOffWindowThread([this] { service::RunForwardingCycle(ctx); }); };
+    hooks.settingsLoaded = [this](const TimerSettings& s) { ctx.settings = s; };
+    hooks.createFontDataFile = [](QString* error) { return CreateFontDataFile(error); };
+    hooks.faxPlatform = [this] {
+        ctx.faxPlatform = service::DetectFaxPlatform(ctx);
+        return ctx.faxPlatform;
+    };
+    return hooks;
+}
+
+void WindowEngine::attach(FormQuillmarc* window)
+{
+    m_screen = std::make_unique<QtScreen>(window);
+    ctx.screen = m_screen.get();
+    ctx.stopRequested = [window] { return window->cycleStopRequested(); };
+}
 
 int runWindowService(int argc, char** argv)
 {
@@ -23,23 +69,9 @@ int runWindowService(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     applyJapaneseFont();
 
-    service::EngineContext ctx;
-    ctx.paths = filePaths();
-    service::SystemParts parts(ctx.paths.dataDir);
-    parts.attach(ctx);
-
-    WindowHooks hooks;
-    hooks.runCycle = [&ctx] { service::RunForwardingCycle(ctx); };
-    hooks.settingsLoaded = [&ctx](const TimerSettings& s) { ctx.settings = s; };
-    hooks.createFontDataFile = [](QString* error) { return CreateFontDataFile(error); };
-    hooks.faxPlatform = [&ctx] {
-        ctx.faxPlatform = service::DetectFaxPlatform(ctx);
-        return ctx.faxPlatform;
-    };
-
-    FormQuillmarc window(std::move(hooks));
-    QtScreen screen(&window);
-    ctx.screen = &screen;
+    WindowEngine engine;
+    FormQuillmarc window(engine.hooks());
+    engine.attach(&window);
     QObject::connect(&window, &FormQuillmarc::ended, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
