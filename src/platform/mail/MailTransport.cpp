@@ -156,7 +156,8 @@ int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t siz
     // credentials.
     if (type == CURLINFO_HEADER_OUT) {
         const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
-        const QString verb = QString::fromLatin1(line.left(line.indexOf(' '))).toUpper();
+        const qsizetype space = line.indexOf(' ');
+        const QString verb = QString::fromLatin1(space < 0 ? line : line.left(space)).toUpper();
         if (knownVerbs().contains(verb))
             self->m_lastCommand = verb;
         if (self->m_trackRecipients && line.startsWith("RCPT TO:")) {
