@@ -143,6 +143,9 @@ void FormQuillmarc::buildControls()
     LabelAttention = new QLabel(this);
     LabelAttention->setObjectName(QStringLiteral("LabelAttention"));
     LabelAttention->setTextFormat(Qt::PlainText);
+    // A long error must not widen the window: the status line cuts it, its tool tip has it.
+    LabelAttention->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    LabelAttention->setMinimumWidth(1);
     LabelAttention->setStyleSheet(QStringLiteral("color: #a00000;"));
     statusBar()->addWidget(LabelAttention, 1);
     statusBar()->setSizeGripEnabled(false);
@@ -286,8 +289,8 @@ void FormQuillmarc::fitColumns()
     // proportions, so a wider window shows more of each.
     const int dateTime = ListView->columnWidth(0) + ListView->columnWidth(1);
     const int rest = ListView->viewport()->width() - dateTime;
-    const int least = twipsToPixels(kAccountColumn + kSenderColumn + kDestinationColumn, this);
-    const int share = std::max(rest, least);
+    // Below a readable least the view scrolls sideways instead.
+    const int share = std::max(rest, twipsToPixels(3 * 900, this));
     const int total = kAccountColumn + kSenderColumn + kDestinationColumn;
     ListView->setColumnWidth(2, share * kAccountColumn / total);
     ListView->setColumnWidth(3, share * kSenderColumn / total);

@@ -119,7 +119,8 @@ int main(int argc, char** argv)
     // QM_SCREENS_HOLD=seconds: the window stays on the desktop that long, for a screenshot of
     // the whole screen (window manager, tray and balloon).
     if (const int hold = qEnvironmentVariableIntValue("QM_SCREENS_HOLD"); hold > 0) {
-        window.move(40, 40);
+        window.resize(960, 420);
+        window.move(20, 40);
         QTimer::singleShot(500, [&] { window.showFault(QStringLiteral("総務"), refused); });
         QTimer::singleShot(hold * 1000, &app, &QApplication::quit);
         app.exec();
