@@ -28,9 +28,12 @@ void runOffWindowThread(const std::function<void()>& work)
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     thread->start();
-    // The application quitting ends every loop early; the work is still let finish.
-    while (!thread->isFinished())
+    // The application quitting ends every loop early (and a new one at once); the work is
+    // still let finish.
+    while (!thread->isFinished()) {
         loop.exec();
+        thread->wait(20);
+    }
     thread->wait();
     if (failure)
         std::rethrow_exception(failure);
