@@ -80,6 +80,8 @@ FormQuillmarc::FormQuillmarc(WindowHooks hooks, WindowTimings timings, QWidget* 
         if (m_hooks.runCycle)
             m_hooks.runCycle();
     };
+    if (m_hooks.startCycle)
+        timerHooks.startCycle = m_hooks.startCycle;
     timerHooks.logForwardNow = [this] {
         WriteLog(QStringLiteral("受信チェック"), QString(), QString());
         ShowLog();

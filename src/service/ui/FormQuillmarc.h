@@ -30,7 +30,9 @@ using service::InstanceLock;
 // What the window needs from the engine around it. Each hook may be left empty in tests.
 struct WindowHooks
 {
-    std::function<void()> runCycle;                           // one forwarding cycle
+    std::function<void()> runCycle; // one forwarding cycle
+    // Instead of runCycle: one cycle off the window thread, done called back on it.
+    std::function<void(std::function<void(const QString& error)> done)> startCycle;
     std::function<void(const TimerSettings&)> settingsLoaded; // the engine takes the new values
     std::function<bool(QString*)> createFontDataFile;         // first-time font table
     std::function<bool()> faxPlatform;                        // whether faxes can be sent here

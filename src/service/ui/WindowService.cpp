@@ -5,38 +5,39 @@
 #include "data/Paths.h"
 #include "service/FaxDelivery.h"
 #include "service/ForwardingCycle.h"
+#include "service/RuntimeError.h"
 #include "service/StopSignals.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QThread>
 #include <exception>
+#include <memory>
 
 namespace qm::ui {
 
-void runOffWindowThread(const std::function<void()>& work)
+void startOffWindowThread(std::function<void()> work,
+                          std::function<void(const QString& error)> done)
 {
-    std::exception_ptr failure;
-    std::unique_ptr<QThread> thread(QThread::create([&] {
+    auto error = std::make_shared<QString>();
+    QThread* thread = QThread::create([work = std::move(work), error] {
         try {
             work();
-        } catch (...) {
-            failure = std::current_exception();
+        } catch (const service::RuntimeError& e) {
+            *error = e.description();
+        } catch (const std::exception& e) {
+            *error = QString::fromUtf8(e.what());
         }
-    }));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
+    });
+    // Queued to this thread's receiver: done runs here, whatever loop is running then.
+    auto* receiver = new QObject;
+    QObject::connect(thread, &QThread::finished, receiver,
+                     [thread, receiver, error, done = std::move(done)] {
+                         thread->wait();
+                         delete thread;
+                         receiver->deleteLater();
+                         done(*error);
+                     });
     thread->start();
-    // The application quitting ends every loop early (and a new one at once); the work is
-    // still let finish.
-    while (!thread->isFinished()) {
-        loop.exec();
-        thread->wait(20);
-    }
-    thread->wait();
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 WindowEngine::WindowEngine() : m_parts((ctx.paths = filePaths()).dataDir)
@@ -47,7 +48,9 @@ WindowEngine::WindowEngine() : m_parts((ctx.paths = filePaths()).dataDir)
 WindowHooks WindowEngine::hooks()
 {
     WindowHooks hooks;
-    hooks.runCycle = [this] { runOffWindowThread([this] { service::RunForwardingCycle(ctx); }); };
+    hooks.startCycle = [this](std::function<void(const QString&)> done) {
+        startOffWindowThread([this] { service::RunForwardingCycle(ctx); }, std::move(done));
+    };
     hooks.settingsLoaded = [this](const TimerSettings& s) { ctx.settings = s; };
     hooks.createFontDataFile = [](QString* error) { return CreateFontDataFile(error); };
     hooks.faxPlatform = [this] {

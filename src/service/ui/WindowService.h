@@ -10,9 +10,11 @@
 
 namespace qm::ui {
 
-// Runs work on a thread of its own while the calling (window) thread keeps handling its
-// events, and returns once the work is done; what the work throws is thrown here.
-void runOffWindowThread(const std::function<void()>& work);
+// Runs work on a thread of its own and returns at once; done is called on the calling
+// (window) thread once the work has ended, with the description of the run-time error it
+// ended on, or "".
+void startOffWindowThread(std::function<void()> work,
+                          std::function<void(const QString& error)> done);
 
 // The engine behind the service window: a context with the system's parts, whose cycles run
 // off the window thread, and the window as its screen.

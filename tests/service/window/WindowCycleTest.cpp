@@ -10,6 +10,7 @@
 #include "support/ProgramFolder.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QSystemTrayIcon>
@@ -152,6 +153,7 @@ TEST_F(WindowCycleTest, WindowAnswersWhileAServerHangsAndQuittingWaitsOnlyForThe
     heartbeat.start(50);
     bool shownWhileRunning = false;
     bool endedWhileRunning = true;
+    bool endedUnderDialog = false;
     // Once the hanging account is reached, the first account's forward is in the view
     // already, and the user quits.
     QTimer::singleShot(0, [&] {
@@ -162,10 +164,19 @@ TEST_F(WindowCycleTest, WindowAnswersWhileAServerHangsAndQuittingWaitsOnlyForThe
                             !window.ListView->findItems(to, Qt::MatchContains, 4).isEmpty();
         window.ExitService();
         endedWhileRunning = window.hasEnded();
+        // A dialog the user opens meanwhile does not hold the cycle's end.
+        QDialog about(&window);
+        QTimer::singleShot(0, [&] {
+            endedUnderDialog = waitUntil([&] { return !window.timer()->isCycleRunning(); }, 30000);
+            about.reject();
+        });
+        about.exec();
     });
     const int ticksBefore = ticks;
     window.forwardNow();
+    ASSERT_TRUE(waitUntil([&] { return !window.timer()->isCycleRunning(); }, 30000));
     heartbeat.stop();
+    EXPECT_TRUE(endedUnderDialog);
 
     EXPECT_GE(ticks - ticksBefore, 20) << "the window kept handling its events for seconds";
     EXPECT_TRUE(shownWhileRunning) << "the log grew while the cycle ran";
