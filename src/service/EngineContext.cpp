@@ -27,6 +27,10 @@ AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& a
 void EngineContext::reportError(const QString& description)
 {
     ++errorsReported;
+    if (inCycle) {
+        logFault(QStringLiteral("error\t") + description, description);
+        return;
+    }
     if (screen)
         screen->messageBox(description, QStringLiteral("quillmarc"), BoxIcon::Critical,
                            BoxButtons::Ok);
@@ -47,6 +51,19 @@ bool EngineContext::logOncePerCycle(const QString& accountNo, const QString& kin
     noticesThisCycle.insert(key);
     writeLog(first, second, third);
     showLog();
+    return true;
+}
+
+bool EngineContext::logFault(const QString& kind, const QString& text)
+{
+    const bool known = !account.accountNo.isEmpty();
+    const QString name =
+        known && !account.accountName.isEmpty() ? account.accountName : QStringLiteral("quillmarc");
+    if (!logOncePerCycle(known ? account.accountNo : QString(), kind, name, text, QString()))
+        return false;
+    ++faultsThisCycle;
+    if (screen)
+        screen->faultLogged(name, text);
     return true;
 }
 

@@ -42,8 +42,13 @@ struct EngineContext
     CurrentAccount account;
     FontSettings font;
 
-    // Message boxes shown for run-time errors in this context (the run-once exit status).
+    // Run-time errors reported in this context (the run-once exit status).
     int errorsReported = 0;
+    // Set while RunForwardingCycle runs: nobody is there to answer a box, so errors are
+    // logged instead.
+    bool inCycle = false;
+    // Faults logged by the running cycle (logFault).
+    int faultsThisCycle = 0;
 
     // Set when the service is asked to end: the cycle stops before the next message, which
     // stays unhandled for the next run.
@@ -58,7 +63,13 @@ struct EngineContext
     bool logOncePerCycle(const QString& accountNo, const QString& kind, const QString& first,
                          const QString& second, const QString& third);
 
-    // The error description in an OK message box; counted in errorsReported.
+    // A fault inside a cycle (a server down, a refused login, a file we cannot write): one
+    // line under the current account's name ("quillmarc" before any account) per kind and
+    // cycle, and the screen's attention. True when written.
+    bool logFault(const QString& kind, const QString& text);
+
+    // Counted in errorsReported. Inside a cycle a fault line (once per account a cycle for
+    // the same text); outside one, an OK message box, as for a command the user chose.
     void reportError(const QString& description);
     // One forwarding-log line (never fails loudly), and the refresh of the log view.
     void writeLog(const QString& first, const QString& second, const QString& third);

@@ -22,7 +22,7 @@
 #include "service/SenderAddress.h"
 
 #include <QFileInfo>
-
+#include <QRegularExpression>
 namespace qm::service {
 
 namespace {
@@ -158,8 +158,15 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                 for (const QString& number : numbers) {
                     const bool sent =
                         sendFax(ctx, QStringLiteral("メール"), attachment, number, who);
+                    // Which document went: a comma of the sender's would cut the line.
+                    const QString document =
+                        QFileInfo(attachment)
+                            .fileName()
+                            .replace(QRegularExpression(QStringLiteral("[,\"\\r\\n]")),
+                                     QStringLiteral("_"));
                     ctx.writeLog(account, senderAddress,
-                                 sent ? number : number + QStringLiteral(" FAX送信エラー"));
+                                 number + QStringLiteral(" (") + document + QLatin1Char(')') +
+                                     (sent ? QString() : QStringLiteral(" FAX送信エラー")));
                     ctx.showLog();
                 }
             }

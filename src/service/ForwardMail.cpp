@@ -75,7 +75,9 @@ bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
         if (!result.accepted() && !isServerReply(result.error))
             throw RuntimeError(result.error);
     } catch (const RuntimeError& e) {
-        ctx.reportError(e.description());
+        // A server that cannot be reached fails every message alike: one line a cycle.
+        ++ctx.errorsReported;
+        ctx.logFault(QStringLiteral("send"), e.description());
         return false;
     }
     // A 4xx reply is the server asking to come back later: logged, and the message stays

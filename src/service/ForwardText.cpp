@@ -5,6 +5,8 @@
 #include "service/CurrentAccount.h"
 #include "service/ReceiveFiles.h"
 
+#include <QDateTime>
+
 namespace qm::service {
 
 namespace {
@@ -32,16 +34,33 @@ QString fileNameOf(const QString& path)
 
 } // namespace
 
+QString FaxDateLine(const QString& header)
+{
+    const QDateTime sent = QDateTime::fromString(header.trimmed(), Qt::RFC2822Date);
+    if (!sent.isValid())
+        return header;
+    const QDateTime local = sent.toLocalTime();
+    static const QString weekdays = QStringLiteral("月火水木金土日");
+    const QDate d = local.date();
+    return QStringLiteral("%1年%2月%3日(%4) %5")
+        .arg(d.year())
+        .arg(d.month())
+        .arg(d.day())
+        .arg(weekdays.at(d.dayOfWeek() - 1))
+        .arg(local.time().toString(QStringLiteral("HH:mm")));
+}
+
 QString BuildFaxText(const ParsedMessage& m)
 {
-    return m.date + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf + u' ' +
-           kCrLf + QStringLiteral("件  名：") + m.subject + kCrLf + u' ' + kCrLf + m.body;
+    return FaxDateLine(m.date) + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + m.sender +
+           kCrLf + u' ' + kCrLf + QStringLiteral("件  名：") + m.subject + kCrLf + u' ' + kCrLf +
+           m.body;
 }
 
 QString BuildMailToFaxText(const ParsedMessage& m)
 {
-    return kCrLf + m.date + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender + kCrLf + kCrLf +
-           m.body;
+    return kCrLf + FaxDateLine(m.date) + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender +
+           kCrLf + kCrLf + m.body;
 }
 
 bool MatchesForwardConditions(const CurrentAccount& a, const ParsedMessage& m)

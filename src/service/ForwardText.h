@@ -13,6 +13,9 @@ struct EngineContext;
 
 // The text that is faxed and printed: date, sender, subject, then the body as received.
 QString BuildFaxText(const ParsedMessage& message);
+// A mail's Date header as the fax page shows it: the office's local time, in Japanese
+// ("2026年12月9日(水) 11:20"); a header that does not read as a date stays as it is.
+QString FaxDateLine(const QString& header);
 
 // The text of a mail-to-fax request.
 QString BuildMailToFaxText(const ParsedMessage& message);

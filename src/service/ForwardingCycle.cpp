@@ -97,6 +97,32 @@ void logBadLine(EngineContext& ctx, const QStringList& fields, const QString& re
     ctx.showLog();
 }
 
+// Marks the context as in a cycle for its length, and tells the screen how it went however
+// the cycle ends.
+class CycleScope
+{
+public:
+    explicit CycleScope(EngineContext& ctx) : m_ctx(ctx)
+    {
+        m_ctx.inCycle = true;
+        m_ctx.faultsThisCycle = 0;
+        m_ctx.noticesThisCycle.clear();
+        // Nothing is said under the last cycle's last account before this one reaches it.
+        m_ctx.account = CurrentAccount();
+    }
+    ~CycleScope()
+    {
+        m_ctx.inCycle = false;
+        if (m_ctx.screen)
+            m_ctx.screen->cycleEnded(m_ctx.faultsThisCycle);
+    }
+    CycleScope(const CycleScope&) = delete;
+    CycleScope& operator=(const CycleScope&) = delete;
+
+private:
+    EngineContext& m_ctx;
+};
+
 } // namespace
 
 void LoadFontSettings(EngineContext& ctx, const QString& accountNo)
@@ -108,14 +134,17 @@ void RunForwardingCycle(EngineContext& ctx)
 {
     // Log lines of the cycle go to the journal; the log is rewritten once, at its end.
     const LogBatch logBatch;
-    ctx.noticesThisCycle.clear();
+    const CycleScope scope(ctx);
     removeIfExists(ctx.paths.accountReadCopy);
     const AccountFileRead read = readAccountLines(ctx.paths);
     if (read.damaged) {
         // Once a cycle, and short: the file's content (the envelope) goes nowhere.
-        ctx.writeLog(QString(), kAccountError,
-                     QStringLiteral("アカウントファイルを復号できません"));
+        const QString text = QStringLiteral("アカウントファイルを復号できません");
+        ctx.writeLog(QString(), kAccountError, text);
         ctx.showLog();
+        ++ctx.faultsThisCycle;
+        if (ctx.screen)
+            ctx.screen->faultLogged(QStringLiteral("quillmarc"), text);
         return;
     }
     if (!read.error.isEmpty())

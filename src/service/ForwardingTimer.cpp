@@ -63,6 +63,15 @@ bool ForwardingTimer::forwardNow()
 {
     if (m_inCycle)
         return false;
+    if (m_hooks.startCycle) {
+        m_inCycle = true;
+        emit cycleStarted(false);
+        if (m_hooks.logForwardNow)
+            m_hooks.logForwardNow();
+        m_minuteCounter = 0;
+        startElsewhere(false, false);
+        return true;
+    }
     try {
         {
             CycleFlag flag(m_inCycle);
@@ -84,10 +93,35 @@ bool ForwardingTimer::forwardNow()
     return true;
 }
 
+void ForwardingTimer::startElsewhere(bool timed, bool restartTimer)
+{
+    const auto done = [this, timed, restartTimer](const QString& error) {
+        m_inCycle = false;
+        if (restartTimer)
+            m_timer.start();
+        emit cycleFinished(timed);
+        if (!timed && QFile::exists(m_modeFilePath))
+            QFile::remove(m_modeFilePath);
+        if (!error.isEmpty() && m_hooks.reportError)
+            m_hooks.reportError(error);
+    };
+    try {
+        m_hooks.startCycle(done);
+    } catch (const RuntimeError& e) {
+        done(e.description());
+    }
+}
+
 void ForwardingTimer::runGuarded(bool timed)
 {
     const bool wasActive = m_timer.isActive();
     m_timer.stop();
+    if (m_hooks.startCycle) {
+        m_inCycle = true;
+        emit cycleStarted(timed);
+        startElsewhere(timed, wasActive);
+        return;
+    }
     try {
         CycleFlag flag(m_inCycle);
         emit cycleStarted(timed);

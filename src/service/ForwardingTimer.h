@@ -11,8 +11,12 @@ namespace qm::service {
 // timer reports it through reportError and keeps polling.
 struct TimerHooks
 {
-    std::function<int()> loadSettings;   // LoadTimerSettings; answers intervalMinutes
-    std::function<void()> runCycle;      // RunForwardingCycle
+    std::function<int()> loadSettings; // LoadTimerSettings; answers intervalMinutes
+    std::function<void()> runCycle;    // RunForwardingCycle
+    // Instead of runCycle: starts the cycle elsewhere (a thread of its own) and returns; done
+    // is called on the timer's thread once it has ended, with the error it ended on or "".
+    // The guard holds until then, so a dialog opened meanwhile keeps no cycle from ending.
+    std::function<void(std::function<void(const QString& error)> done)> startCycle;
     std::function<void()> logForwardNow; // the "受信チェック" log line and its refresh
     std::function<void(const QString&)> reportError;
 };
@@ -48,6 +52,7 @@ signals:
 
 private:
     void runGuarded(bool timed);
+    void startElsewhere(bool timed, bool restartTimer);
 
     QString m_modeFilePath;
     TimerHooks m_hooks;

@@ -58,6 +58,11 @@ void HeadlessScreen::showLog()
     // No list view to refill.
 }
 
+void HeadlessScreen::faultLogged(const QString& account, const QString& text)
+{
+    writeConsoleMessage(LogPriority::Error, account + QStringLiteral(": ") + text);
+}
+
 void HeadlessScreen::processEvents()
 {
     if (QCoreApplication::instance())

@@ -18,6 +18,8 @@ public:
                          BoxButtons buttons) override;
     void showLog() override;
     void processEvents() override;
+    // The log has the line already; the journal (or standard error) gets it too.
+    void faultLogged(const QString& account, const QString& text) override;
 
     int messageCount() const { return m_messageCount; }
 

@@ -51,13 +51,17 @@ void reloadSettings(EngineContext& ctx)
 QString HeadlessStartProblem()
 {
     const FilePaths& paths = filePaths();
+    // A server has no window to set up in: the account manager's command line does it.
     if (!QFile::exists(paths.settingsFile))
         return QStringLiteral("共通設定のファイルがありません（%"
-                              "1）。ウィンドウ版で設定してから起動してください。")
+                              "1）。quillmarcB --set-common で共通設定を作り"
+                              "（例: quillmarcB --set-common intervalMinutes=5）、"
+                              "quillmarcB --add でアカウントを登録してから起動してください。")
             .arg(paths.settingsFile);
     if (!QFile::exists(paths.accountFile))
         return QStringLiteral("アカウントのファイルがありません（%"
-                              "1）。アカウントを登録してから起動してください。")
+                              "1）。quillmarcB --add でアカウントを登録してから起動してください"
+                              "（項目は quillmarcB --help）。")
             .arg(paths.accountFile);
     return QString();
 }

@@ -220,8 +220,7 @@ bool DeleteServerMessage(EngineContext& ctx, const QString& messageFile, Pending
     const QString error = ctx.mailLibrary().DeleteMail(a.pop, messageFile);
     if (error.isEmpty())
         return true;
-    ctx.writeLog(a.accountName, error, QString());
-    ctx.showLog();
+    ctx.logFault(QStringLiteral("delete\t") + error, error);
     return false;
 }
 
@@ -250,8 +249,7 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
             detailLine(ctx, QStringLiteral("受信メールなし"), offText);
             ClearAccountFiles(files);
         } else {
-            ctx.writeLog(a.accountName, box.text, QString());
-            ctx.showLog();
+            ctx.logFault(QStringLiteral("receive"), box.text);
         }
         return true;
     } catch (const RuntimeError& e) {

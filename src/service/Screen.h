@@ -23,6 +23,16 @@ public:
     virtual void showLog() = 0;
     // Let pending window events run (the fax step waits this way).
     virtual void processEvents() = 0;
+
+    // A fault of a cycle, already in the log under its account's name: the window and the
+    // tray show that something needs attention until a cycle ends without one. Never blocks.
+    virtual void faultLogged(const QString& account, const QString& text)
+    {
+        (void)account;
+        (void)text;
+    }
+    // A cycle has ended, having logged this many faults.
+    virtual void cycleEnded(int faults) { (void)faults; }
 };
 
 } // namespace qm::service

@@ -99,6 +99,14 @@ std::optional<Options> parseOptions(int argc, char** argv, QString* problem)
     return options;
 }
 
+// Whether a window can be shown at all: a display, or a platform chosen on purpose.
+bool hasWindowSystem()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 // Passwords and other people's mail must not be open to every local user; said in the log
 // at every start until it is mended.
 void warnOfSharedData()
@@ -163,6 +171,13 @@ int main(int argc, char** argv)
     int qtArgc = 1;
     // The window service takes the single-instance lock itself.
     if (options->mode == Options::Mode::Window) {
+        // Qt would abort in its platform plugin; a server is served by --headless.
+        if (!hasWindowSystem()) {
+            say(QStringLiteral("quillmarc: ウィンドウを表示できません (DISPLAY も WAYLAND_DISPLAY "
+                               "もありません)。画面のないマシンでは quillmarc --headless で常駐"
+                               "させるか、quillmarc --run-once で1回だけ転送してください。"));
+            return kExitRefused;
+        }
         warnOfSharedData();
         return qm::ui::runWindowService(qtArgc, qtArgv);
     }

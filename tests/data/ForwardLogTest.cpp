@@ -2,6 +2,7 @@
 
 #include "DataFixture.h"
 #include "data/Encryption.h"
+#include "data/LogRowKind.h"
 #include "data/TimerSettings.h"
 
 #include <sys/wait.h>
@@ -313,4 +314,28 @@ TEST_F(DataTest, LogViewGetsOnlyWhatChanged)
     EXPECT_TRUE(change->reset);
     ASSERT_EQ(change->rows.size(), 1);
     EXPECT_EQ(change->rows.first().account, QStringLiteral("by hand"));
+}
+
+TEST(LogRowKind, ErrorsAndWarningsAreToldFromTheirTexts)
+{
+    const auto row = [](const char* account, const char* sender, const char* destination) {
+        return LogRow{QStringLiteral("2026/12/09"), QStringLiteral("11:20"),
+                      QString::fromUtf8(account), QString::fromUtf8(sender),
+                      QString::fromUtf8(destination)};
+    };
+    EXPECT_EQ(logRowKind(row("試験01", "SMTPサーバー 127.0.0.1:2に接続できません。", "")),
+              LogRowKind::Error);
+    EXPECT_EQ(logRowKind(row("試験01", "POP3サーバー pop.test:110が応答しません (時間切れ)", "")),
+              LogRowKind::Error);
+    EXPECT_EQ(logRowKind(row("", "アカウント設定エラー", "列の数が正しくありません")),
+              LogRowKind::Error);
+    EXPECT_EQ(logRowKind(row("試験01", "u1@x.jp", "550 5.1.1 unknown (SMTPサーバー s:25)")),
+              LogRowKind::Error);
+    EXPECT_EQ(logRowKind(row("試験01", "u1@x.jp", "451 try later")), LogRowKind::Warning);
+    EXPECT_EQ(logRowKind(row("試験01", "u1@x.jp", "宛先エラー a@b: 550 no")), LogRowKind::Warning);
+    // Everyday lines, and a destination that merely starts with digits.
+    EXPECT_EQ(logRowKind(row("試験01", "u1@x.jp", "to@y.jp / ")), LogRowKind::Normal);
+    EXPECT_EQ(logRowKind(row("試験01", "№00001", "受信済み")), LogRowKind::Normal);
+    EXPECT_EQ(logRowKind(row("試験01", "u1@x.jp", "0312345678 (a.pdf)")), LogRowKind::Normal);
+    EXPECT_EQ(logRowKind(row("quillmarc Started ▲", "", "")), LogRowKind::Normal);
 }

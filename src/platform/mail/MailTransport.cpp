@@ -23,6 +23,66 @@ QString protocolName(Protocol p)
     return p == Protocol::Pop3 ? QStringLiteral("POP3") : QStringLiteral("SMTP");
 }
 
+// The verbs a failing step is named by. Anything else sent (an AUTH continuation, say)
+// may be a credential and is not kept.
+const QStringList& knownVerbs()
+{
+    static const QStringList verbs = {
+        QStringLiteral("EHLO"), QStringLiteral("HELO"), QStringLiteral("STARTTLS"),
+        QStringLiteral("AUTH"), QStringLiteral("MAIL"), QStringLiteral("RCPT"),
+        QStringLiteral("DATA"), QStringLiteral("QUIT"), QStringLiteral("CAPA"),
+        QStringLiteral("STLS"), QStringLiteral("USER"), QStringLiteral("PASS"),
+        QStringLiteral("APOP"), QStringLiteral("STAT"), QStringLiteral("LIST"),
+        QStringLiteral("UIDL"), QStringLiteral("RETR"), QStringLiteral("TOP"),
+        QStringLiteral("DELE"), QStringLiteral("NOOP"), QStringLiteral("RSET"),
+    };
+    return verbs;
+}
+
+QString stepName(const QString& verb, bool implicitTls, CURLcode code)
+{
+    if (verb.isEmpty()) {
+        switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return QStringLiteral("サーバー名の確認");
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+            return QStringLiteral("接続");
+        default:
+            break;
+        }
+        return implicitTls ? QStringLiteral("暗号化の開始 (TLS)")
+                           : QStringLiteral("接続直後のあいさつ");
+    }
+    if (verb == u"STARTTLS" || verb == u"STLS")
+        return QStringLiteral("暗号化の開始 (%1)").arg(verb);
+    if (verb == u"EHLO" || verb == u"HELO")
+        return QStringLiteral("あいさつ (%1)").arg(verb);
+    if (verb == u"CAPA")
+        return QStringLiteral("機能の確認 (CAPA)");
+    if (verb == u"AUTH" || verb == u"USER" || verb == u"PASS" || verb == u"APOP")
+        return QStringLiteral("ログイン (%1)").arg(verb);
+    if (verb == u"MAIL")
+        return QStringLiteral("送信者の指定 (MAIL FROM)");
+    if (verb == u"RCPT")
+        return QStringLiteral("宛先の指定 (RCPT TO)");
+    if (verb == u"DATA")
+        return QStringLiteral("本文の送信 (DATA)");
+    if (verb == u"RETR" || verb == u"TOP")
+        return QStringLiteral("メールの受信 (%1)").arg(verb);
+    if (verb == u"DELE")
+        return QStringLiteral("メールの削除 (DELE)");
+    if (verb == u"QUIT")
+        return QStringLiteral("終了 (QUIT)");
+    return QStringLiteral("メールの一覧 (%1)").arg(verb);
+}
+
+bool soundsLocked(const QString& answer)
+{
+    return answer.contains(QStringLiteral("[IN-USE]"), Qt::CaseInsensitive) ||
+           answer.contains(QStringLiteral("lock"), Qt::CaseInsensitive);
+}
+
 } // namespace
 
 CurlSession::CurlSession(Protocol protocol) : m_protocol(protocol)
@@ -65,6 +125,7 @@ QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(c, CURLOPT_USE_SSL, implicitTls ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
+    m_implicitTls = implicitTls;
     m_caFile = qgetenv("QM_CA_FILE");
     if (!m_caFile.isEmpty())
         curl_easy_setopt(c, CURLOPT_CAINFO, m_caFile.constData());
@@ -84,16 +145,22 @@ QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
 CURLcode CurlSession::perform()
 {
     m_errorBuffer[0] = '\0';
+    m_lastCommand.clear();
     return curl_easy_perform(m_curl);
 }
 
 int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* selfPtr)
 {
     auto* self = static_cast<CurlSession*>(selfPtr);
-    // Only RCPT lines are looked at of what we send: the rest may carry credentials.
-    if (type == CURLINFO_HEADER_OUT && self->m_trackRecipients) {
+    // Of what we send only the verb is kept, and RCPT's address: the rest may carry
+    // credentials.
+    if (type == CURLINFO_HEADER_OUT) {
         const QByteArray line = QByteArray(data, qsizetype(size)).trimmed();
-        if (line.startsWith("RCPT TO:")) {
+        const qsizetype space = line.indexOf(' ');
+        const QString verb = QString::fromLatin1(space < 0 ? line : line.left(space)).toUpper();
+        if (knownVerbs().contains(verb))
+            self->m_lastCommand = verb;
+        if (self->m_trackRecipients && line.startsWith("RCPT TO:")) {
             QByteArray address = line.mid(8).trimmed();
             if (address.startsWith('<') && address.endsWith('>'))
                 address = address.mid(1, address.size() - 2);
@@ -145,37 +212,66 @@ QString CurlSession::errorText(CURLcode code, const QString& serverAnswer) const
 {
     const QString who =
         QStringLiteral("%1サーバー %2").arg(protocolName(m_protocol), m_server.display());
+    // No ASCII commas: the log drops them from the column this text goes to.
     QString what;
+    QString advice;
     switch (code) {
     case CURLE_COULDNT_RESOLVE_HOST:
         what = QStringLiteral("が見つかりません");
+        advice = QStringLiteral("サーバー名のつづりとネットワークの接続を確かめてください。");
         break;
     case CURLE_COULDNT_CONNECT:
         what = QStringLiteral("に接続できません");
+        advice = QStringLiteral("サーバーが止まっているか、サーバー名かポート番号が違います。"
+                                "アカウントの編集で確かめてください。");
         break;
     case CURLE_OPERATION_TIMEDOUT:
         what = QStringLiteral("が応答しません (時間切れ)");
+        advice = QStringLiteral("サーバーが混んでいるか、ファイアウォールが通信を止めています。"
+                                "続くときはポート番号と暗号化の設定を確かめてください。");
         break;
     case CURLE_LOGIN_DENIED:
-        what = QStringLiteral("にログインできません");
+        if (soundsLocked(serverAnswer)) {
+            what = QStringLiteral("のメールボックスが使用中です");
+            advice = QStringLiteral("他のメールソフトが同じメールボックスを受信中です。"
+                                    "次の転送で自動的にやり直します。");
+        } else {
+            what = QStringLiteral("にログインできません");
+            advice =
+                QStringLiteral("ユーザー名かパスワード（または認証方式）が違います。"
+                               "プロバイダでの設定を確かめ、アカウントの編集で直してください。");
+        }
         break;
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
         what = QStringLiteral("の証明書を確認できません");
+        advice = QStringLiteral("証明書が信頼できないか、サーバー名と合いません。"
+                                "サーバー名を確かめてください。社内のサーバーならその証明書を"
+                                "信頼する設定が必要です。");
         break;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_USE_SSL_FAILED:
         what = QStringLiteral("との暗号化通信を開始できません");
+        advice =
+            QStringLiteral("ポート番号と暗号化の方式がサーバーと合っているか確かめてください。");
         break;
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
     case CURLE_SEND_ERROR:
     case CURLE_WEIRD_SERVER_REPLY:
-        what = QStringLiteral("との通信が途中で切れました");
+        if (soundsLocked(serverAnswer)) {
+            what = QStringLiteral("のメールボックスが使用中です");
+            advice = QStringLiteral("他のメールソフトが同じメールボックスを受信中です。"
+                                    "次の転送で自動的にやり直します。");
+        } else {
+            what = QStringLiteral("との通信が途中で切れました");
+            advice = QStringLiteral("次の転送で自動的にやり直します。");
+        }
         break;
     case CURLE_WRITE_ERROR:
         what = QStringLiteral("から受け取ったメールを保存できません");
+        advice = QStringLiteral("ディスクの空きと作業フォルダーの書き込み権限を確かめてください。");
         break;
     default:
         what = QStringLiteral("との通信でエラーが起きました");
@@ -184,10 +280,11 @@ QString CurlSession::errorText(CURLcode code, const QString& serverAnswer) const
     QString detail = QString::fromUtf8(m_errorBuffer).trimmed();
     if (detail.isEmpty())
         detail = QString::fromUtf8(curl_easy_strerror(code));
-    QString text = who + what + QStringLiteral(" (") + detail + QLatin1Char(')');
+    QString text = who + what + QStringLiteral("。") + advice + QStringLiteral(" 手順: ") +
+                   stepName(m_lastCommand, m_implicitTls, code);
     if (!serverAnswer.isEmpty())
         text += QStringLiteral(" サーバーの応答: ") + serverAnswer;
-    return text;
+    return text + QStringLiteral(" (") + detail + QLatin1Char(')');
 }
 
 size_t writeToFile(char* data, size_t size, size_t count, void* file)

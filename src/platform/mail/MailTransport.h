@@ -45,8 +45,12 @@ public:
     QString lastReplyStartingWith(const QString& prefix) const;
     long responseCode() const;
 
-    // Japanese error text naming the server, what went wrong and what the server said.
+    // Japanese error text: the server, what went wrong, what to do about it, the step that
+    // failed and what the server said (an answer of the failing step only), and libcurl's
+    // own text last, for whoever looks deeper.
     QString errorText(CURLcode code, const QString& serverAnswer = QString()) const;
+    // The protocol command last sent (its verb only, never its arguments), or "".
+    QString lastCommand() const { return m_lastCommand; }
 
     void clearReplies() { m_replies.clear(); }
 
@@ -69,6 +73,8 @@ private:
     QByteArray m_caFile;
     bool m_trackRecipients = false;
     QString m_rcptAddress; // the RCPT whose reply is awaited
+    QString m_lastCommand;
+    bool m_implicitTls = false;
     QStringList m_refused;
 };
 

@@ -198,7 +198,11 @@ SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingM
         result.error = reply + QStringLiteral(" (SMTPサーバー %1)").arg(address.display());
         return result;
     }
-    result.error = session.errorText(rc, session.lastReply());
+    // Only a refusal is the failing step's answer; a good reply before it ("220 TLS go
+    // ahead") would point the user the wrong way.
+    const QString last = session.lastReply();
+    const bool refusal = last.startsWith(u'4') || last.startsWith(u'5');
+    result.error = session.errorText(rc, refusal ? last : QString());
     return result;
 }
 

@@ -8,6 +8,9 @@ namespace qm {
 bool pdfToFaxTiff(const QString& pdfPath, const QString& tiffPath, bool fine,
                   QString* error = nullptr);
 
+// Sets every page's PageNumber tag to (its index, the number of pages) in place.
+bool setTiffPageTotals(const QString& tiffPath, QString* error = nullptr);
+
 // TIFF (any, multi-page) -> PDF, so that it can be re-rendered for the fax.
 bool tiffToPdf(const QString& tiffPath, const QString& pdfPath, QString* error = nullptr);
 

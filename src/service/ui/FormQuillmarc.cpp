@@ -18,9 +18,11 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace qm::ui {
 
@@ -49,6 +51,10 @@ constexpr int kLabelTimerTop = 150;
 constexpr int kLabelRemoteTop = 540;
 constexpr int kLabelHeight = 390;
 constexpr int kInitialInnerWidth = 10500;
+// Log view columns, in twips, at the first size.
+constexpr int kAccountColumn = 2100;
+constexpr int kSenderColumn = 2550;
+constexpr int kDestinationColumn = 3000;
 constexpr int kInitialInnerHeight = 4800;
 } // namespace
 
@@ -74,11 +80,18 @@ FormQuillmarc::FormQuillmarc(WindowHooks hooks, WindowTimings timings, QWidget* 
         if (m_hooks.runCycle)
             m_hooks.runCycle();
     };
+    if (m_hooks.startCycle)
+        timerHooks.startCycle = m_hooks.startCycle;
     timerHooks.logForwardNow = [this] {
         WriteLog(QStringLiteral("受信チェック"), QString(), QString());
         ShowLog();
     };
-    timerHooks.reportError = [this](const QString& d) { reportError(d); };
+    // Nobody chose the timer's cycle: what goes wrong in it is logged, not put in a box.
+    timerHooks.reportError = [this](const QString& d) {
+        WriteLog(QStringLiteral("quillmarc"), d, QString());
+        ShowLog();
+        showFault(QStringLiteral("quillmarc"), d);
+    };
     m_timer = new service::ForwardingTimer(filePaths().modeFile, std::move(timerHooks), this);
     connect(m_timer, &service::ForwardingTimer::cycleStarted, this,
             [this] { setCycleRunning(true); });
@@ -105,7 +118,7 @@ void FormQuillmarc::buildControls()
                            {QStringLiteral("日付"), QStringLiteral("時刻"),
                             QStringLiteral("アカウント名"), QStringLiteral("差出人"),
                             QStringLiteral("転送先")},
-                           {1350, 750, 2100, 2550, 3000});
+                           {1350, 750, kAccountColumn, kSenderColumn, kDestinationColumn});
 
     Frame1 = new QGroupBox(m_central);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -124,6 +137,21 @@ void FormQuillmarc::buildControls()
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     }
+
+    ListView->setMouseTracking(true);
+    connect(ListView, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { showLogRow(item); });
+
+    LabelAttention = new QLabel(this);
+    LabelAttention->setObjectName(QStringLiteral("LabelAttention"));
+    LabelAttention->setTextFormat(Qt::PlainText);
+    // A long error must not widen the window: the status line cuts it, its tool tip has it.
+    LabelAttention->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    LabelAttention->setMinimumWidth(1);
+    LabelAttention->setStyleSheet(QStringLiteral("color: #a00000;"));
+    statusBar()->addWidget(LabelAttention, 1);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->hide();
 
     connect(cmdRun, &QPushButton::clicked, this, &FormQuillmarc::forwardNow);
     connect(cmdQuit, &QPushButton::clicked, this, &FormQuillmarc::ExitService);
@@ -254,6 +282,20 @@ void FormQuillmarc::layoutControls()
                             px(kLabelHeight));
     LabelRemote->setGeometry(px(kLabelLeft), px(kLabelRemoteTop), px(kFrameWidth - 2 * kLabelLeft),
                              px(kLabelHeight));
+    fitColumns();
+}
+
+void FormQuillmarc::fitColumns()
+{
+    // Date and time keep their width; the three texts share the rest in their first
+    // proportions, so a wider window shows more of each.
+    const int dateTime = ListView->columnWidth(0) + ListView->columnWidth(1);
+    const int rest = ListView->viewport()->width() - dateTime;
+    // Below a readable least the view scrolls sideways instead.
+    const int share = std::max(rest, twipsToPixels(3 * 900, this));
+    const int total = kAccountColumn + kSenderColumn + kDestinationColumn;
+    ListView->setColumnWidth(2, share * kAccountColumn / total);
+    ListView->setColumnWidth(3, share * kSenderColumn / total);
 }
 
 void FormQuillmarc::resizeEvent(QResizeEvent* event)
@@ -297,12 +339,68 @@ bool FormQuillmarc::eventFilter(QObject* watched, QEvent* event)
 void FormQuillmarc::setCycleRunning(bool running)
 {
     // Everything that could start a second cycle or end the service mid-cycle waits.
-    for (QAction* a : {menuRun, menuEnd1, menuEnd2})
-        a->setEnabled(!running);
+    // Everything that could start a second cycle waits; quitting stays possible and waits
+    // only for the message in hand.
+    menuRun->setEnabled(!running);
     cmdRun->setEnabled(!running);
-    cmdQuit->setEnabled(!running);
     if (!running && m_stopRequested)
         QTimer::singleShot(0, this, &FormQuillmarc::stopBySystem);
+}
+
+void FormQuillmarc::showFault(const QString& account, const QString& text)
+{
+    const QString line = account + QStringLiteral(": ") + text;
+    const bool news = !m_attention || line != m_lastFault;
+    m_attention = true;
+    m_lastFault = line;
+    updateAttention();
+    // Said once, without waiting for anybody, where the user looks while the window is away.
+    if (news && m_tray->isVisible() && QSystemTrayIcon::supportsMessages())
+        m_tray->showMessage(QStringLiteral("quillmarc 要確認"), line, QSystemTrayIcon::Warning,
+                            15000);
+}
+
+void FormQuillmarc::showCycleEnded(int faults)
+{
+    if (faults > 0 || !m_attention)
+        return;
+    m_attention = false;
+    m_lastFault.clear();
+    updateAttention();
+}
+
+void FormQuillmarc::updateAttention()
+{
+    if (m_attention) {
+        LabelAttention->setText(QStringLiteral("要確認 ") + m_lastFault);
+        LabelAttention->setToolTip(m_lastFault);
+        statusBar()->show();
+        m_tray->setIcon(attentionIcon());
+        // Tool tips of a tray are short on some desktops: the start says what it is.
+        m_tray->setToolTip(QStringLiteral("quillmarc - 要確認\n") + m_lastFault.left(120));
+    } else {
+        LabelAttention->clear();
+        LabelAttention->setToolTip(QString());
+        statusBar()->hide();
+        m_tray->setIcon(programIcon());
+        m_tray->setToolTip(QStringLiteral("quillmarc"));
+    }
+}
+
+void FormQuillmarc::showLogRow(const QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QStringList heads = {QStringLiteral("日付"), QStringLiteral("時刻"),
+                               QStringLiteral("アカウント名"), QStringLiteral("差出人"),
+                               QStringLiteral("転送先")};
+    QStringList lines;
+    for (int c = 0; c < heads.size(); ++c) {
+        if (!item->text(c).isEmpty())
+            lines << heads.at(c) + QStringLiteral(": ") + item->text(c);
+    }
+    MessageBox::show(this, QMessageBox::Information, QStringLiteral("転送ログ"), lines.join(u'\n'),
+                     QMessageBox::Ok);
 }
 
 void FormQuillmarc::reportError(const QString& description)

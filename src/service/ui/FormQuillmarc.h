@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@ class QMenu;
 class QPushButton;
 class QSystemTrayIcon;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace qm::service {
 class ForwardingTimer;
@@ -28,7 +30,9 @@ using service::InstanceLock;
 // What the window needs from the engine around it. Each hook may be left empty in tests.
 struct WindowHooks
 {
-    std::function<void()> runCycle;                           // one forwarding cycle
+    std::function<void()> runCycle; // one forwarding cycle
+    // Instead of runCycle: one cycle off the window thread, done called back on it.
+    std::function<void(std::function<void(const QString& error)> done)> startCycle;
     std::function<void(const TimerSettings&)> settingsLoaded; // the engine takes the new values
     std::function<bool(QString*)> createFontDataFile;         // first-time font table
     std::function<bool()> faxPlatform;                        // whether faxes can be sent here
@@ -77,6 +81,16 @@ public:
     // the stop is logged, and a running cycle is let finish first.
     void stopBySystem();
 
+    // A cycle logged a fault: the window and the tray show it until a cycle ends without one.
+    void showFault(const QString& account, const QString& text);
+    void showCycleEnded(int faults);
+    bool needsAttention() const { return m_attention; }
+    // Set once the user or the system asked the service to end during a cycle: the engine
+    // stops before the next message. Read from the cycle's thread.
+    bool cycleStopRequested() const { return m_cycleStop.load(); }
+    // The whole of a log row in a box (the log view's double click).
+    void showLogRow(const QTreeWidgetItem* item);
+
     // Starts the account manager with a mode word; false (after telling the user) when the
     // mode file cannot be written or the program does not start. pid receives its process id.
     bool StartAccountManager(const QString& command, qint64* pid = nullptr);
@@ -94,6 +108,8 @@ public:
     QGroupBox* Frame2 = nullptr;
     QLabel* LabelTimer = nullptr;
     QLabel* LabelRemote = nullptr;
+    // The last fault of a cycle, until a cycle ends without one (in the status bar).
+    QLabel* LabelAttention = nullptr;
 
     QMenu* menuFile = nullptr;
     QMenu* menuSetup = nullptr;
@@ -139,6 +155,8 @@ private:
     void restoreWindowPosition();
     void saveWindowPosition();
     void unload();
+    void updateAttention();
+    void fitColumns();
 
     WindowHooks m_hooks;
     WindowTimings m_timings;
@@ -153,6 +171,9 @@ private:
     bool m_ended = false;
     bool m_started = false;
     bool m_stopRequested = false;
+    std::atomic<bool> m_cycleStop{false};
+    bool m_attention = false;
+    QString m_lastFault;
     int m_showCmd = 1;
 };
 

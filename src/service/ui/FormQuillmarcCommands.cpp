@@ -7,6 +7,7 @@
 #include "data/AtomicFile.h"
 #include "data/ForwardLog.h"
 #include "data/HandOverFiles.h"
+#include "data/LogRowKind.h"
 #include "data/Paths.h"
 #include "service/ForwardingTimer.h"
 #include "widgets/HelpFiles.h"
@@ -17,6 +18,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QUrl>
 
@@ -41,6 +44,37 @@ void FormQuillmarc::LoadTimerSettings()
         m_hooks.settingsLoaded(m_settings);
 }
 
+namespace {
+
+// A log row as the view shows it: its kind by an icon and a colour, its whole text on hover.
+QTreeWidgetItem* logItem(const LogRow& r)
+{
+    auto* item =
+        new QTreeWidgetItem(QStringList{r.date, r.time, r.account, r.sender, r.destination});
+    const LogRowKind kind = logRowKind(r);
+    if (kind == LogRowKind::Normal)
+        return item;
+    const bool error = kind == LogRowKind::Error;
+    const QIcon icon = QApplication::style()->standardIcon(error ? QStyle::SP_MessageBoxCritical
+                                                                 : QStyle::SP_MessageBoxWarning);
+    item->setIcon(2, icon);
+    const QBrush text(error ? QColor(160, 0, 0) : QColor(130, 80, 0));
+    const QBrush back(error ? QColor(255, 236, 236) : QColor(255, 248, 225));
+    QString whole;
+    for (const QString& part : {r.account, r.sender, r.destination}) {
+        if (!part.isEmpty())
+            whole += (whole.isEmpty() ? QString() : QStringLiteral("\n")) + part;
+    }
+    for (int c = 0; c < 5; ++c) {
+        item->setForeground(c, text);
+        item->setBackground(c, back);
+        item->setToolTip(c, whole);
+    }
+    return item;
+}
+
+} // namespace
+
 void FormQuillmarc::ShowLog()
 {
     ListView->setEnabled(true);
@@ -60,8 +94,7 @@ void FormQuillmarc::ShowLog()
     QList<QTreeWidgetItem*> items;
     items.reserve(change->rows.size());
     for (const LogRow& r : change->rows)
-        items.append(
-            new QTreeWidgetItem(QStringList{r.date, r.time, r.account, r.sender, r.destination}));
+        items.append(logItem(r));
     ListView->insertTopLevelItems(0, items);
     ListView->setUpdatesEnabled(true);
 }
@@ -180,11 +213,18 @@ void FormQuillmarc::showVersion()
 
 void FormQuillmarc::ExitService()
 {
-    // Ending the window under a running cycle would cut it off midway.
-    if (m_timer->isCycleRunning())
+    if (m_ended || m_stopRequested)
         return;
     if (m_settings.passwordOn == 1 && m_settings.checkAtExit == 1 && !m_passwordGate->ask())
         return;
+    // A running cycle ends after the message in hand; the rest waits for the next start.
+    if (m_timer->isCycleRunning()) {
+        m_stopRequested = true;
+        m_cycleStop = true;
+        LabelAttention->setText(QStringLiteral("処理中のメールが終わりしだい終了します…"));
+        statusBar()->show();
+        return;
+    }
     WriteLog(QStringLiteral("quillmarc Stopped"), QString(), QString());
     unload();
 }
@@ -203,6 +243,7 @@ void FormQuillmarc::stopBySystem()
     }
     if (m_timer->isCycleRunning()) {
         m_stopRequested = true; // taken up when the cycle has finished
+        m_cycleStop = true;
         return;
     }
     WriteLog(QStringLiteral("quillmarc Stopped"), QString(), QString());

@@ -31,6 +31,24 @@ QPixmap drawIcon(int size)
     p.drawPolygon(arrow);
     return pixmap;
 }
+
+// The program's icon with a yellow warning sign in its top right corner.
+QPixmap drawAttentionIcon(int size)
+{
+    QPixmap pixmap = drawIcon(size);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size / 32.0;
+    QPolygonF sign;
+    sign << QPointF(22 * s, 0.5 * s) << QPointF(31.5 * s, 16 * s) << QPointF(12.5 * s, 16 * s);
+    p.setPen(QPen(QColor(90, 60, 0), 1.2 * s));
+    p.setBrush(QColor(255, 200, 0));
+    p.drawPolygon(sign);
+    p.setPen(QPen(QColor(40, 30, 0), 2.2 * s, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(22 * s, 5.5 * s), QPointF(22 * s, 10 * s));
+    p.drawPoint(QPointF(22 * s, 13.3 * s));
+    return pixmap;
+}
 } // namespace
 
 QIcon programIcon()
@@ -39,6 +57,17 @@ QIcon programIcon()
         QIcon i;
         for (int size : {16, 22, 32, 48, 64})
             i.addPixmap(drawIcon(size));
+        return i;
+    }();
+    return icon;
+}
+
+QIcon attentionIcon()
+{
+    static const QIcon icon = [] {
+        QIcon i;
+        for (int size : {16, 22, 32, 48, 64})
+            i.addPixmap(drawAttentionIcon(size));
         return i;
     }();
     return icon;

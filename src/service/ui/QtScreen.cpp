@@ -4,6 +4,7 @@
 #include "widgets/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 namespace qm::ui {
 
@@ -49,9 +50,21 @@ QMessageBox::StandardButtons toQt(BoxButtons buttons)
 }
 } // namespace
 
+bool QtScreen::onWindowThread() const
+{
+    return !m_window || QThread::currentThread() == m_window->thread();
+}
+
 BoxAnswer QtScreen::messageBox(const QString& text, const QString& title, BoxIcon icon,
                                BoxButtons buttons)
 {
+    if (!onWindowThread()) {
+        BoxAnswer answer = BoxAnswer::Ok;
+        QMetaObject::invokeMethod(
+            m_window, [&] { answer = messageBox(text, title, icon, buttons); },
+            Qt::BlockingQueuedConnection);
+        return answer;
+    }
     const QString shownTitle = title.isEmpty() ? errorTitle() : title;
     switch (MessageBox::show(m_window, toQt(icon), shownTitle, text, toQt(buttons))) {
     case QMessageBox::Cancel:
@@ -73,13 +86,46 @@ BoxAnswer QtScreen::messageBox(const QString& text, const QString& title, BoxIco
 
 void QtScreen::showLog()
 {
-    if (m_window)
+    if (!m_window)
+        return;
+    if (onWindowThread()) {
         m_window->ShowLog();
+        return;
+    }
+    // One refresh in the queue at a time takes every line written until it runs.
+    if (m_refreshQueued.exchange(true))
+        return;
+    QMetaObject::invokeMethod(
+        m_window,
+        [this] {
+            m_refreshQueued = false;
+            m_window->ShowLog();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtScreen::processEvents()
 {
-    QCoreApplication::processEvents();
+    // Off the window thread the window runs on its own.
+    if (onWindowThread())
+        QCoreApplication::processEvents();
+}
+
+void QtScreen::faultLogged(const QString& account, const QString& text)
+{
+    if (!m_window)
+        return;
+    QMetaObject::invokeMethod(
+        m_window, [w = m_window, account, text] { w->showFault(account, text); },
+        Qt::AutoConnection);
+}
+
+void QtScreen::cycleEnded(int faults)
+{
+    if (!m_window)
+        return;
+    QMetaObject::invokeMethod(
+        m_window, [w = m_window, faults] { w->showCycleEnded(faults); }, Qt::AutoConnection);
 }
 
 } // namespace qm::ui

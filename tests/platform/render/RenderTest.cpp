@@ -67,6 +67,14 @@ TEST(TextFaxRenderer, JapaneseTextOnA4WithTheMappedFont)
     const QString fonts = QString::fromUtf8(toolOutput(QStringLiteral("pdffonts"), {pdf}));
     EXPECT_TRUE(fonts.contains(QStringLiteral("IPAMincho"))) << fonts.toStdString();
 
+    // As a fax, every page knows the total ("1-0" reads as "page 2 of 0" to fax software).
+    const QString tif = dir.filePath(QStringLiteral("fax.tif"));
+    ASSERT_TRUE(pdfToFaxTiff(pdf, tif, false, &error)) << error.toStdString();
+    const QString tiff = QString::fromUtf8(toolOutput(QStringLiteral("tiffinfo"), {tif}));
+    for (int page = 0; page < pages; ++page)
+        EXPECT_TRUE(tiff.contains(QStringLiteral("Page Number: %1-%2").arg(page).arg(pages)))
+            << tiff.toStdString();
+
     const QString text =
         QString::fromUtf8(toolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
     EXPECT_TRUE(text.contains(QStringLiteral("1行目 ファクス送信テスト：請求書")))

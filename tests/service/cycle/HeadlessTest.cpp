@@ -182,6 +182,22 @@ TEST(Headless, UnderAServiceManagerReportsReadinessReloadAndStopToIt)
     EXPECT_TRUE(readAll(errors).contains(QStringLiteral("<3>quillmarc: ") +
                                          QStringLiteral("共通設定のファイルがありません")))
         << readAll(errors).toStdString();
+    // A server has no window to set up in: the command line that does it is named.
+    EXPECT_TRUE(readAll(errors).contains(QStringLiteral("quillmarcB --set-common")));
+    EXPECT_TRUE(readAll(errors).contains(QStringLiteral("quillmarcB --add")));
+
+    // Without any display the window service says what to use instead of failing inside Qt.
+    QProcess windowed;
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        bare.remove(QString::fromLatin1(name));
+    windowed.setProcessEnvironment(bare);
+    windowed.start(program.exe(), {QStringLiteral("--data"), elsewhere.path()});
+    ASSERT_TRUE(windowed.waitForFinished(20000));
+    EXPECT_EQ(windowed.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(windowed.exitCode(), 2);
+    EXPECT_TRUE(QString::fromUtf8(windowed.readAllStandardError())
+                    .contains(QStringLiteral("quillmarc --headless")));
 
     program.writeSettings();
     program.writeAccountLines({});

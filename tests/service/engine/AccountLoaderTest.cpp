@@ -189,13 +189,19 @@ struct AccountFileReading : ::testing::Test
     QList<LogRow> logRows() const { return takeLogRows().value_or(QList<LogRow>()); }
 };
 
-TEST_F(AccountFileReading, AnErrorIsShownOnlyAfterTheDataLockIsReleased)
+TEST_F(AccountFileReading, AnUnreadableFileIsLoggedOnceACycleAndWaitsOnNobody)
 {
     // A folder in place of the account file: it exists but cannot be read.
     ASSERT_TRUE(QDir().mkpath(ctx.paths.accountFile));
-    RunForwardingCycle(ctx);
-    ASSERT_EQ(screen.boxes.size(), 1);
-    EXPECT_TRUE(screen.lockFreeWhileShown);
+    for (int cycle = 1; cycle <= 2; ++cycle) {
+        RunForwardingCycle(ctx);
+        EXPECT_TRUE(screen.boxes.isEmpty()) << "nobody is there to answer a box in a cycle";
+        const QList<LogRow> rows = logRows();
+        ASSERT_EQ(rows.size(), cycle) << "one line a cycle";
+        EXPECT_EQ(rows.first().account, QStringLiteral("quillmarc"));
+        EXPECT_FALSE(rows.first().sender.isEmpty());
+        EXPECT_EQ(ctx.errorsReported, cycle);
+    }
 }
 
 TEST_F(AccountFileReading, WithEncryptionOnAPlainFileIsReadSilentlyAndADamagedOneLoggedShortly)

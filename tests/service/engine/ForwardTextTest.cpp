@@ -32,14 +32,24 @@ ParsedMessage message(const QString& sender, const QString& subject, const QStri
 
 } // namespace
 
-TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecoration)
+TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecorationAndDatesInLocalTime)
 {
-    const ParsedMessage m = message("a@x.jp", "会議", "━━ 本文 ━━\r\n");
-    EXPECT_EQ(BuildFaxText(m),
-              QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900\r\n \r\n差出人：a@x.jp"
-                             "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
-    EXPECT_EQ(BuildMailToFaxText(m), QStringLiteral("\r\nMon, 07 Dec 2026 10:00:00 +0900\r\n\r\n"
+    // The office is in Japan; the mail was sent from a server on UTC.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "JST-9");
+    ParsedMessage m = message("a@x.jp", "会議", "━━ 本文 ━━\r\n");
+    m.date = QStringLiteral("Wed, 09 Dec 2026 02:20:19 +0000");
+    EXPECT_EQ(BuildFaxText(m), QStringLiteral("2026年12月9日(水) 11:20\r\n \r\n差出人：a@x.jp"
+                                              "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
+    m.date = QStringLiteral("Thu, 31 Dec 2026 23:30:00 +0900");
+    EXPECT_EQ(BuildMailToFaxText(m), QStringLiteral("\r\n2026年12月31日(木) 23:30\r\n\r\n"
                                                     "差出人：a@x.jp\r\n\r\n━━ 本文 ━━\r\n"));
+    // Whatever a stranger put in the header is shown, not guessed at.
+    EXPECT_EQ(FaxDateLine(QStringLiteral("gestern")), QStringLiteral("gestern"));
+    if (zone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zone);
 }
 
 TEST(ForwardText, ConditionsAreCaseSensitiveAndTriedFromSubjectToBody)

@@ -153,9 +153,10 @@ TEST_F(FaxServiceTest, RefusedJobsAreLoggedWithTheirSuffixAndTheOthersStillTried
     ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678", "0399998888"}, kText, kSender, {}));
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("attach")));
     ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678"}, kText, kSender, {pdf}));
-    EXPECT_EQ(logDestinations(kSender), (QStringList{QStringLiteral("0312345678 FAX設定エラー1"),
-                                                     QStringLiteral("0399998888 FAX設定エラー1"),
-                                                     QStringLiteral("0312345678 FAX送信エラー")}));
+    EXPECT_EQ(logDestinations(kSender),
+              (QStringList{QStringLiteral("0312345678 FAX設定エラー1"),
+                           QStringLiteral("0399998888 FAX設定エラー1"),
+                           QStringLiteral("0312345678 (a.pdf) FAX送信エラー")}));
     // A bad number from mail fails the same way and never reaches a command.
     ASSERT_TRUE(saveFaxOption("01", QStringLiteral("mail")));
     QFile::remove(filePaths().faxPathFile);

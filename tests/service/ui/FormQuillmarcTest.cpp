@@ -109,6 +109,20 @@ TEST_F(WindowTest, ResizeRuleInTwips)
     EXPECT_NEAR(tw(w.Frame2->x()), listRight + 125, 30);
     EXPECT_NEAR(tw(w.ListView->geometry().bottom() + 1), tw(central->height()) - 45, 30);
 
+    // The text columns follow the window: wider, and each shows more; the date stays.
+    const int senderAt800 = w.ListView->columnWidth(3);
+    const int dateAt800 = w.ListView->columnWidth(0);
+    w.resize(1200, 400);
+    settle();
+    EXPECT_GT(w.ListView->columnWidth(3), senderAt800 + 100);
+    EXPECT_EQ(w.ListView->columnWidth(0), dateAt800);
+    EXPECT_LE(w.ListView->columnWidth(0) + w.ListView->columnWidth(1) + w.ListView->columnWidth(2) +
+                  w.ListView->columnWidth(3),
+              w.ListView->viewport()->width())
+        << "no sideways scrolling at this size";
+    w.resize(800, 400);
+    settle();
+
     // Too narrow: the log view keeps its width, the rest is placed from it.
     const int keptWidth = w.ListView->width();
     const int runTop = w.cmdRun->y();
@@ -164,8 +178,9 @@ TEST_F(WindowTest, ForwardNowRunsOnceAndRemovesModeFile)
     w->suspend();
     w->timer()->tick(); // counted minute is discarded by forward now
     QObject::connect(w->timer(), &qm::service::ForwardingTimer::cycleStarted, w.get(), [&] {
+        // Quitting stays possible: it waits only for the message in hand.
         buttonsOffDuringCycle =
-            !w->cmdRun->isEnabled() && !w->cmdQuit->isEnabled() && !w->menuRun->isEnabled();
+            !w->cmdRun->isEnabled() && w->cmdQuit->isEnabled() && !w->menuRun->isEnabled();
     });
     w->cmdRun->click();
     EXPECT_EQ(cycles, 1);
@@ -192,7 +207,6 @@ TEST_F(WindowTest, NoSecondCycleWhileOneWaits)
         self->menuRun->trigger();
         self->cmdRun->click();
         self->forwardNow();
-        self->ExitService();
         settle(10);
         --depth;
     };

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -93,6 +94,37 @@ int main(int argc, char** argv)
     qm::WriteLog("受信チェック", "", "");
     window.ShowLog();
     ok &= save(&window, out + "/main-later.png");
+
+    // A broken account: error rows, the status line and the tray's warning.
+    const QString refused =
+        QStringLiteral("SMTPサーバー 127.0.0.1:2に接続できません。サーバーが止まっているか、"
+                       "サーバー名かポート番号が違います。アカウントの編集で確かめてください。"
+                       " 手順: 接続 (Failed to connect to 127.0.0.1 port 2 after 0 ms: "
+                       "Couldn't connect to server)");
+    qm::WriteLog("総務",
+                 "POP3サーバー pop.example.jp:110にログインできません。ユーザー名か"
+                 "パスワード（または認証方式）が違います。プロバイダでの設定を確かめ、"
+                 "アカウントの編集で直してください。 手順: ログイン (PASS) サーバーの応答: "
+                 "-ERR [AUTH] Authentication failed. (Login denied)",
+                 "");
+    qm::WriteLog("営業部 受付", refused, "");
+    qm::WriteLog("営業部 受付", "tanaka@example.co.jp", "451 4.3.0 try again later");
+    qm::WriteLog("受信チェック", "", "");
+    window.ShowLog();
+    window.showFault(QStringLiteral("営業部 受付"), refused);
+    window.trayIcon()->show();
+    ok &= save(&window, out + "/main-errors.png");
+    window.resize(1200, window.height());
+    ok &= save(&window, out + "/main-errors-wide.png");
+    // QM_SCREENS_HOLD=seconds: the window stays on the desktop that long, for a screenshot of
+    // the whole screen (window manager, tray and balloon).
+    if (const int hold = qEnvironmentVariableIntValue("QM_SCREENS_HOLD"); hold > 0) {
+        window.resize(960, 420);
+        window.move(20, 40);
+        QTimer::singleShot(500, [&] { window.showFault(QStringLiteral("総務"), refused); });
+        QTimer::singleShot(hold * 1000, &app, &QApplication::quit);
+        app.exec();
+    }
 
     for (QMenu* menu : {window.menuTray, window.menuFile, window.menuSetup, window.menuHelp}) {
         menu->popup(window.mapToGlobal(QPoint(40, 40)));
