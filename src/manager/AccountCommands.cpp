@@ -6,6 +6,7 @@
 #include "data/CommonSettingsEntry.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
+#include "manager/SignInCommand.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -206,12 +207,22 @@ int Commands::show(const QString& number)
             value = listItems(value).join(u',');
         out << AccountRecord::columnName(c) << '=' << value << '\n';
     }
+    for (const QString& line : signInShowLines(readMailConnectionValues(number)))
+        out << line << '\n';
     return kCommandDone;
 }
 
 int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
 {
     for (const Assignment& a : changes) {
+        if (isSignInKey(a.key)) {
+            QString problem;
+            if (!setSignInValue(entry.connection, a.key, a.value, &problem)) {
+                err << kAccountTitle << ": " << a.key << ": " << problem << '\n';
+                return kCommandRefused;
+            }
+            continue;
+        }
         const int column = columnNamed(a.key);
         if (column < 0 || column == AccountRecord::ColAccountNo) {
             err << QStringLiteral("変更できない項目です: %1 (--help で一覧)\n").arg(a.key);
@@ -392,7 +403,8 @@ QString accountCommandHelp()
                "passwordOn\n"
                "  password checkAtStart checkAtExit checkAtAccountSetting detailLog\n"
                "終了コード: 0 完了、1 変更を受け付けない (ファイルはそのまま)、2 使い方の誤り\n")
-        .arg(columns.join(u' '));
+               .arg(columns.join(u' ')) +
+           signInHelp();
 }
 
 } // namespace qm::manager

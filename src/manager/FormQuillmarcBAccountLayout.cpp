@@ -1,6 +1,7 @@
 // Builds the editor's controls. Texts, tips and initial states are fixed; positions come
 // from Qt layouts so nothing is cut off with larger fonts.
 #include "manager/FormQuillmarcBAccount.h"
+#include "manager/SignInPanel.h"
 #include "widgets/LineEdits.h"
 
 #include <QButtonGroup>
@@ -128,6 +129,8 @@ void FormQuillmarcBAccount::buildWindow()
     tbsOptions->tabBar()->setTabData(1, QStringLiteral("fillter"));
     tbsOptions->setTabToolTip(0, QStringLiteral("メールアドレスやサーバーの設定"));
     tbsOptions->setTabToolTip(1, QStringLiteral("転送フィルターの設定"));
+    m_signInPanel = new SignInPanel(&m_connection);
+    tbsOptions->addTab(m_signInPanel, QStringLiteral("サインイン"));
     connect(tbsOptions, &QTabWidget::currentChanged, this, &FormQuillmarcBAccount::tbsOptionsClick);
 
     cmdOK = new QPushButton(QStringLiteral("OK"));

@@ -2,6 +2,7 @@
 #include "data/Privacy.h"
 #include "manager/AccountCommands.h"
 #include "manager/FormQuillmarcB.h"
+#include "manager/SignInCommand.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
@@ -29,7 +30,11 @@ const char* const kUsage =
 void printUsage(std::FILE* to)
 {
     const QByteArray text =
-        (QString::fromUtf8(kUsage) + qm::manager::accountCommandHelp()).toLocal8Bit();
+        (QString::fromUtf8(kUsage) + qm::manager::accountCommandHelp() +
+         QStringLiteral(
+             "  --sign-in NN       アカウント NN をメールのプロバイダーにサインインします "
+             "(デバイス認可: 表示されるアドレスとコードを別の機械のブラウザーで入力)\n"))
+            .toLocal8Bit();
     std::fwrite(text.constData(), 1, size_t(text.size()), to);
 }
 
@@ -78,6 +83,12 @@ int main(int argc, char* argv[])
     qm::setDataHome(home.dir);
 
     // Commands need no display: servers and scripts have none.
+    if (qm::manager::isSignInCommand(rest)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return qm::manager::runSignInCommand(rest, out, err);
+    }
     if (qm::manager::isAccountCommand(rest)) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);

@@ -12,6 +12,7 @@
 #include "service/EngineContext.h"
 #include "service/ReceiveAndForward.h"
 #include "service/RuntimeError.h"
+#include "service/SignIn.h"
 
 #include <QFile>
 #include <algorithm>
@@ -136,6 +137,8 @@ void RunForwardingCycle(EngineContext& ctx)
         }
         const QString accountNo = account->accountNo;
         ctx.account = std::move(*account);
+        if (!ApplySignIn(ctx))
+            continue;
         LoadFontSettings(ctx, accountNo);
         ReceiveAndForward(ctx, accountNo);
     }
