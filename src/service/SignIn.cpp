@@ -6,6 +6,8 @@ namespace qm::service {
 
 namespace {
 
+// Renewed this long before expiry (a fifth of a short token's life), so a token never
+// runs out between the check and the login.
 constexpr int kRenewAheadSeconds = 300;
 
 std::optional<mail::BearerMechanism> mechanismOf(const QString& value)
@@ -45,7 +47,8 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
         held.basis = basis;
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (!renew && !held.accessToken.isEmpty() && now.secsTo(held.expiresAt) > kRenewAheadSeconds)
+    const qint64 ahead = std::min<qint64>(kRenewAheadSeconds, held.lifetimeSeconds / 5);
+    if (!renew && !held.accessToken.isEmpty() && now.secsTo(held.expiresAt) > ahead)
         return held.accessToken;
     held.accessToken.clear();
 
@@ -93,6 +96,7 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
     }
     held.accessToken = result.tokens->accessToken;
     held.expiresAt = result.tokens->expiresAt;
+    held.lifetimeSeconds = now.secsTo(held.expiresAt);
     return held.accessToken;
 }
 

@@ -30,6 +30,7 @@ private:
     {
         QString accessToken;
         QDateTime expiresAt;
+        qint64 lifetimeSeconds = 0;
         QString basis; // the settings and refresh token it came from
         std::optional<oauth::Provider> provider;
     };
