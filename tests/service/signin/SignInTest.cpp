@@ -400,3 +400,45 @@ TEST(SignInCycle, DeviceSignInForwardsRefreshesAndARevokedGrantLosesNothing)
     EXPECT_FALSE(seen.contains(QStringLiteral("desktop-secret")));
     Q_UNUSED(dataDir);
 }
+
+TEST(SignInCycle, TheServiceSignsInAsAnAppWithClientCredentials)
+{
+    QM_REQUIRE_OAUTH_SERVERS(servers);
+    qputenv("QM_SMTP_SPOOL", servers.spool.toUtf8());
+    ProgramFolder program;
+    program.writeSettings(1);
+    const QString to = QStringLiteral("app61@dest.test");
+    AccountRecord a = testAccount(mailservers, "01", 61, to);
+    a.PopPassword.clear();
+    a.PopPort = QString::number(servers.pop3XOAuth2Port);
+    a.SmtpPort = QString::number(servers.smtpPort);
+    program.writeAccounts({a});
+    QString error;
+    ASSERT_TRUE(saveMailConnectionValues(
+        QStringLiteral("01"),
+        {{QStringLiteral("OAuthProvider"), QStringLiteral("issuer")},
+         {QStringLiteral("OAuthIssuer"), servers.issuer},
+         {QStringLiteral("OAuthClientId"), QStringLiteral("qm-service")},
+         {QStringLiteral("OAuthClientSecret"), QStringLiteral("service-secret")},
+         {QStringLiteral("OAuthScopes"), QStringLiteral("pop smtp")},
+         {QStringLiteral("OAuthGrant"), QStringLiteral("client_credentials")},
+         {QStringLiteral("PopAuth"), QStringLiteral("xoauth2")},
+         {QStringLiteral("SmtpAuth"), QStringLiteral("xoauth2")}},
+        &error))
+        << error.toStdString();
+
+    // --sign-in only checks that the app gets a token: nobody is asked anything.
+    QProcess check;
+    check.start(QStringLiteral(QM_QUILLMARCB), {QStringLiteral("--data"), program.path(),
+                                                QStringLiteral("--sign-in"), QStringLiteral("01")});
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString();
+
+    deliver(61, QStringLiteral("a@sender.test"), QStringLiteral("アプリ"), QStringLiteral("1\n"));
+    const auto run = program.runOnce();
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    const QList<ReceivedMail> sent = receivedMails(to);
+    ASSERT_EQ(sent.size(), 1) << program.logDump().toStdString();
+    EXPECT_EQ(sent.first().authUser, QStringLiteral("u61"));
+    EXPECT_FALSE((run.stdErr + program.logDump()).contains(QStringLiteral("eyJ")));
+}
