@@ -35,7 +35,14 @@ for p in "${wanted[@]}"; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
   [ "$status" = installed ] || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The test authorization server runs on node; npm comes with some builds of nodejs.
+if [ "$want_test" = 1 ] && ! command -v npm >/dev/null; then missing+=(npm); fi
+install_test_npm() {
+  if [ "$want_test" = 1 ]; then
+    (cd "$here/../tests/servers/oauth" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  fi
+}
+if [ ${#missing[@]} -eq 0 ]; then install_test_npm; exit 0; fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
@@ -48,3 +55,4 @@ if [ ! -e /usr/sbin/policy-rc.d ]; then
 fi
 $SUDO apt-get -o DPkg::Lock::Timeout=600 update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
+install_test_npm

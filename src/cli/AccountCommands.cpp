@@ -1,5 +1,6 @@
 #include "cli/AccountCommands.h"
 
+#include "cli/SignInCommand.h"
 #include "data/AccountEntry.h"
 #include "data/AccountFile.h"
 #include "data/AccountKeys.h"
@@ -202,12 +203,22 @@ int Commands::show(const QString& number)
             value = listItems(value.replace(u'\n', u'\t')).join(u',');
         out << key.name << '=' << value << '\n';
     }
+    for (const QString& line : signInShowLines(readMailConnectionValues(number)))
+        out << line << '\n';
     return kCommandDone;
 }
 
 int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
 {
     for (const Assignment& a : changes) {
+        if (isSignInKey(a.key)) {
+            QString problem;
+            if (!setSignInValue(entry.connection, a.key, a.value, &problem)) {
+                err << kAccountTitle << ": " << a.key << ": " << problem << '\n';
+                return kCommandRefused;
+            }
+            continue;
+        }
         const AccountKey* key = findAccountKey(a.key);
         if (!key) {
             err << (a.key == u"AccountNo"
@@ -406,7 +417,8 @@ QString accountCommandHelp()
                "  password checkAtStart checkAtExit checkAtAccountSetting detailLog\n"
                "終了コード: 0 完了、1 変更を受け付けない・読み書きできない (ファイルはそのまま)、\n"
                "  2 使い方の誤り、3 画面がない (コマンドなしで起動したとき)\n")
-        .arg(lines.join(u'\n'));
+               .arg(lines.join(u'\n')) +
+           signInHelp();
 }
 
 } // namespace qm::cli

@@ -1,6 +1,7 @@
 #include "cli/ManagerArguments.h"
 
 #include "cli/AccountCommands.h"
+#include "cli/SignInCommand.h"
 
 namespace qm::cli {
 
@@ -64,7 +65,7 @@ ManagerArguments parseManagerArguments(const QStringList& args)
         }
         parsed.dataOption = value;
     }
-    if (isAccountCommand(rest)) {
+    if (isAccountCommand(rest) || isSignInCommand(rest)) {
         parsed.command = rest;
         return parsed;
     }

@@ -205,8 +205,11 @@ std::optional<AccountProblem> validateAccountEntry(const AccountEntry& entry)
         {AccountField::SmtpServer, &r.SmtpServer},
         {AccountField::SmtpPort, &r.SmtpPort},
     };
+    // A mailbox that signs in with a token has no password to give.
+    const QString popAuth = entry.connection.value(QStringLiteral("PopAuth"));
+    const bool tokenLogin = popAuth == u"xoauth2" || popAuth == u"oauthbearer";
     for (const auto& [field, text] : required) {
-        if (text->isEmpty())
+        if (text->isEmpty() && !(tokenLogin && field == AccountField::PopPassword))
             return problem(field, QStringLiteral("転送元の情報に入力モレがあります。"));
     }
     if (r.ForwardTo.isEmpty() && r.FaxNumbers.isEmpty())

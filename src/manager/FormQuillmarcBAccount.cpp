@@ -4,6 +4,7 @@
 #include "data/AccountSettings.h"
 #include "data/HandOverFiles.h"
 #include "data/TimerSettings.h"
+#include "manager/SignInPanel.h"
 #include "manager/SystemVersion.h"
 #include "widgets/LineEdits.h"
 #include "widgets/WindowGeometry.h"
@@ -86,6 +87,7 @@ void FormQuillmarcBAccount::formLoad()
     applyRemoteSwitch();
     loadFaxOption(txtID->text());
     m_connection = readMailConnectionValues(txtID->text());
+    m_signInPanel->load();
     showSystemVersion();
 }
 

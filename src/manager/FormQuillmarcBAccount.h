@@ -24,6 +24,8 @@ enum class AccountField;
 
 namespace qm::manager {
 
+class SignInPanel;
+
 // The account editor: shows the record handed over in Data/account.txt with its rows of the
 // three per-account settings files; the data layer checks and saves what is typed, or blanks
 // the account.
@@ -131,6 +133,7 @@ private:
     QString m_faxOption = QStringLiteral("mail");
     // The account's stored connection settings, kept through a save (sign-in tokens among them).
     MailConnectionValues m_connection;
+    SignInPanel* m_signInPanel = nullptr; // its sign-in page
 };
 
 } // namespace qm::manager

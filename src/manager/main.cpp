@@ -1,5 +1,6 @@
 #include "cli/AccountCommands.h"
 #include "cli/ManagerArguments.h"
+#include "cli/SignInCommand.h"
 #include "data/Paths.h"
 #include "data/Privacy.h"
 #include "manager/FormQuillmarcB.h"
@@ -36,7 +37,10 @@ void write(std::FILE* to, const QString& text)
 
 void printUsage(std::FILE* to)
 {
-    write(to, QString::fromUtf8(kUsage) + qm::cli::accountCommandHelp());
+    write(to, QString::fromUtf8(kUsage) + qm::cli::accountCommandHelp() +
+                  QStringLiteral(
+                      "  --sign-in NN       アカウント NN をメールのプロバイダーにサインインします "
+                      "(デバイス認可: 表示されるアドレスとコードを別の機械のブラウザーで入力)\n"));
 }
 
 int refuse(const QString& problem)
@@ -67,6 +71,12 @@ int main(int argc, char* argv[])
         parsed.dataOption, QProcessEnvironment::systemEnvironment(), qm::executableDir());
     qm::setDataHome(home.dir);
 
+    if (qm::cli::isSignInCommand(parsed.command)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return qm::cli::runSignInCommand(parsed.command, out, err);
+    }
     if (!parsed.command.isEmpty()) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);

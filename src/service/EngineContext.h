@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace qm {
 class FaxStation;
@@ -19,6 +20,8 @@ class MailLibrary;
 } // namespace qm
 
 namespace qm::service {
+
+class SignInTokens;
 
 // Everything a forwarding cycle needs, passed to every engine step. The window service and
 // the headless service each own one; tests build their own with a fast wait and a set clock.
@@ -40,6 +43,8 @@ struct EngineContext
 
     // State of the account being processed.
     CurrentAccount account;
+    // Access tokens of the accounts that sign in with OAuth 2.0 (made on first use).
+    std::shared_ptr<SignInTokens> signIn;
     FontSettings font;
 
     // Run-time errors reported in this context (the run-once exit status).

@@ -13,6 +13,7 @@
 #include "service/FaxJobs.h"
 #include "service/ReceiveAndForward.h"
 #include "service/RuntimeError.h"
+#include "service/SignIn.h"
 
 #include <QFile>
 #include <algorithm>
@@ -166,6 +167,8 @@ void RunForwardingCycle(EngineContext& ctx)
         }
         const QString accountNo = account->accountNo;
         ctx.account = std::move(*account);
+        if (!ApplySignIn(ctx))
+            continue;
         LoadFontSettings(ctx, accountNo);
         ReceiveAndForward(ctx, accountNo);
         // After the mail: a gateway's notice collected just now is taken before the backends

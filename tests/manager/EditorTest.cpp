@@ -1,5 +1,6 @@
 #include "ManagerTestSupport.h"
 #include "data/AccountRecord.h"
+#include "data/MailConnectionFile.h"
 #include "data/Paths.h"
 #include "manager/FormQuillmarcBAccount.h"
 
@@ -199,6 +200,42 @@ TEST_F(ManagerTest, CtrlTabCyclesTheTabs)
     EXPECT_FALSE(e.frmAccount->isEnabled());
     e.txtFrom->setFocus();
     QTest::keyClick(e.txtFrom, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(e.tbsOptions->currentIndex(), 2) << "the sign-in page";
+    auto* provider = e.findChild<QWidget*>(QStringLiteral("cmbOAuthProvider"));
+    ASSERT_NE(provider, nullptr);
+    provider->setFocus();
+    QTest::keyClick(provider, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(e.tbsOptions->currentIndex(), 0);
     EXPECT_TRUE(e.frmAccount->isEnabled());
+}
+
+TEST_F(ManagerTest, SignInPageShowsTheStoredSettingsAndForgetsTheSignInOfAnotherClient)
+{
+    writeData("account.txt", {qm::newAccountTemplateLine("01")});
+    QString error;
+    ASSERT_TRUE(qm::saveMailConnectionValues(
+        QStringLiteral("01"),
+        {{QStringLiteral("OAuthProvider"), QStringLiteral("microsoft")},
+         {QStringLiteral("OAuthTenant"), QStringLiteral("contoso.example")},
+         {QStringLiteral("OAuthClientId"), QStringLiteral("abc")},
+         {QStringLiteral("PopAuth"), QStringLiteral("xoauth2")},
+         {QStringLiteral("OAuthRefreshToken"), QStringLiteral("refresh-secret")}},
+        &error))
+        << error.toStdString();
+    FormQuillmarcBAccount e;
+    auto* provider = e.findChild<QComboBox*>(QStringLiteral("cmbOAuthProvider"));
+    auto* tenant = e.findChild<QLineEdit*>(QStringLiteral("txtOAuthTenant"));
+    auto* clientId = e.findChild<QLineEdit*>(QStringLiteral("txtOAuthClientId"));
+    auto* popAuth = e.findChild<QComboBox*>(QStringLiteral("cmbPopAuth"));
+    auto* status = e.findChild<QLabel*>(QStringLiteral("lblSignInStatus"));
+    ASSERT_TRUE(provider && tenant && clientId && popAuth && status);
+    EXPECT_EQ(provider->currentData().toString(), QStringLiteral("microsoft"));
+    EXPECT_EQ(tenant->text(), QStringLiteral("contoso.example"));
+    EXPECT_EQ(clientId->text(), QStringLiteral("abc"));
+    EXPECT_EQ(popAuth->currentData().toString(), QStringLiteral("xoauth2"));
+    EXPECT_TRUE(status->text().contains(QStringLiteral("サインイン済み")))
+        << status->text().toStdString();
+    // A sign-in belongs to the client it was made with.
+    clientId->setText(QStringLiteral("another"));
+    EXPECT_TRUE(status->text().contains(QStringLiteral("まだサインインしていません")));
 }

@@ -53,5 +53,8 @@ int main(int argc, char* argv[])
     editor.tbsOptions->setCurrentIndex(0);
     QTest::qWait(200);
     editor.grab().save(out + QStringLiteral("/editor-account-on.png"));
+    editor.tbsOptions->setCurrentIndex(2);
+    QTest::qWait(200);
+    editor.grab().save(out + QStringLiteral("/editor-signin.png"));
     return 0;
 }

@@ -5,6 +5,8 @@ Accepts mail with or without AUTH (PLAIN, LOGIN, CRAM-MD5), offers STARTTLS on t
 plain port and implicit TLS on the TLS ports, refuses every sender of one domain
 with 521 and every recipient of another with 550 (no such user), and stores each accepted mail as a folder <spool>/<id>/ holding
 message.eml (the bytes received) and envelope.json (sender, recipients, AUTH user).
+With --oauth-jwks it takes only OAuth 2.0 bearer tokens (XOAUTH2, OAUTHBEARER), checked
+against the authorization server's keys and issuer; the token must name the login user.
 The folder is built under <spool>/tmp/ and renamed into place before 250 is sent,
 so a client that got its reply can read the mail at once.
 """
@@ -68,6 +70,60 @@ class TestSMTP(SMTP):
         return AuthResult(success=True, auth_data=LoginPassword(user.encode(), b""))
 
 
+class OAuthSMTP(SMTP):
+    """Bearer tokens only; a JWT of a kilobyte or more must fit on the AUTH line."""
+    line_length_limit = 12288
+    command_size_limit = 12288
+    keys = None
+    issuer = None
+
+    def check_token(self, user, token):
+        try:
+            header = jwt.get_unverified_header(token)
+            key = self.keys[header.get("kid")]
+            claims = jwt.decode(token, key=key, algorithms=["RS256"], issuer=self.issuer,
+                                options={"verify_aud": False})
+        except Exception:
+            return False
+        return claims.get("sub") == user
+
+    async def finish(self, user, token):
+        if user and token and self.check_token(user, token):
+            return AuthResult(success=True, auth_data=LoginPassword(user.encode(), b""))
+        failure = json.dumps({"status": "invalid_token", "schemes": "bearer"})
+        await self.challenge_auth(failure)
+        return AuthResult(success=False, handled=False)
+
+    async def initial(self, args):
+        if len(args) == 2:
+            try:
+                return base64.b64decode(args[1], validate=True)
+            except ValueError:
+                return None
+        return await self.challenge_auth("")
+
+    @auth_mechanism("XOAUTH2")
+    async def auth_XOAUTH2(self, server, args):
+        data = await self.initial(args)
+        if not isinstance(data, bytes):
+            return AuthResult(success=False)
+        fields = dict(f.split("=", 1) for f in data.decode("utf-8", "replace").split("\x01") if "=" in f)
+        token = fields.get("auth", "")
+        return await self.finish(fields.get("user"), token[7:] if token.startswith("Bearer ") else "")
+
+    @auth_mechanism("OAUTHBEARER")
+    async def auth_OAUTHBEARER(self, server, args):
+        data = await self.initial(args)
+        if not isinstance(data, bytes):
+            return AuthResult(success=False)
+        parts = data.decode("utf-8", "replace").split("\x01")
+        gs2 = parts[0].split(",")
+        user = next((g[2:] for g in gs2 if g.startswith("a=")), None)
+        fields = dict(f.split("=", 1) for f in parts[1:] if "=" in f)
+        token = fields.get("auth", "")
+        return await self.finish(user, token[7:] if token.startswith("Bearer ") else "")
+
+
 class Handler:
     def __init__(self, spool, refused_domain, unknown_domain):
         self.spool = spool
@@ -121,7 +177,20 @@ def main():
     ap.add_argument("--users", required=True)
     ap.add_argument("--refused-domain", default="refused.example")
     ap.add_argument("--unknown-domain", default="nouser.example")
+    ap.add_argument("--oauth-jwks", help="JWKS file: take only bearer tokens signed by its keys")
+    ap.add_argument("--oauth-issuer")
     args = ap.parse_args()
+    smtp_class = TestSMTP
+    exclude = []
+    if args.oauth_jwks:
+        global jwt
+        import jwt
+        with open(args.oauth_jwks, encoding="utf-8") as f:
+            keys = json.load(f)["keys"]
+        OAuthSMTP.keys = {k["kid"]: jwt.algorithms.RSAAlgorithm.from_jwk(json.dumps(k)) for k in keys}
+        OAuthSMTP.issuer = args.oauth_issuer
+        smtp_class = OAuthSMTP
+        exclude = ["PLAIN", "LOGIN"]
 
     TestSMTP.users = load_users(args.users)
     handler = Handler(args.spool, args.refused_domain, args.unknown_domain)
@@ -130,7 +199,7 @@ def main():
     tls.load_cert_chain(args.cert, args.key)
 
     def factory(starttls):
-        return lambda: TestSMTP(
+        return lambda: smtp_class(
             handler,
             hostname="localhost",
             tls_context=tls if starttls else None,
@@ -140,6 +209,7 @@ def main():
             authenticator=authenticator,
             data_size_limit=200 * 1024 * 1024,
             timeout=60,
+            auth_exclude_mechanism=exclude,
         )
 
     loop = asyncio.new_event_loop()

@@ -7,7 +7,8 @@
 //
 // Users: u01..u99 with passwords p01..p99 (userName(n) / userPassword(n)), plus "bench"
 // ("benchpw"); the SMTP server also knows "colon" ("pa:ss:word"). To keep suites apart:
-//   u01..u79  engine and other tests,   u80..u99  mail library tests,   bench  benchmarks.
+//   u01..u79  engine and other tests (u61, u62 the sign-in tests), u80..u99  mail library
+//   tests, bench  benchmarks.
 // The SMTP server accepts mail with or without AUTH (the users above, PLAIN/LOGIN/CRAM-MD5)
 // and refuses every sender of QM_SMTP_REFUSED_DOMAIN with 521 and every recipient of
 // QM_SMTP_UNKNOWN_DOMAIN with 550. Filter received mail by a

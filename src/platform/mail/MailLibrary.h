@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -61,6 +62,17 @@ struct MailResult
     bool isError() const { return !isList && !text.isEmpty(); }
 };
 
+// Signing in with an OAuth 2.0 access token instead of a password (SASL XOAUTH2 or
+// OAUTHBEARER; the user name goes into the SASL message). After the server refuses the
+// token, renew is asked once for a new one ("" when none can be had) and the login retried.
+enum class BearerMechanism { XOAuth2, OAuthBearer };
+struct BearerLogin
+{
+    QString token;
+    BearerMechanism mechanism = BearerMechanism::OAuthBearer;
+    std::function<QString()> renew;
+};
+
 // A POP3 mailbox. Port 995 means implicit TLS; any other port uses STARTTLS when offered.
 struct PopAccount
 {
@@ -68,6 +80,7 @@ struct PopAccount
     QString user;
     QString password;
     bool apop = false;
+    std::optional<BearerLogin> bearer; // set: the password and APOP are not used
 };
 
 enum class SmtpAuthMethod { Plain, Login, CramMd5 };
@@ -77,6 +90,7 @@ struct SmtpLogin
     QString user;
     QString password;
     SmtpAuthMethod method = SmtpAuthMethod::Plain;
+    std::optional<BearerLogin> bearer; // set: the password and method are not used
 };
 
 // An SMTP server. Port 465 means implicit TLS; any other port uses STARTTLS when offered.
@@ -172,6 +186,7 @@ public:
     SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) override;
 
 private:
+    SendResult sendOnce(const SmtpServer& server, const OutgoingMail& mail, bool* tokenRefused);
     struct KeptSmtp;
     std::unique_ptr<KeptSmtp> m_smtp;
 };

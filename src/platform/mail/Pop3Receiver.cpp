@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cstdio>
+#include <memory>
 
 namespace qm::mail {
 
@@ -22,12 +23,24 @@ class Pop3Session
 public:
     explicit Pop3Session(const PopAccount& account)
         : m_session(Protocol::Pop3), m_user(account.user.toUtf8()),
-          m_password(account.password.toUtf8()), m_apop(account.apop), m_server(account.server)
+          m_password(account.password.toUtf8()), m_apop(account.apop && !account.bearer),
+          m_server(account.server)
     {
         if (!m_session.valid())
             return;
         m_base = m_session.configure(m_server, m_server.port == kPop3sPort);
-        if (m_apop) {
+        if (account.bearer) {
+            // SASL as libcurl connects; it sends AUTH XOAUTH2 and the token after the "+".
+            m_bearer = true;
+            m_token = account.bearer->token.toUtf8();
+            CURL* c = m_session.handle();
+            curl_easy_setopt(c, CURLOPT_USERNAME, m_user.constData());
+            curl_easy_setopt(c, CURLOPT_XOAUTH2_BEARER, m_token.constData());
+            curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS,
+                             account.bearer->mechanism == BearerMechanism::XOAuth2
+                                 ? "AUTH=XOAUTH2"
+                                 : "AUTH=OAUTHBEARER");
+        } else if (m_apop) {
             CURL* c = m_session.handle();
             curl_easy_setopt(c, CURLOPT_USERNAME, m_user.constData());
             curl_easy_setopt(c, CURLOPT_PASSWORD, m_password.constData());
@@ -42,7 +55,7 @@ public:
     // them, and servers that show an APOP stamp without plain passwords stored refuse that.
     bool login(QString* error)
     {
-        if (m_apop)
+        if (m_apop || m_bearer)
             return true;
         if (m_user.contains('\r') || m_user.contains('\n') || m_password.contains('\r') ||
             m_password.contains('\n')) {
@@ -64,6 +77,7 @@ public:
         curl_easy_setopt(c, CURLOPT_WRITEDATA, &listing);
         const CURLcode rc = m_session.perform();
         if (rc != CURLE_OK) {
+            m_tokenRefused = m_bearer && rc == CURLE_LOGIN_DENIED;
             *error = failure(rc);
             return false;
         }
@@ -97,6 +111,9 @@ public:
         return command("DELE " + QByteArray::number(position), error);
     }
 
+    // The server refused the bearer token as the session logged in.
+    bool tokenRefused() const { return m_tokenRefused; }
+
 private:
     // A command answered by one status line.
     bool command(const QByteArray& text, QString* error)
@@ -128,9 +145,35 @@ private:
     QByteArray m_user;
     QByteArray m_password;
     bool m_apop = false;
+    bool m_bearer = false;
+    bool m_tokenRefused = false;
+    QByteArray m_token;
     QByteArray m_base;
     ServerAddress m_server;
 };
+
+// Logs in and lists the mailbox; a refused bearer token is renewed once and tried again.
+std::unique_ptr<Pop3Session> openAndList(const PopAccount& account, QList<UidlEntry>* entries,
+                                         QString* error)
+{
+    auto pop = std::make_unique<Pop3Session>(account);
+    if (!pop->valid()) {
+        *error = QStringLiteral("通信ライブラリを初期化できません");
+        return nullptr;
+    }
+    if (pop->login(error) && pop->list(entries, error))
+        return pop;
+    if (!pop->tokenRefused() || !account.bearer->renew)
+        return nullptr;
+    PopAccount renewed = account;
+    renewed.bearer->token = account.bearer->renew();
+    if (renewed.bearer->token.isEmpty())
+        return nullptr;
+    pop = std::make_unique<Pop3Session>(renewed);
+    if (pop->valid() && pop->list(entries, error))
+        return pop;
+    return nullptr;
+}
 
 void pruneGoneMessages(const QString& dir, const QSet<QString>& present, const QSet<QString>& keep)
 {
@@ -147,14 +190,12 @@ MailResult saveAll(const PopAccount& account, const QString& dir)
 {
     if (!QDir().mkpath(dir))
         return MailResult::message(QStringLiteral("受信フォルダー %1 を作れません").arg(dir));
-    Pop3Session pop(account);
-    if (!pop.valid())
-        return MailResult::message(QStringLiteral("通信ライブラリを初期化できません"));
-
     QString error;
     QList<UidlEntry> entries;
-    if (!pop.login(&error) || !pop.list(&entries, &error))
+    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error);
+    if (!session)
         return MailResult::message(error);
+    Pop3Session& pop = *session;
 
     QStringList paths;
     QStringList uidls;
@@ -226,13 +267,12 @@ QString SystemMailLibrary::DeleteMail(const PopAccount& account, const QString& 
     if (!account.server.isValid())
         return QStringLiteral("POP3サーバーの指定が正しくありません: %1")
             .arg(account.server.display());
-    Pop3Session pop(account);
-    if (!pop.valid())
-        return QStringLiteral("通信ライブラリを初期化できません");
     QString error;
     QList<UidlEntry> entries;
-    if (!pop.login(&error) || !pop.list(&entries, &error))
+    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error);
+    if (!session)
         return error;
+    Pop3Session& pop = *session;
     // Found by its UIDL wherever it stands now: positions shift when another client
     // deletes, and deleting by position alone could lose a message nobody has seen.
     for (const UidlEntry& e : entries) {

@@ -61,6 +61,8 @@ QByteArray connectionKey(const SmtpServer& server)
     if (server.login)
         key += '\0' + server.login->user.toUtf8() + '\0' + server.login->password.toUtf8() + '\0' +
                methodOption(server.login->method);
+    if (server.login && server.login->bearer)
+        key += '\0' + server.login->bearer->token.toUtf8();
     return key;
 }
 
@@ -97,6 +99,20 @@ SystemMailLibrary::SystemMailLibrary() : m_smtp(std::make_unique<KeptSmtp>()) {}
 SystemMailLibrary::~SystemMailLibrary() = default;
 
 SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingMail& mail)
+{
+    bool tokenRefused = false;
+    SendResult result = sendOnce(server, mail, &tokenRefused);
+    if (!tokenRefused || !server.login->bearer->renew)
+        return result;
+    SmtpServer renewed = server;
+    renewed.login->bearer->token = server.login->bearer->renew();
+    if (renewed.login->bearer->token.isEmpty())
+        return result;
+    return sendOnce(renewed, mail, &tokenRefused);
+}
+
+SendResult SystemMailLibrary::sendOnce(const SmtpServer& server, const OutgoingMail& mail,
+                                       bool* tokenRefused)
 {
     SendResult result;
     const ServerAddress& address = server.server;
@@ -167,7 +183,18 @@ SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingM
     QByteArray user;
     QByteArray password;
     QByteArray options;
-    if (server.login) {
+    QByteArray token;
+    const bool bearer = server.login && server.login->bearer;
+    if (bearer) {
+        user = server.login->user.toUtf8();
+        token = server.login->bearer->token.toUtf8();
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_XOAUTH2_BEARER, token.constData());
+        curl_easy_setopt(c, CURLOPT_LOGIN_OPTIONS,
+                         server.login->bearer->mechanism == BearerMechanism::XOAuth2
+                             ? "AUTH=XOAUTH2"
+                             : "AUTH=OAUTHBEARER");
+    } else if (server.login) {
         user = server.login->user.toUtf8();
         password = server.login->password.toUtf8();
         options = methodOption(server.login->method);
@@ -186,6 +213,13 @@ SendResult SystemMailLibrary::SendMail(const SmtpServer& server, const OutgoingM
     connection.clean = rc == CURLE_OK;
     if (rc == CURLE_OK) {
         result.refused = session.refusedRecipients();
+        return result;
+    }
+    // A refused token is a sign-in to renew, not the server refusing the mail: no reply
+    // code in front, so the mail stays unhandled.
+    if (bearer && rc == CURLE_LOGIN_DENIED) {
+        *tokenRefused = true;
+        result.error = session.errorText(rc, session.lastReply());
         return result;
     }
     // A refusal starts with the server's reply code, so callers can tell "521" apart.
