@@ -4,6 +4,7 @@
 #include "data/AccountFile.h"
 #include "data/AccountTransaction.h"
 #include "data/CommonSettingsEntry.h"
+#include "data/MailSecurity.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 
@@ -206,12 +207,31 @@ int Commands::show(const QString& number)
             value = listItems(value).join(u',');
         out << AccountRecord::columnName(c) << '=' << value << '\n';
     }
+    const MailConnectionValues connection = readMailConnectionValues(number);
+    for (auto it = connection.cbegin(); it != connection.cend(); ++it) {
+        if (isMailSecurityKey(it.key()))
+            out << it.key() << '=' << it.value() << '\n';
+    }
     return kCommandDone;
 }
 
 int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
 {
     for (const Assignment& a : changes) {
+        // Connection settings live beside the account line, in Data/MailConn.txt.
+        if (isMailSecurityKey(a.key)) {
+            QString problem;
+            const auto value = checkMailSecurityValue(a.key, a.value, &problem);
+            if (!value) {
+                err << kAccountTitle << ": " << problem << '\n';
+                return kCommandRefused;
+            }
+            if (value->isEmpty())
+                entry.connection.remove(a.key);
+            else
+                entry.connection.insert(a.key, *value);
+            continue;
+        }
         const int column = columnNamed(a.key);
         if (column < 0 || column == AccountRecord::ColAccountNo) {
             err << QStringLiteral("変更できない項目です: %1 (--help で一覧)\n").arg(a.key);
@@ -262,7 +282,9 @@ int Commands::add(const QStringList& args)
         return kCommandRefused;
     }
     const QString number = formatAccountNo(next);
-    const int status = apply(storedAccountEntry(newAccountTemplate(number)), changes);
+    AccountEntry entry = storedAccountEntry(newAccountTemplate(number));
+    entry.connection.insert(newAccountMailSecurity());
+    const int status = apply(entry, changes);
     if (status == kCommandDone)
         out << number << '\n';
     return status;
@@ -388,6 +410,9 @@ QString accountCommandHelp()
                "  --set-common KEY=VALUE...   共通設定 (TimerSet.txt) を変更します\n"
                "アカウントの項目: %1\n"
                "  (ForwardTo, ForwardCc, ForwardBcc, FaxNumbers, Filter* は「,」区切りで複数)\n"
+               "接続の設定: PopSecurity SmtpSecurity (auto required tls none; 追加時は required)\n"
+               "  PopCaFile SmtpCaFile (信頼する証明書のフルパス) PopPin SmtpPin (SHA-256の指紋)\n"
+               "  SmtpPerConnection (1接続の通数、既定 10) SmtpSizeLimit (KB、0 は制限なし)\n"
                "共通設定の項目: intervalMinutes logRetentionHours remoteSettingsAllowed "
                "passwordOn\n"
                "  password checkAtStart checkAtExit checkAtAccountSetting detailLog\n"

@@ -22,11 +22,12 @@ class Pop3Session
 public:
     explicit Pop3Session(const PopAccount& account)
         : m_session(Protocol::Pop3), m_user(account.user.toUtf8()),
-          m_password(account.password.toUtf8()), m_apop(account.apop), m_server(account.server)
+          m_password(account.password.toUtf8()), m_apop(account.apop), m_server(account.server),
+          m_automatic(account.security == ConnectionSecurity::Automatic)
     {
         if (!m_session.valid())
             return;
-        m_base = m_session.configure(m_server, m_server.port == kPop3sPort);
+        m_base = m_session.configure(m_server, account.security, account.trust, kPop3sPort);
         if (m_apop) {
             CURL* c = m_session.handle();
             curl_easy_setopt(c, CURLOPT_USERNAME, m_user.constData());
@@ -49,7 +50,17 @@ public:
             *error = QStringLiteral("POP3のユーザー名かパスワードに改行が含まれています");
             return false;
         }
-        return command("USER " + m_user, error) && command("PASS " + m_password, error);
+        if (!command("USER " + m_user, error))
+            return false;
+        // Automatic mode goes on without TLS when the server offers none; the user hears of it.
+        m_passwordInClear = m_automatic && !m_session.tlsSeen() && !m_session.onLoopback();
+        return command("PASS " + m_password, error);
+    }
+
+    bool passwordInClear() const { return m_passwordInClear; }
+    std::optional<RefusedCertificate> refusedCertificate() const
+    {
+        return m_session.refusedCertificate();
     }
 
     // UIDL of the whole mailbox.
@@ -130,6 +141,8 @@ private:
     bool m_apop = false;
     QByteArray m_base;
     ServerAddress m_server;
+    bool m_automatic = false;
+    bool m_passwordInClear = false;
 };
 
 void pruneGoneMessages(const QString& dir, const QSet<QString>& present, const QSet<QString>& keep)
@@ -153,8 +166,13 @@ MailResult saveAll(const PopAccount& account, const QString& dir)
 
     QString error;
     QList<UidlEntry> entries;
+    const auto answer = [&pop](MailResult r) {
+        r.passwordInClear = pop.passwordInClear();
+        r.refusedCertificate = pop.refusedCertificate();
+        return r;
+    };
     if (!pop.login(&error) || !pop.list(&entries, &error))
-        return MailResult::message(error);
+        return answer(MailResult::message(error));
 
     QStringList paths;
     QStringList uidls;
@@ -189,8 +207,8 @@ MailResult saveAll(const PopAccount& account, const QString& dir)
         return MailResult::message(QStringLiteral("受信一覧を保存できません: %1").arg(error));
     pruneGoneMessages(dir, present, names);
     if (paths.isEmpty())
-        return MailResult::message(QString());
-    return MailResult::list(paths);
+        return answer(MailResult::message(QString()));
+    return answer(MailResult::list(paths));
 }
 
 } // namespace
