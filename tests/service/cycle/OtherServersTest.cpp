@@ -90,7 +90,8 @@ void deliverPop3d(const OtherServers& o, int user, const QString& subject,
         QStringLiteral("%1.%2.qmtest").arg(QCoreApplication::applicationPid()).arg(++counter);
     QFile f(popInbox(o, user) + QStringLiteral("/tmp/") + name);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(composeMail(m));
+    // Mailutils reads a Maildir file as Unix text: with CR LF its headers swallow the body.
+    f.write(composeMail(m).replace("\r\n", "\n"));
     f.close();
     ASSERT_TRUE(QFile::rename(f.fileName(), popInbox(o, user) + QStringLiteral("/new/") + name));
 }
