@@ -17,6 +17,8 @@ namespace qm::manager {
 // know, so the editor's save stores what it shows.
 class ConnectionSecurityPanel : public QWidget
 {
+    Q_OBJECT
+
 public:
     explicit ConnectionSecurityPanel(MailConnectionValues* values, QWidget* parent = nullptr);
 

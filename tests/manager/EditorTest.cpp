@@ -199,6 +199,8 @@ TEST_F(ManagerTest, CtrlTabCyclesTheTabs)
     EXPECT_FALSE(e.frmAccount->isEnabled());
     e.txtFrom->setFocus();
     QTest::keyClick(e.txtFrom, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(e.tbsOptions->currentIndex(), 2) << "the connection tab";
+    QTest::keyClick(e.tbsOptions->currentWidget(), Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(e.tbsOptions->currentIndex(), 0);
     EXPECT_TRUE(e.frmAccount->isEnabled());
 }
