@@ -14,6 +14,7 @@
 
 #include "TransportFloor.h"
 #include "data/AccountRecord.h"
+#include "data/MailConnectionFile.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "data/TimerSettings.h"
@@ -91,6 +92,12 @@ void setUpProgram(const QString& dir, const qm::test::MailServers& s)
     a.ForwardAsSender = QStringLiteral("1");
     if (!qm::writeTextLines(qm::filePaths().accountFile, {qm::buildReplacedLine(a)}))
         fail(QStringLiteral("cannot write the account file"));
+    // To weigh the new SMTP connection every so many mails against one connection for all.
+    const QString perConnection = qEnvironmentVariable("QM_BENCH_SMTP_PER_CONNECTION");
+    if (!perConnection.isEmpty() &&
+        !qm::saveMailConnectionValues(QStringLiteral("01"),
+                                      {{QStringLiteral("SmtpPerConnection"), perConnection}}))
+        fail(QStringLiteral("cannot write the connection settings"));
 }
 
 double timeOurs(const QString& dir)

@@ -34,9 +34,10 @@ double timeOurs(const QString& server, const QString& folder, int expected)
     QElapsedTimer t;
     t.start();
     const QStringList parts = server.split(QLatin1Char('\t'));
-    const PopAccount account{
-        ServerAddress::fromColumns(parts.value(0), parts.value(1), kPop3DefaultPort), kUser,
-        kPassword, false};
+    PopAccount account;
+    account.server = ServerAddress::fromColumns(parts.value(0), parts.value(1), kPop3DefaultPort);
+    account.user = kUser;
+    account.password = kPassword;
     const MailResult r = SystemMailLibrary().RcvMail(account, folder);
     const double ms = double(t.nsecsElapsed()) / 1e6;
     if (!r.isList || r.items.size() != expected) {

@@ -6,6 +6,7 @@
 #include "data/AccountKeys.h"
 #include "data/AccountTransaction.h"
 #include "data/CommonSettingsEntry.h"
+#include "data/MailSecurity.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 
@@ -203,7 +204,12 @@ int Commands::show(const QString& number)
             value = listItems(value.replace(u'\n', u'\t')).join(u',');
         out << key.name << '=' << value << '\n';
     }
-    for (const QString& line : signInShowLines(readMailConnectionValues(number)))
+    const MailConnectionValues connection = readMailConnectionValues(number);
+    for (auto it = connection.cbegin(); it != connection.cend(); ++it) {
+        if (isMailSecurityKey(it.key()))
+            out << it.key() << '=' << it.value() << '\n';
+    }
+    for (const QString& line : signInShowLines(connection))
         out << line << '\n';
     return kCommandDone;
 }
@@ -211,6 +217,20 @@ int Commands::show(const QString& number)
 int Commands::apply(AccountEntry entry, const QList<Assignment>& changes)
 {
     for (const Assignment& a : changes) {
+        // Connection settings live beside the account line, in Data/MailConn.txt.
+        if (isMailSecurityKey(a.key)) {
+            QString problem;
+            const auto value = checkMailSecurityValue(a.key, a.value, &problem);
+            if (!value) {
+                err << kAccountTitle << ": " << problem << '\n';
+                return kCommandRefused;
+            }
+            if (value->isEmpty())
+                entry.connection.remove(a.key);
+            else
+                entry.connection.insert(a.key, *value);
+            continue;
+        }
         if (isSignInKey(a.key)) {
             QString problem;
             if (!setSignInValue(entry.connection, a.key, a.value, &problem)) {
@@ -280,7 +300,9 @@ int Commands::add(const QStringList& args)
         return kCommandRefused;
     }
     const QString number = formatAccountNo(next);
-    const int status = apply(storedAccountEntry(newAccountTemplate(number)), changes);
+    AccountEntry entry = storedAccountEntry(newAccountTemplate(number));
+    entry.connection.insert(newAccountMailSecurity());
+    const int status = apply(entry, changes);
     if (status == kCommandDone)
         out << number << '\n';
     return status;
@@ -412,6 +434,9 @@ QString accountCommandHelp()
                "  (NN は 1 から 99、01 とも書けます)\n"
                "アカウントの項目:\n%1\n"
                "  (ForwardTo, ForwardCc, ForwardBcc, FaxNumbers, Filter* は「,」区切りで複数)\n"
+               "接続の設定: PopSecurity SmtpSecurity (auto required tls none; 追加時は required)\n"
+               "  PopCaFile SmtpCaFile (信頼する証明書のフルパス) PopPin SmtpPin (SHA-256の指紋)\n"
+               "  SmtpPerConnection (1接続の通数、既定 10) SmtpSizeLimit (KB、0 は制限なし)\n"
                "共通設定の項目: intervalMinutes logRetentionHours remoteSettingsAllowed "
                "passwordOn\n"
                "  password checkAtStart checkAtExit checkAtAccountSetting detailLog\n"

@@ -3,7 +3,9 @@
 #include "data/AccountFile.h"
 #include "data/AccountSettings.h"
 #include "data/HandOverFiles.h"
+#include "data/MailSecurity.h"
 #include "data/TimerSettings.h"
+#include "manager/ConnectionSecurityPanel.h"
 #include "manager/SignInPanel.h"
 #include "manager/SystemVersion.h"
 #include "widgets/LineEdits.h"
@@ -52,6 +54,9 @@ FormQuillmarcBAccount::FormQuillmarcBAccount(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("formQuillmarcBAccount"));
     widgets::raiseAndCentreWhenFirstShown(this);
     buildWindow();
+    tbsOptions->addTab(new ConnectionSecurityPanel(&m_connection), QStringLiteral("接続の暗号化"));
+    m_signInPanel = new SignInPanel(&m_connection);
+    tbsOptions->addTab(m_signInPanel, QStringLiteral("サインイン"));
 
     connect(chkForward, &QCheckBox::toggled, this, &FormQuillmarcBAccount::enableOptionDel);
     connect(CheckSMTP, &QCheckBox::toggled, this, &FormQuillmarcBAccount::enableSmtpAuth);
@@ -87,6 +92,9 @@ void FormQuillmarcBAccount::formLoad()
     applyRemoteSwitch();
     loadFaxOption(txtID->text());
     m_connection = readMailConnectionValues(txtID->text());
+    if (windowTitle() == QStringLiteral("アカウントの追加"))
+        m_connection.insert(newAccountMailSecurity());
+    tbsOptions->findChild<ConnectionSecurityPanel*>()->load();
     m_signInPanel->load();
     showSystemVersion();
 }

@@ -1,7 +1,6 @@
 // The editor's controls come from FormQuillmarcBAccount.ui (Qt Designer); here they get what a
 // form file cannot hold: input method modes, password echo, the option groups and keys.
 #include "manager/FormQuillmarcBAccount.h"
-#include "manager/SignInPanel.h"
 #include "ui_FormQuillmarcBAccount.h"
 #include "widgets/LineEdits.h"
 
@@ -118,8 +117,6 @@ void FormQuillmarcBAccount::buildWindow()
     // The tabs' keys; a tab added later (tbsOptions->addTab) brings its own.
     tbsOptions->tabBar()->setTabData(0, QStringLiteral("Account"));
     tbsOptions->tabBar()->setTabData(1, QStringLiteral("fillter"));
-    m_signInPanel = new SignInPanel(&m_connection);
-    tbsOptions->addTab(m_signInPanel, QStringLiteral("サインイン"));
     tbsOptions->setCurrentIndex(0);
     connect(tbsOptions, &QTabWidget::currentChanged, this, &FormQuillmarcBAccount::tbsOptionsClick);
 

@@ -36,6 +36,16 @@ std::optional<mail::SmtpAuthMethod> smtpAuthMethod(const QString& column)
 
 } // namespace
 
+void ApplyMailSecurity(CurrentAccount& a, const MailSecurity& s)
+{
+    a.pop.security = s.pop;
+    a.pop.trust = s.popTrust;
+    a.smtp.security = s.smtp;
+    a.smtp.trust = s.smtpTrust;
+    a.smtp.messagesPerConnection = s.smtpPerConnection;
+    a.smtp.sizeLimit = s.smtpSizeLimitKb * 1024;
+}
+
 QString DropTrailingTab(const QString& field)
 {
     return field.endsWith(u'\t') ? field.left(field.size() - 1) : field;

@@ -1,10 +1,12 @@
 #include "service/ForwardMail.h"
 
+#include "data/MailSecurity.h"
 #include "platform/mail/MailLibrary.h"
 #include "service/EngineContext.h"
 #include "service/RuntimeError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace qm::service {
 
@@ -43,6 +45,49 @@ mail::SendResult callSendMail(EngineContext& ctx, const mail::SmtpServer& server
     }
 }
 
+// Kinds of once-a-cycle notices.
+const QString kSmtpHeld = QStringLiteral("smtp-held");
+const QString kSmtpInClear = QStringLiteral("smtp-in-clear");
+
+QString sizeText(qint64 bytes)
+{
+    constexpr qint64 kMb = 1024 * 1024;
+    if (bytes < kMb)
+        return QStringLiteral("%1 KB").arg(std::max<qint64>(1, (bytes + 1023) / 1024));
+    if (bytes < 10 * kMb)
+        return QStringLiteral("%1 MB").arg(double(bytes) / double(kMb), 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg((bytes + kMb / 2) / kMb);
+}
+
+// The same mail without its files, a line for each left-out file in the text.
+mail::OutgoingMail withoutAttachments(const mail::OutgoingMail& mail, QStringList* leftOut)
+{
+    mail::OutgoingMail text = mail;
+    text.attachments.clear();
+    QString lines;
+    for (const QString& path : mail.attachments) {
+        const QFileInfo info(path);
+        const QString item = info.fileName() + QStringLiteral(" (") + sizeText(info.size()) + u')';
+        *leftOut << item;
+        lines += QStringLiteral("<添付ファイル省略> ") + item + kCrLf;
+    }
+    if (!text.body.isEmpty() && !text.body.endsWith(kCrLf))
+        text.body += kCrLf;
+    text.body += kCrLf + lines;
+    return text;
+}
+
+// What the user must fix when a mail could not even be offered to the server.
+QString heldAdvice(mail::SendResult::NotSent why)
+{
+    if (why == mail::SendResult::NotSent::Login)
+        return QStringLiteral(
+            "未送信のまま保留しました。【アカウントの編集】でSMTP認証のユーザー名と"
+            "パスワードを確認してください");
+    return QStringLiteral("未送信のまま保留しました。【アカウントの編集】で接続の暗号化と信頼する"
+                          "証明書を確認してください");
+}
+
 } // namespace
 
 QStringList SplitIntoParts(const QString& text, int splitChars, int splitMaxMails)
@@ -69,10 +114,40 @@ bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
                      const QString& senderAddress)
 {
     const QString& account = ctx.account.accountName;
+    const QString& accountNo = ctx.account.accountNo;
+    // A login refused once this cycle is refused for every mail: trying each one again would
+    // only earn the account a lock-out at the provider.
+    if (ctx.noticesThisCycle.contains(accountNo + u'\t' + kSmtpHeld))
+        return false;
     mail::SendResult result;
     try {
         result = callSendMail(ctx, ctx.account.smtp, mail);
-        if (!result.accepted() && !isServerReply(result.error))
+        if (result.passwordInClear)
+            ctx.logOncePerCycle(accountNo, kSmtpInClear, account,
+                                QStringLiteral("SMTPのパスワードを暗号化せずに送りました"),
+                                QStringLiteral("【アカウントの編集】で接続の暗号化を"
+                                               "「暗号化必須」にしてください"));
+        // Not a verdict on the mail: it stays unhandled and goes once the account is mended.
+        if (result.notSent == mail::SendResult::NotSent::Login ||
+            result.notSent == mail::SendResult::NotSent::Tls) {
+            ctx.logOncePerCycle(accountNo, kSmtpHeld, account, result.error,
+                                heldAdvice(result.notSent));
+            if (result.refusedCertificate)
+                recordRefusedCertificate(
+                    accountNo, true,
+                    {result.refusedCertificate->fingerprint, result.refusedCertificate->subject});
+            return false;
+        }
+        // Too big for the server or the account's bound: the text goes, naming the files.
+        if (result.tooLarge && !mail.attachments.isEmpty()) {
+            QStringList leftOut;
+            const mail::OutgoingMail text = withoutAttachments(mail, &leftOut);
+            ctx.writeLog(account, senderAddress,
+                         result.error + QStringLiteral(" 添付ファイルを省いて送ります: ") +
+                             leftOut.join(QStringLiteral(", ")));
+            return SendForwardMail(ctx, text, senderAddress);
+        }
+        if (!result.accepted() && !isServerReply(result.error) && !result.tooLarge)
             throw RuntimeError(result.error);
     } catch (const RuntimeError& e) {
         // A server that cannot be reached fails every message alike: one line a cycle.
@@ -193,7 +268,8 @@ void SendReplyMail(EngineContext& ctx, const QString& fromAddress, const QString
     mail.subject = subject;
     mail.body = body;
     // Replies go without authentication.
-    const mail::SmtpServer server{ctx.account.smtp.server, std::nullopt};
+    mail::SmtpServer server = ctx.account.smtp;
+    server.login.reset();
     QString error;
     try {
         error = callSendMail(ctx, server, mail).error;

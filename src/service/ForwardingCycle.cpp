@@ -6,6 +6,7 @@
 #include "data/DataLock.h"
 #include "data/Encryption.h"
 #include "data/ForwardLog.h"
+#include "data/MailConnectionFile.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/AccountLoader.h"
@@ -152,6 +153,15 @@ void RunForwardingCycle(EngineContext& ctx)
         ctx.reportError(read.error);
     if (!read.lines)
         return;
+    QString connError;
+    const auto connections = readAllMailConnectionValues(&connError);
+    if (!connections) {
+        // Never a weaker connection than the one the user chose: without the file, TLS is
+        // required of every server.
+        ctx.writeLog(QString(), QStringLiteral("接続設定 (MailConn.txt) を読めません"),
+                     connError + QStringLiteral(" 全アカウントを暗号化必須で接続します"));
+        ctx.showLog();
+    }
     for (const QString& line : *read.lines) {
         if (ctx.shouldStop())
             return;
@@ -166,6 +176,14 @@ void RunForwardingCycle(EngineContext& ctx)
             continue;
         }
         const QString accountNo = account->accountNo;
+        MailSecurity security;
+        if (connections) {
+            security = mailSecurityOf(connections->value(accountNo));
+        } else {
+            security.pop = ConnectionSecurity::Required;
+            security.smtp = ConnectionSecurity::Required;
+        }
+        ApplyMailSecurity(*account, security);
         ctx.account = std::move(*account);
         if (!ApplySignIn(ctx))
             continue;

@@ -2,6 +2,7 @@
 
 #include "data/AccountSettings.h"
 #include "data/ForwardLog.h"
+#include "data/MailSecurity.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/mail/MailLibrary.h"
 #include "service/AccountFiles.h"
@@ -232,6 +233,11 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
         PrepareAccountDataFolder(files);
 
         const mail::MailResult box = ctx.mailLibrary().RcvMail(a.pop, files.workFolder);
+        if (box.passwordInClear)
+            ctx.logOncePerCycle(accountNo, QStringLiteral("pop-in-clear"), a.accountName,
+                                QStringLiteral("POP3のパスワードを暗号化せずに送りました"),
+                                QStringLiteral("【アカウントの編集】で接続の暗号化を"
+                                               "「暗号化必須」にしてください"));
         const QString offText = a.forwardState == u"0" ? QStringLiteral("転送オフ") : QString();
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);
@@ -250,6 +256,10 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
             ClearAccountFiles(files);
         } else {
             ctx.logFault(QStringLiteral("receive"), box.text);
+            if (box.refusedCertificate)
+                recordRefusedCertificate(
+                    accountNo, false,
+                    {box.refusedCertificate->fingerprint, box.refusedCertificate->subject});
         }
         return true;
     } catch (const RuntimeError& e) {

@@ -156,6 +156,36 @@ TEST_F(CommandLine, EveryKeyIsCheckedAsTheEditorsBoxTakesIt)
                     .out.contains(QStringLiteral("FaxNumbers=03-1234-5678,+81 3 1234 5678\n")));
 }
 
+// Connection settings beside the account line: a new account requires TLS, values are checked
+// and stored in their one form, and "auto" is the default that leaves no key.
+TEST_F(CommandLine, ConnectionSettingsAreCheckedAndNewAccountsRequireTls)
+{
+    const Result added = run({"--add", "AccountName=a", "SourceAddress=a@example.jp", "PopUserId=a",
+                              "PopPassword=Secret-123", "PopServer=pop.example.jp",
+                              "ForwardTo=b@example.jp", "SmtpServer=smtp.example.jp"});
+    ASSERT_EQ(added.status, kCommandDone) << added.err.toStdString();
+    Result shown = run({"--show", "01"});
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("PopSecurity=required\nSmtpSecurity=required\n")))
+        << shown.out.toStdString();
+    const auto before = dataFiles();
+    EXPECT_EQ(run({"--set", "01", "PopSecurity=starttls"}).status, kCommandRefused);
+    EXPECT_EQ(run({"--set", "01", "SmtpPin=AB:CD"}).status, kCommandRefused);
+    EXPECT_EQ(run({"--set", "01", "SmtpCaFile=ca.pem"}).status, kCommandRefused)
+        << "not a full path";
+    EXPECT_EQ(run({"--set", "01", "SmtpPerConnection=0"}).status, kCommandRefused);
+    EXPECT_EQ(dataFiles(), before);
+    const QString pin(64, u'a');
+    ASSERT_EQ(run({"--set", "01", "PopSecurity=auto", "SmtpSecurity=TLS", "SmtpPin=" + pin,
+                   "SmtpSizeLimit=3072"})
+                  .status,
+              kCommandDone);
+    shown = run({"--show", "01"});
+    EXPECT_FALSE(shown.out.contains(QStringLiteral("PopSecurity="))) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("SmtpSecurity=tls\n")));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("SmtpPin=AA:AA:")));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("SmtpSizeLimit=3072\n")));
+}
+
 TEST_F(CommandLine, CommonSettingsAreCheckedAsTheDialogChecksThem)
 {
     EXPECT_EQ(run({"--set-common", "intervalMinutes=10.0", "detailLog=1"}).status, kCommandDone);

@@ -200,7 +200,9 @@ TEST_F(ManagerTest, CtrlTabCyclesTheTabs)
     EXPECT_FALSE(e.frmAccount->isEnabled());
     e.txtFrom->setFocus();
     QTest::keyClick(e.txtFrom, Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(e.tbsOptions->currentIndex(), 2) << "the sign-in page";
+    EXPECT_EQ(e.tbsOptions->currentIndex(), 2) << "the connection tab";
+    QTest::keyClick(e.tbsOptions->currentWidget(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(e.tbsOptions->currentIndex(), 3) << "the sign-in page";
     auto* provider = e.findChild<QWidget*>(QStringLiteral("cmbOAuthProvider"));
     ASSERT_NE(provider, nullptr);
     provider->setFocus();

@@ -3,6 +3,7 @@
 #include "data/AccountFile.h"
 #include "data/AccountRecord.h"
 #include "data/HandOverFiles.h"
+#include "data/MailSecurity.h"
 #include "data/Paths.h"
 #include "manager/FormQuillmarcB.h"
 #include "manager/FormQuillmarcBAccount.h"
@@ -53,8 +54,21 @@ int main(int argc, char* argv[])
     editor.tbsOptions->setCurrentIndex(0);
     QTest::qWait(200);
     editor.grab().save(out + QStringLiteral("/editor-account-on.png"));
-    editor.tbsOptions->setCurrentIndex(2);
+    editor.tbsOptions->setCurrentIndex(3);
     QTest::qWait(200);
     editor.grab().save(out + QStringLiteral("/editor-signin.png"));
+
+    // The connection tab after the service was refused a certificate.
+    qm::saveMailConnectionValues(QStringLiteral("01"), qm::newAccountMailSecurity());
+    qm::recordRefusedCertificate(
+        QStringLiteral("01"), true,
+        {QStringLiteral("3A:9F:0C:44:21:B7:5E:8D:90:12:AB:CD:EF:01:23:45:67:89:AB:CD:EF:01:23:45:"
+                        "67:89:AB:CD:EF:01:23:45"),
+         QStringLiteral("/CN=mail.example.jp")});
+    qm::manager::FormQuillmarcBAccount connection;
+    connection.show();
+    connection.tbsOptions->setCurrentIndex(2);
+    QTest::qWait(200);
+    connection.grab().save(out + QStringLiteral("/editor-connection.png"));
     return 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/MailSecurity.h"
 #include "platform/mail/ServerAddress.h"
 
 #include <QString>
@@ -13,8 +14,9 @@
 // Everything is passed as typed values; nothing a mail said is ever parsed back out of a
 // joined text, so a header cannot smuggle a separator into a recipient list or a login.
 //
-// Certificates are always verified against the system store; the environment variable
-// QM_CA_FILE may name a PEM file trusted besides it (the test servers' own CA).
+// Certificates are verified against the account's own trusted certificate when it names one,
+// else the system store and the PEM file the environment variable QM_CA_FILE may name (the
+// test servers' own CA); a pinned fingerprint trusts that one certificate whatever its name.
 namespace qm::mail {
 
 // One mailbox of an address header: the addr-spec as the raw header writes it, and the
@@ -39,12 +41,22 @@ struct MailAddress
 // by the MIME library's address parser; a group yields its first member.
 MailAddress parseMailbox(const QByteArray& rawValue);
 
+// A server certificate that was not trusted, for the user to decide whether to trust it.
+struct RefusedCertificate
+{
+    QString fingerprint; // SHA-256 "AB:CD:..."
+    QString subject;
+};
+
 struct MailResult
 {
     bool isList = false;
     QStringList items;  // valid when isList
     QString text;       // valid when !isList: "" = success with nothing to list, else an error
     MailAddress sender; // ReadMail: who sent the message, from its raw From header
+    // A password went to a server off the loopback without encryption (automatic mode).
+    bool passwordInClear = false;
+    std::optional<RefusedCertificate> refusedCertificate;
 
     static MailResult list(QStringList items)
     {
@@ -73,10 +85,12 @@ struct BearerLogin
     std::function<QString()> renew;
 };
 
-// A POP3 mailbox. Port 995 means implicit TLS; any other port uses STARTTLS when offered.
+// A POP3 mailbox. Automatic and required security mean TLS from the first byte on port 995.
 struct PopAccount
 {
     ServerAddress server;
+    ConnectionSecurity security = ConnectionSecurity::Automatic;
+    ServerTrust trust;
     QString user;
     QString password;
     bool apop = false;
@@ -93,10 +107,14 @@ struct SmtpLogin
     std::optional<BearerLogin> bearer; // set: the password and method are not used
 };
 
-// An SMTP server. Port 465 means implicit TLS; any other port uses STARTTLS when offered.
+// An SMTP server. Automatic and required security mean TLS from the first byte on port 465.
 struct SmtpServer
 {
     ServerAddress server;
+    ConnectionSecurity security = ConnectionSecurity::Automatic;
+    ServerTrust trust;
+    int messagesPerConnection = kDefaultMessagesPerConnection;
+    qint64 sizeLimit = 0; // bytes a mail may have, besides the server's own SIZE; 0 for none
     std::optional<SmtpLogin> login;
 };
 
@@ -122,6 +140,15 @@ struct SendResult
     // Recipients the server refused while it took the mail for others: one text each,
     // the address, then the server's reply.
     QStringList refused;
+    // Why the mail was never judged, when it was not: the connection or its TLS failed, or
+    // the login (or the server refused the sender for want of one). No verdict on the mail.
+    enum class NotSent { No, Connection, Tls, Login };
+    NotSent notSent = NotSent::No;
+    // The mail is bigger than the account's bound or the server's SIZE, or the server
+    // refused it for its size (552).
+    bool tooLarge = false;
+    bool passwordInClear = false; // as MailResult's
+    std::optional<RefusedCertificate> refusedCertificate;
 
     bool accepted() const { return error.isEmpty(); }
 };

@@ -2,9 +2,15 @@
 
 #include "platform/mail/MailLibrary.h"
 
+#include <QFile>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 
 namespace qm::mail {
 
@@ -110,9 +116,19 @@ CurlSession::~CurlSession()
         curl_easy_cleanup(m_curl); // sends QUIT, which is what commits POP3 deletions
 }
 
-QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
+QByteArray CurlSession::configure(const ServerAddress& server, ConnectionSecurity security,
+                                  const ServerTrust& trust, int tlsPort)
 {
     m_server = server;
+    const bool implicitTls =
+        security == ConnectionSecurity::ImplicitTls ||
+        (server.port == tlsPort &&
+         (security == ConnectionSecurity::Automatic || security == ConnectionSecurity::Required));
+    long useSsl = long(CURLUSESSL_TRY);
+    if (implicitTls || security == ConnectionSecurity::Required)
+        useSsl = long(CURLUSESSL_ALL);
+    else if (security == ConnectionSecurity::None)
+        useSsl = long(CURLUSESSL_NONE);
     const MailTimeouts t = mailTimeouts();
     CURL* c = m_curl;
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, m_errorBuffer);
@@ -122,11 +138,18 @@ QByteArray CurlSession::configure(const ServerAddress& server, bool implicitTls)
     // A transfer that moves nothing for idleSeconds is dead; a slow but moving one is not.
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(t.idleSeconds));
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(c, CURLOPT_USE_SSL, implicitTls ? long(CURLUSESSL_ALL) : long(CURLUSESSL_TRY));
+    m_pin = trust.pin;
+    // A pinned certificate is trusted for itself, whoever signed it and whatever its name;
+    // the fingerprint is compared in the handshake, before any password goes out.
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, m_pin.isEmpty() ? 1L : 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, m_pin.isEmpty() ? 2L : 0L);
+    curl_easy_setopt(c, CURLOPT_USE_SSL, useSsl);
+    // A resumed session skips the certificate, and with it the check and what the log shows.
+    curl_easy_setopt(c, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &CurlSession::sslContextCallback);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, this);
     m_implicitTls = implicitTls;
-    m_caFile = qgetenv("QM_CA_FILE");
+    m_caFile = trust.caFile.isEmpty() ? qgetenv("QM_CA_FILE") : QFile::encodeName(trust.caFile);
     if (!m_caFile.isEmpty())
         curl_easy_setopt(c, CURLOPT_CAINFO, m_caFile.constData());
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &CurlSession::debugCallback);
@@ -146,12 +169,86 @@ CURLcode CurlSession::perform()
 {
     m_errorBuffer[0] = '\0';
     m_lastCommand.clear();
-    return curl_easy_perform(m_curl);
+    m_lastCode = curl_easy_perform(m_curl);
+    return m_lastCode;
+}
+
+CURLcode CurlSession::sslContextCallback(CURL*, void* sslContext, void* selfPtr)
+{
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    SSL_CTX_set_cert_verify_callback(context, &CurlSession::verifyCallback, selfPtr);
+    // libcurl leaves the check off for a pin; the pin is the check.
+    if (!static_cast<CurlSession*>(selfPtr)->m_pin.isEmpty())
+        SSL_CTX_set_verify(context, SSL_VERIFY_PEER, nullptr);
+    return CURLE_OK;
+}
+
+int CurlSession::verifyCallback(X509_STORE_CTX* store, void* selfPtr)
+{
+    auto* self = static_cast<CurlSession*>(selfPtr);
+    self->m_fingerprint.clear();
+    self->m_subject.clear();
+    self->m_refusal.clear();
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    if (leaf) {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (X509_digest(leaf, EVP_sha256(), digest, &length) == 1) {
+            QStringList bytes;
+            for (unsigned int i = 0; i < length; ++i)
+                bytes << QStringLiteral("%1").arg(digest[i], 2, 16, QLatin1Char('0')).toUpper();
+            self->m_fingerprint = bytes.join(u':');
+        }
+        char name[512] = {};
+        X509_NAME_oneline(X509_get_subject_name(leaf), name, sizeof name - 1);
+        self->m_subject = QString::fromUtf8(name);
+    }
+    if (!self->m_pin.isEmpty()) {
+        if (!self->m_fingerprint.isEmpty() && self->m_fingerprint == self->m_pin) {
+            X509_STORE_CTX_set_error(store, X509_V_OK);
+            return 1;
+        }
+        self->m_refusal = QStringLiteral("登録された指紋と一致しません");
+        X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+        return 0;
+    }
+    const int ok = X509_verify_cert(store);
+    if (ok <= 0)
+        self->m_refusal =
+            QString::fromUtf8(X509_verify_cert_error_string(X509_STORE_CTX_get_error(store)));
+    return ok;
+}
+
+std::optional<RefusedCertificate> CurlSession::refusedCertificate() const
+{
+    // A name that does not match is found by libcurl after the chain was accepted.
+    if (m_fingerprint.isEmpty() || (m_refusal.isEmpty() && !isCertificateError(m_lastCode)))
+        return std::nullopt;
+    return RefusedCertificate{m_fingerprint, m_subject};
+}
+
+bool CurlSession::isCertificateError(CURLcode code)
+{
+    return code == CURLE_PEER_FAILED_VERIFICATION || code == CURLE_SSL_CACERT_BADFILE ||
+           code == CURLE_SSL_ISSUER_ERROR;
+}
+
+bool CurlSession::onLoopback() const
+{
+    char* ip = nullptr;
+    if (curl_easy_getinfo(m_curl, CURLINFO_PRIMARY_IP, &ip) != CURLE_OK || !ip)
+        return false;
+    const QByteArray a(ip);
+    return a.startsWith("127.") || a == "::1" || a.startsWith("::ffff:127.");
 }
 
 int CurlSession::debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* selfPtr)
 {
     auto* self = static_cast<CurlSession*>(selfPtr);
+    if (type == CURLINFO_SSL_DATA_IN || type == CURLINFO_SSL_DATA_OUT) {
+        self->m_tlsSeen = true;
+        return 0;
+    }
     // Of what we send only the verb is kept, and RCPT's address: the rest may carry
     // credentials.
     if (type == CURLINFO_HEADER_OUT) {
@@ -282,6 +379,15 @@ QString CurlSession::errorText(CURLcode code, const QString& serverAnswer) const
         detail = QString::fromUtf8(curl_easy_strerror(code));
     QString text = who + what + QStringLiteral("。") + advice + QStringLiteral(" 手順: ") +
                    stepName(m_lastCommand, m_implicitTls, code);
+    // What the user needs to decide whether to trust the certificate.
+    if (isCertificateError(code) || !m_refusal.isEmpty()) {
+        if (!m_refusal.isEmpty())
+            text += QStringLiteral(" 理由: ") + m_refusal;
+        if (!m_fingerprint.isEmpty())
+            text += QStringLiteral(" 証明書の指紋 (SHA-256): ") + m_fingerprint +
+                    QStringLiteral(" 発行先: ") + m_subject;
+        return text + QStringLiteral(" (") + detail + QLatin1Char(')');
+    }
     if (!serverAnswer.isEmpty())
         text += QStringLiteral(" サーバーの応答: ") + serverAnswer;
     return text + QStringLiteral(" (") + detail + QLatin1Char(')');

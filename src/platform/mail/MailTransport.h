@@ -3,14 +3,20 @@
 // libcurl plumbing shared by the POP3 and SMTP sides: one configured handle per
 // session, the server's replies kept for error texts, and error texts a user can act on.
 
+#include "data/MailSecurity.h"
 #include "platform/mail/ServerAddress.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <curl/curl.h>
+#include <optional>
+
+struct x509_store_ctx_st;
 
 namespace qm::mail {
+
+struct RefusedCertificate;
 
 enum class Protocol { Pop3, Smtp };
 
@@ -30,9 +36,11 @@ public:
     CURL* handle() const { return m_curl; }
     bool valid() const { return m_curl != nullptr; }
 
-    // Sets up TLS (implicit when implicitTls, else STARTTLS when offered), certificate
-    // checks, time-outs and the reply capture. Returns the URL prefix ("pop3s://host:port").
-    QByteArray configure(const ServerAddress& server, bool implicitTls);
+    // Sets up TLS as security asks (tlsPort: the port where automatic and required mean
+    // TLS from the first byte), certificate checks against trust, time-outs and the reply
+    // capture. Returns the URL prefix ("pop3s://host:port").
+    QByteArray configure(const ServerAddress& server, ConnectionSecurity security,
+                         const ServerTrust& trust, int tlsPort);
 
     // Runs one transfer; remembers the result for errorText().
     CURLcode perform();
@@ -54,6 +62,19 @@ public:
 
     void clearReplies() { m_replies.clear(); }
 
+    // Whether any TLS data went over the connection so far.
+    bool tlsSeen() const { return m_tlsSeen; }
+    // Whether the connected address is a loopback one.
+    bool onLoopback() const;
+    // The server certificate seen in the last handshake and why it was refused ("" when not).
+    const QString& certificateFingerprint() const { return m_fingerprint; }
+    const QString& certificateSubject() const { return m_subject; }
+    const QString& certificateRefusal() const { return m_refusal; }
+    // The certificate of the last handshake when it was not trusted.
+    std::optional<RefusedCertificate> refusedCertificate() const;
+    // Whether the last failure was a certificate that was not trusted.
+    static bool isCertificateError(CURLcode code);
+
     // Remember the server's refusal of each RCPT (SMTP), for refusedRecipients().
     void trackRecipients() { m_trackRecipients = true; }
     // "address: reply" for every recipient the server refused.
@@ -61,6 +82,8 @@ public:
 
 private:
     static int debugCallback(CURL*, curl_infotype type, char* data, size_t size, void* self);
+    static CURLcode sslContextCallback(CURL*, void* sslContext, void* self);
+    static int verifyCallback(::x509_store_ctx_st* store, void* self);
 
     Protocol m_protocol;
     CURL* m_curl = nullptr;
@@ -76,6 +99,12 @@ private:
     QString m_lastCommand;
     bool m_implicitTls = false;
     QStringList m_refused;
+    bool m_tlsSeen = false;
+    CURLcode m_lastCode = CURLE_OK;
+    QString m_pin;
+    QString m_fingerprint;
+    QString m_subject;
+    QString m_refusal;
 };
 
 // Writes transferred data to a stdio FILE.

@@ -24,11 +24,11 @@ public:
     explicit Pop3Session(const PopAccount& account)
         : m_session(Protocol::Pop3), m_user(account.user.toUtf8()),
           m_password(account.password.toUtf8()), m_apop(account.apop && !account.bearer),
-          m_server(account.server)
+          m_server(account.server), m_automatic(account.security == ConnectionSecurity::Automatic)
     {
         if (!m_session.valid())
             return;
-        m_base = m_session.configure(m_server, m_server.port == kPop3sPort);
+        m_base = m_session.configure(m_server, account.security, account.trust, kPop3sPort);
         if (account.bearer) {
             // SASL as libcurl connects; it sends AUTH XOAUTH2 and the token after the "+".
             m_bearer = true;
@@ -62,7 +62,17 @@ public:
             *error = QStringLiteral("POP3のユーザー名かパスワードに改行が含まれています");
             return false;
         }
-        return command("USER " + m_user, error) && command("PASS " + m_password, error);
+        if (!command("USER " + m_user, error))
+            return false;
+        // Automatic mode goes on without TLS when the server offers none; the user hears of it.
+        m_passwordInClear = m_automatic && !m_session.tlsSeen() && !m_session.onLoopback();
+        return command("PASS " + m_password, error);
+    }
+
+    bool passwordInClear() const { return m_passwordInClear; }
+    std::optional<RefusedCertificate> refusedCertificate() const
+    {
+        return m_session.refusedCertificate();
     }
 
     // UIDL of the whole mailbox.
@@ -150,29 +160,37 @@ private:
     QByteArray m_token;
     QByteArray m_base;
     ServerAddress m_server;
+    bool m_automatic = false;
+    bool m_passwordInClear = false;
 };
 
 // Logs in and lists the mailbox; a refused bearer token is renewed once and tried again.
+// The session comes back even when that failed (*ok false): it still tells what it saw of
+// the connection's security. nullptr only when none could be made.
 std::unique_ptr<Pop3Session> openAndList(const PopAccount& account, QList<UidlEntry>* entries,
-                                         QString* error)
+                                         QString* error, bool* ok)
 {
+    *ok = false;
     auto pop = std::make_unique<Pop3Session>(account);
     if (!pop->valid()) {
         *error = QStringLiteral("通信ライブラリを初期化できません");
         return nullptr;
     }
-    if (pop->login(error) && pop->list(entries, error))
+    if (pop->login(error) && pop->list(entries, error)) {
+        *ok = true;
         return pop;
+    }
     if (!pop->tokenRefused() || !account.bearer->renew)
-        return nullptr;
+        return pop;
     PopAccount renewed = account;
     renewed.bearer->token = account.bearer->renew();
     if (renewed.bearer->token.isEmpty())
-        return nullptr;
-    pop = std::make_unique<Pop3Session>(renewed);
-    if (pop->valid() && pop->list(entries, error))
         return pop;
-    return nullptr;
+    auto again = std::make_unique<Pop3Session>(renewed);
+    if (!again->valid())
+        return pop;
+    *ok = again->list(entries, error);
+    return again;
 }
 
 void pruneGoneMessages(const QString& dir, const QSet<QString>& present, const QSet<QString>& keep)
@@ -192,10 +210,18 @@ MailResult saveAll(const PopAccount& account, const QString& dir)
         return MailResult::message(QStringLiteral("受信フォルダー %1 を作れません").arg(dir));
     QString error;
     QList<UidlEntry> entries;
-    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error);
+    bool ok = false;
+    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error, &ok);
     if (!session)
         return MailResult::message(error);
     Pop3Session& pop = *session;
+    const auto answer = [&pop](MailResult r) {
+        r.passwordInClear = pop.passwordInClear();
+        r.refusedCertificate = pop.refusedCertificate();
+        return r;
+    };
+    if (!ok)
+        return answer(MailResult::message(error));
 
     QStringList paths;
     QStringList uidls;
@@ -230,8 +256,8 @@ MailResult saveAll(const PopAccount& account, const QString& dir)
         return MailResult::message(QStringLiteral("受信一覧を保存できません: %1").arg(error));
     pruneGoneMessages(dir, present, names);
     if (paths.isEmpty())
-        return MailResult::message(QString());
-    return MailResult::list(paths);
+        return answer(MailResult::message(QString()));
+    return answer(MailResult::list(paths));
 }
 
 } // namespace
@@ -269,8 +295,9 @@ QString SystemMailLibrary::DeleteMail(const PopAccount& account, const QString& 
             .arg(account.server.display());
     QString error;
     QList<UidlEntry> entries;
-    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error);
-    if (!session)
+    bool ok = false;
+    const std::unique_ptr<Pop3Session> session = openAndList(account, &entries, &error, &ok);
+    if (!session || !ok)
         return error;
     Pop3Session& pop = *session;
     // Found by its UIDL wherever it stands now: positions shift when another client

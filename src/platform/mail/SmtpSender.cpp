@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QSysInfo>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 namespace qm::mail {
@@ -57,7 +58,9 @@ QByteArray methodOption(SmtpAuthMethod method)
 // What a kept connection was opened with; another server or login never gets it.
 QByteArray connectionKey(const SmtpServer& server)
 {
-    QByteArray key = server.server.host.toUtf8() + '\0' + QByteArray::number(server.server.port);
+    QByteArray key = server.server.host.toUtf8() + '\0' + QByteArray::number(server.server.port) +
+                     '\0' + connectionSecurityName(server.security).toUtf8() + '\0' +
+                     server.trust.caFile.toUtf8() + '\0' + server.trust.pin.toUtf8();
     if (server.login)
         key += '\0' + server.login->user.toUtf8() + '\0' + server.login->password.toUtf8() + '\0' +
                methodOption(server.login->method);
@@ -68,11 +71,50 @@ QByteArray connectionKey(const SmtpServer& server)
 
 } // namespace
 
+// The SIZE a server announced in its EHLO reply; 0 when it named none.
+qint64 announcedSize(const QStringList& replies)
+{
+    for (const QString& line : replies) {
+        if (line.size() > 9 && line.startsWith(QLatin1String("250")) &&
+            line.mid(4, 5).compare(QLatin1String("SIZE "), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const qint64 n = line.mid(9).trimmed().toLongLong(&ok);
+            return ok && n > 0 ? n : 0;
+        }
+    }
+    return 0;
+}
+
+bool isTlsFailure(CURLcode rc)
+{
+    return rc == CURLE_SSL_CONNECT_ERROR || rc == CURLE_USE_SSL_FAILED ||
+           CurlSession::isCertificateError(rc);
+}
+
+// Replies that refuse the login, not the mail: 530 authentication required, 534 mechanism
+// too weak, 535 credentials invalid, 538 encryption required.
+bool isLoginRefusal(long code, const QString& reply, const QString& command)
+{
+    if (code == 530 || code == 534 || code == 535 || code == 538)
+        return true;
+    if (command == "AUTH")
+        return code >= 500;
+    return command == "MAIL" && code >= 500 &&
+           reply.contains(QLatin1String("auth"), Qt::CaseInsensitive);
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1) + QStringLiteral(" MB");
+}
+
 struct SystemMailLibrary::KeptSmtp
 {
     QMutex mutex;
     CURL* handle = nullptr;
     QByteArray key;
+    int sent = 0;       // mails taken on this connection
+    qint64 maxSize = 0; // the server's SIZE, once seen on this connection
 
     ~KeptSmtp() { drop(); }
     void drop()
@@ -81,10 +123,14 @@ struct SystemMailLibrary::KeptSmtp
             curl_easy_cleanup(handle); // QUIT, then the connection closes
         handle = nullptr;
         key.clear();
+        sent = 0;
+        maxSize = 0;
     }
-    CURL* handleFor(const QByteArray& k)
+    // A server that queues what comes after some messages on one connection (rather than
+    // delivering it) gets a new connection after perConnection mails.
+    CURL* handleFor(const QByteArray& k, int perConnection)
     {
-        if (handle && key != k)
+        if (handle && (key != k || sent >= std::max(1, perConnection)))
             drop();
         if (!handle) {
             handle = CurlSession::newHandle();
@@ -133,6 +179,12 @@ SendResult SystemMailLibrary::sendOnce(const SmtpServer& server, const OutgoingM
     QByteArray message;
     if (!composeMessage(mail, &message, &result.error))
         return result;
+    if (server.sizeLimit > 0 && message.size() > server.sizeLimit) {
+        result.tooLarge = true;
+        result.error = QStringLiteral("メールが大きすぎます (%1、アカウントの上限 %2)")
+                           .arg(megabytes(message.size()), megabytes(server.sizeLimit));
+        return result;
+    }
 
     QMutexLocker keptLock(&m_smtp->mutex);
     // Declared before the session, so it runs after the session is done with the handle.
@@ -146,12 +198,19 @@ SendResult SystemMailLibrary::sendOnce(const SmtpServer& server, const OutgoingM
                 kept->drop();
         }
     } connection{m_smtp.get()};
-    CurlSession session(Protocol::Smtp, m_smtp->handleFor(connectionKey(server)));
+    CurlSession session(Protocol::Smtp,
+                        m_smtp->handleFor(connectionKey(server), server.messagesPerConnection));
     if (!session.valid()) {
         result.error = QStringLiteral("通信ライブラリを初期化できません");
         return result;
     }
-    const QByteArray base = session.configure(address, address.port == kSmtpsPort);
+    if (m_smtp->maxSize > 0 && message.size() > m_smtp->maxSize) {
+        result.tooLarge = true;
+        result.error = QStringLiteral("メールが大きすぎます (%1、サーバーの上限 %2)")
+                           .arg(megabytes(message.size()), megabytes(m_smtp->maxSize));
+        return result;
+    }
+    const QByteArray base = session.configure(address, server.security, server.trust, kSmtpsPort);
     CURL* c = session.handle();
     // A connection that sat idle longer may have been closed by the server meanwhile.
     curl_easy_setopt(c, CURLOPT_MAXAGE_CONN, 30L);
@@ -209,9 +268,14 @@ SendResult SystemMailLibrary::sendOnce(const SmtpServer& server, const OutgoingM
     curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(message.size()));
 
     const CURLcode rc = session.perform();
+    if (const qint64 size = announcedSize(session.replies()))
+        m_smtp->maxSize = size;
+    result.passwordInClear = server.login && server.security == ConnectionSecurity::Automatic &&
+                             !session.tlsSeen() && !session.onLoopback();
     // After a failure the server's state is unknown: the next mail starts a new connection.
     connection.clean = rc == CURLE_OK;
     if (rc == CURLE_OK) {
+        ++m_smtp->sent;
         result.refused = session.refusedRecipients();
         return result;
     }
@@ -224,19 +288,29 @@ SendResult SystemMailLibrary::sendOnce(const SmtpServer& server, const OutgoingM
     }
     // A refusal starts with the server's reply code, so callers can tell "521" apart.
     const long code = session.responseCode();
-    if (code >= 400 && code <= 599) {
+    if (code >= 400 && code <= 599 && !isTlsFailure(rc)) {
         const QString number = QString::number(code);
         QString reply = session.lastReplyStartingWith(number);
         if (reply.isEmpty())
             reply = number + QLatin1Char(' ') + session.lastReply();
         result.error = reply + QStringLiteral(" (SMTPサーバー %1)").arg(address.display());
+        if (rc == CURLE_LOGIN_DENIED || isLoginRefusal(code, reply, session.lastCommand()))
+            result.notSent = SendResult::NotSent::Login;
+        // 552 is also a full mailbox, refused at RCPT: only the mail's size is asked about.
+        result.tooLarge =
+            code == 552 && (session.lastCommand() != "RCPT" ||
+                            reply.contains(QLatin1String("size"), Qt::CaseInsensitive));
         return result;
     }
     // Only a refusal is the failing step's answer; a good reply before it ("220 TLS go
     // ahead") would point the user the wrong way.
     const QString last = session.lastReply();
-    const bool refusal = last.startsWith(u'4') || last.startsWith(u'5');
+    const bool refusal = !isTlsFailure(rc) && (last.startsWith(u'4') || last.startsWith(u'5'));
     result.error = session.errorText(rc, refusal ? last : QString());
+    result.refusedCertificate = session.refusedCertificate();
+    result.notSent = rc == CURLE_LOGIN_DENIED ? SendResult::NotSent::Login
+                     : isTlsFailure(rc)       ? SendResult::NotSent::Tls
+                                              : SendResult::NotSent::Connection;
     return result;
 }
 

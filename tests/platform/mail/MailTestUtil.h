@@ -30,7 +30,12 @@ inline ServerAddress serverAt(const QString& hostTabPort, int defaultPort = kPop
 inline PopAccount popAccount(const QString& hostTabPort, const QString& user,
                              const QString& password, bool apop = false)
 {
-    return PopAccount{serverAt(hostTabPort), user, password, apop};
+    PopAccount account;
+    account.server = serverAt(hostTabPort);
+    account.user = user;
+    account.password = password;
+    account.apop = apop;
+    return account;
 }
 
 inline MailResult collect(const PopAccount& account, const QString& folder)

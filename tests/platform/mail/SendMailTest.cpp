@@ -62,8 +62,10 @@ const SmtpLogin kColon{QStringLiteral("colon"), QStringLiteral("pa:ss:word"),
 SendResult send(const QString& hostTabPort, const OutgoingMail& mail,
                 std::optional<SmtpLogin> login = std::nullopt)
 {
-    return SystemMailLibrary().SendMail(SmtpServer{serverAt(hostTabPort, kSmtpDefaultPort), login},
-                                        mail);
+    SmtpServer server;
+    server.server = serverAt(hostTabPort, kSmtpDefaultPort);
+    server.login = login;
+    return SystemMailLibrary().SendMail(server, mail);
 }
 
 TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
@@ -216,11 +218,16 @@ TEST_F(SendMailTest, AKeptConnectionServesOnlyItsOwnLogin)
     const QString rcpt = QStringLiteral("kept@example.jp");
     qm::test::clearReceivedMails(rcpt);
     SystemMailLibrary library;
-    const SmtpServer colon{serverAt(s.smtpServer(), kSmtpDefaultPort), kColon};
-    const SmtpServer anonymous{colon.server, std::nullopt};
-    const SmtpServer other{
-        colon.server,
-        SmtpLogin{qm::test::userName(26), qm::test::userPassword(26), SmtpAuthMethod::Login}};
+    const auto at = [&](std::optional<SmtpLogin> login) {
+        SmtpServer server;
+        server.server = serverAt(s.smtpServer(), kSmtpDefaultPort);
+        server.login = std::move(login);
+        return server;
+    };
+    const SmtpServer colon = at(kColon);
+    const SmtpServer anonymous = at(std::nullopt);
+    const SmtpServer other =
+        at(SmtpLogin{qm::test::userName(26), qm::test::userPassword(26), SmtpAuthMethod::Login});
     const OutgoingMail mail = mailOf(QStringLiteral("fwd@example.jp"), {rcpt}, QStringLiteral("s"),
                                      QStringLiteral("b\r\n"));
     OutgoingMail nobody = mail;
