@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,8 +23,9 @@ inline QStringList clippedControls(QWidget* window)
         const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w) ||
                              qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
                              qobject_cast<QAbstractScrollArea*>(w) || qobject_cast<QTabBar*>(w);
-        // A combo box's own line edit is the combo box's business.
-        if (!control || qobject_cast<QComboBox*>(w->parentWidget()))
+        // A combo box's or spin box's own line edit is that box's business.
+        if (!control || qobject_cast<QComboBox*>(w->parentWidget()) ||
+            qobject_cast<QAbstractSpinBox*>(w->parentWidget()))
             continue;
         const QRect r(w->mapTo(window, QPoint()), w->size());
         bool whole = window->rect().contains(r);
