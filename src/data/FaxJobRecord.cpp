@@ -40,32 +40,6 @@ QString queuedLine(const QueuedFaxJob& job)
          job.queuedAt.toString(kTimeFormat)});
 }
 
-// A line torn by a crash is closed off before the next one, so it spoils at most itself.
-bool appendSynced(const QString& path, const QString& line, QString* error)
-{
-    const auto bytes = encodeCp932(line + QStringLiteral("\r\n"), error);
-    if (!bytes)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
-        if (error)
-            *error = QStringLiteral("%1 に書けません: %2").arg(path, file.errorString());
-        return false;
-    }
-    QByteArray out = *bytes;
-    if (file.size() > 0) {
-        file.seek(file.size() - 1);
-        if (file.read(1) != "\n")
-            out.prepend("\r\n");
-    }
-    const bool ok =
-        file.write(out) == out.size() && file.flush() && ::fdatasync(file.handle()) == 0;
-    file.close();
-    if (!ok && error)
-        *error = QStringLiteral("%1 に書けません").arg(path);
-    return ok;
-}
-
 } // namespace
 
 FaxJobRecord::FaxJobRecord(const QString& dataDir)
@@ -120,12 +94,13 @@ QList<QueuedFaxJob> FaxJobRecord::pending(QString* error)
 
 bool FaxJobRecord::add(const QueuedFaxJob& job, QString* error)
 {
-    return appendSynced(m_path, queuedLine(job), error);
+    return appendTextLine(m_path, queuedLine(job), AppendSync::Yes, error);
 }
 
 bool FaxJobRecord::markEnded(const QueuedFaxJob& job, QString* error)
 {
-    return appendSynced(m_path, joinQuoted({kEnded, storable(job.key())}), error);
+    return appendTextLine(m_path, joinQuoted({kEnded, storable(job.key())}), AppendSync::Yes,
+                          error);
 }
 
 } // namespace qm

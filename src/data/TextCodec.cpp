@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <unistd.h>
 
 namespace qm {
 
@@ -215,6 +216,33 @@ QString toCp932Safe(const QString& text)
         i += len;
     }
     return out;
+}
+
+bool appendTextLine(const QString& path, const QString& line, AppendSync sync, QString* error)
+{
+    const auto bytes = encodeCp932(line + QStringLiteral("\r\n"), error);
+    if (!bytes)
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append)) {
+        if (error)
+            *error = QStringLiteral("%1 に書けません: %2").arg(path, file.errorString());
+        return false;
+    }
+    QByteArray out = *bytes;
+    if (file.size() > 0) {
+        file.seek(file.size() - 1);
+        if (file.read(1) != "\n")
+            out.prepend("\r\n");
+    }
+    bool ok = file.write(out) == out.size();
+    if (ok && sync == AppendSync::Yes)
+        ok = file.flush() && ::fdatasync(file.handle()) == 0;
+    file.close();
+    ok = ok && file.error() == QFileDevice::NoError;
+    if (!ok && error)
+        *error = QStringLiteral("%1 に書けません").arg(path);
+    return ok;
 }
 
 } // namespace qm

@@ -53,6 +53,13 @@ bool writeTextLines(const QString& path, const QStringList& lines, QString* erro
 // Writes text exactly (CP932, no line end added) as a whole-file atomic replace.
 bool writeTextExact(const QString& path, const QString& text, QString* error = nullptr);
 
+// Adds one line (CP932, CR LF) at the end of a record that only ever grows by a line: no
+// rewrite, so a busy cycle stays fast; synced only where asked. A line torn by a crash is
+// closed off before the next one, so it spoils at most itself.
+enum class AppendSync { No, Yes };
+bool appendTextLine(const QString& path, const QString& line, AppendSync sync,
+                    QString* error = nullptr);
+
 } // namespace qm
 
 namespace qm {

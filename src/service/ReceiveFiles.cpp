@@ -25,28 +25,9 @@ QStringList readLines(const QString& path)
     return readTextLines(path, DecodeMode::Lenient).value_or(QStringList());
 }
 
-// Adds one line at the end. The bookkeeping lists only ever grow by a line per message, so
-// an append (no rewrite; synced only where asked) keeps a busy cycle fast; a line torn by a
-// crash is closed off before the next one, so it spoils at most itself.
 bool appendLine(const QString& path, const QString& line, bool sync = false)
 {
-    const auto bytes = encodeCp932(line + QStringLiteral("\r\n"));
-    if (!bytes)
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return false;
-    QByteArray out = *bytes;
-    if (file.size() > 0) {
-        file.seek(file.size() - 1);
-        if (file.read(1) != "\n")
-            out.prepend("\r\n");
-    }
-    bool ok = file.write(out) == out.size();
-    if (ok && sync)
-        ok = file.flush() && ::fdatasync(file.handle()) == 0;
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
+    return appendTextLine(path, line, sync ? AppendSync::Yes : AppendSync::No);
 }
 
 // The counter is rewritten for every message; a program crash never leaves it torn. Its
