@@ -5,6 +5,7 @@
 #include "data/FaxConfig.h"
 #include "platform/render/Ghostscript.h"
 #include "service/FaxTextSettings.h"
+#include "service/PrintForwardText.h"
 
 #include <QImage>
 
