@@ -35,18 +35,4 @@ bool deleteModeFile(QString* error)
     return removeIfExists(filePaths().modeFile, error);
 }
 
-bool writeMailFaxText(const QString& text, QString* error)
-{
-    return ensureDataDir(error) &&
-           writeTextExact(filePaths().mailFaxFile, toCp932Safe(text), error);
-}
-
-std::optional<QString> readMailFaxText(QString* error)
-{
-    const auto bytes = readFileBytes(filePaths().mailFaxFile, error);
-    if (!bytes)
-        return std::nullopt;
-    return decodeCp932(*bytes, DecodeMode::Lenient);
-}
-
 } // namespace qm

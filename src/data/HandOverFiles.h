@@ -13,8 +13,4 @@ std::optional<QString> readModeFile();
 bool modeFileExists();
 bool deleteModeFile(QString* error = nullptr);
 
-// Data/MAILFAX.txt: the text to be faxed, written exactly (no line end added).
-bool writeMailFaxText(const QString& text, QString* error = nullptr);
-std::optional<QString> readMailFaxText(QString* error = nullptr);
-
 } // namespace qm

@@ -148,7 +148,6 @@ FilePaths SetFilePaths(const QString& programDirectory, const QString& dataHomeD
     p.logReadCopy = data("quillmarc.dec");
     p.logWriteCopy = data("quillmarc.tmp");
     p.modeFile = data("quillmarc.prm");
-    p.mailFaxFile = data("MAILFAX.txt");
     p.delStringFile = data("DelString.txt");
     p.delStringWorkCopy = data("DelString.tmp");
     p.faxPathFile = data("FaxPath.txt");
@@ -156,7 +155,6 @@ FilePaths SetFilePaths(const QString& programDirectory, const QString& dataHomeD
     p.mailConnFile = data("MailConn.txt");
     p.faxOptWorkCopy = data("FaxOpt.tmp");
     p.lockFile = data("quillmarc.lock");
-    p.registryStore = data("registry.ini");
     p.encryptionMarker = data("encryption.on");
     p.accountManager = join(p.programDir, QStringLiteral("quillmarcB"));
     return p;

@@ -26,7 +26,6 @@ struct FilePaths
     QString logReadCopy;       // Data/quillmarc.dec
     QString logWriteCopy;      // Data/quillmarc.tmp: left by older versions, removed at start
     QString modeFile;          // Data/quillmarc.prm
-    QString mailFaxFile;       // Data/MAILFAX.txt
     QString delStringFile;     // Data/DelString.txt
     QString delStringWorkCopy; // Data/DelString.tmp
     QString faxPathFile;       // Data/FaxPath.txt
@@ -34,7 +33,6 @@ struct FilePaths
     QString faxOptWorkCopy;    // Data/FaxOpt.tmp
     QString mailConnFile;      // Data/MailConn.txt (per-account mail connection settings)
     QString lockFile;          // Data/quillmarc.lock (shared by both programs)
-    QString registryStore;     // Data/registry.ini (stand-in for the system registry)
     QString encryptionMarker;  // Data/encryption.on (its presence means encryption is on)
     QString accountManager;    // <program dir>/quillmarcB
 };

@@ -2,7 +2,6 @@
 
 #include "data/AccountSettings.h"
 #include "data/Clock.h"
-#include "data/HandOverFiles.h"
 #include "data/MailFaxQuota.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
@@ -50,14 +49,21 @@ bool DetectFaxPlatform(EngineContext& ctx)
 
 namespace {
 
-// One job; true when the backend took it. A job taken is followed until it ends.
-bool sendFax(EngineContext& ctx, const QString& displayName, const QString& path,
-             const QString& number, const FaxRequester& who)
+// One job of a file; true when the backend took it. A job taken is followed until it ends.
+bool sendFax(EngineContext& ctx, FaxJob job, const FaxRequester& who,
+             const TextFaxStyle& style = {})
 {
-    const FaxJob job{displayName, path, number, ctx.account.smtp, ctx.account.sourceAddress};
-    const FaxResult result = ctx.faxStation().send(job, CurrentTextFaxStyle());
+    job.accountSmtp = ctx.account.smtp;
+    job.accountAddress = ctx.account.sourceAddress;
+    const FaxResult result = ctx.faxStation().send(job, style);
     FollowFaxJob(ctx, who, job, result);
     return result.ok;
+}
+
+bool sendFaxFile(EngineContext& ctx, const QString& displayName, const QString& path,
+                 const QString& number, const FaxRequester& who)
+{
+    return sendFax(ctx, {displayName, path, number}, who);
 }
 
 } // namespace
@@ -130,25 +136,17 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
             hasFaxable = hasFaxable || isFaxableFile(a);
 
         if (option != u"attach" || attachments.isEmpty()) {
-            QString error;
-            if (!writeMailFaxText(faxText, &error))
-                throw RuntimeError(error);
-            for (int i = 0; i < 5; ++i) {
-                ctx.sleep(100);
-                ctx.processEvents();
-            }
-            const bool fontSet = SetNotepadPrinting(ctx, accountNo);
-            if (!fontSet)
+            const std::optional<TextFaxStyle> style = LoadFaxTextStyle(ctx, accountNo);
+            if (!style)
                 MarkFaxFontUnavailable(ctx);
             for (const QString& number : numbers) {
-                const bool sent = sendFax(ctx, QStringLiteral("メール転送"),
-                                          filePaths().mailFaxFile, number, who);
+                FaxJob job{QStringLiteral("メール転送"), QString(), number};
+                job.text = faxText;
+                const bool sent = sendFax(ctx, job, who, style.value_or(TextFaxStyle()));
                 ctx.writeLog(account, senderAddress,
                              sent ? number : number + QStringLiteral(" FAX設定エラー1"));
                 ctx.showLog();
             }
-            if (fontSet)
-                RestoreNotepadPrinting(ctx);
         }
 
         if (option == u"attach" && hasFaxable) {
@@ -157,7 +155,7 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                     continue;
                 for (const QString& number : numbers) {
                     const bool sent =
-                        sendFax(ctx, QStringLiteral("メール"), attachment, number, who);
+                        sendFaxFile(ctx, QStringLiteral("メール"), attachment, number, who);
                     // Which document went: a comma of the sender's would cut the line.
                     const QString document =
                         QFileInfo(attachment)
@@ -227,8 +225,8 @@ bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
         else if (document)
             ctx.faxStation().prepare(OfficeKind::Document, entry->path);
         for (const QString& number : nonEmptyItems(faxNumbers)) {
-            if (sendFax(ctx, QStringLiteral("添付ファイル送信"), entry->path, number,
-                        {FaxJobRequest::Mail, requestingSender})) {
+            if (sendFaxFile(ctx, QStringLiteral("添付ファイル送信"), entry->path, number,
+                            {FaxJobRequest::Mail, requestingSender})) {
                 ctx.writeLog(a.accountName, requestingSender, number);
                 ctx.showLog();
                 SendReplyMail(

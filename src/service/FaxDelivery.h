@@ -38,7 +38,4 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
 bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
                          const QString& faxNumbers, const QString& requestedNumber);
 
-// Prints the text on the default printer in the account's print font.
-void PrintForwardText(EngineContext& ctx, const QString& text);
-
 } // namespace qm::service

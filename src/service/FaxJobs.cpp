@@ -185,9 +185,8 @@ void FollowFaxJob(EngineContext& ctx, const FaxRequester& who, const FaxJob& job
     queued.request = who.kind;
     queued.requester = who.sender;
     queued.document = job.displayName;
-    // The text fax's file is ours; an attachment is known to the requester by its name.
-    if (QFileInfo(job.filePath).absoluteFilePath() !=
-        QFileInfo(filePaths().mailFaxFile).absoluteFilePath())
+    // An attachment is known to the requester by its name; the mail's text by the job's.
+    if (!job.text)
         queued.document += QStringLiteral(" ") + QFileInfo(job.filePath).fileName();
     queued.pages = result.pages;
     queued.queuedAt = Clock::now();

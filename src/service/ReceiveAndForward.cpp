@@ -13,6 +13,7 @@
 #include "service/ForwardText.h"
 #include "service/Numeric.h"
 #include "service/ParsedMessage.h"
+#include "service/PrintForwardText.h"
 #include "service/ReceiveFiles.h"
 #include "service/RemoteSettings.h"
 #include "service/RuntimeError.h"

@@ -44,7 +44,7 @@ TEST_F(DataTest, CodecRejectsWhatCp932CannotCarry)
 }
 
 // Mail written in Unicode uses code points for these marks that CP932 keeps elsewhere; a file
-// below Data/, the fax text and the log must carry the mark, not "?".
+// below Data/ and the log must carry the mark, not "?".
 TEST_F(DataTest, CodecWritesTheCp932FormOfUnicodeLookAlikes)
 {
     const QString mail =
@@ -54,8 +54,6 @@ TEST_F(DataTest, CodecWritesTheCp932FormOfUnicodeLookAlikes)
     ASSERT_TRUE(writeTextLines(path, {mail}));
     EXPECT_EQ(bytesOf(path), sjis(cp932) + "\r\n");
     EXPECT_EQ(toCp932Safe(mail + QStringLiteral("😀")), cp932 + QStringLiteral("?"));
-    ASSERT_TRUE(writeMailFaxText(mail));
-    EXPECT_EQ(bytesOf(paths().mailFaxFile), sjis(cp932));
 }
 
 TEST(SettingsLine, ReadersDropQuotesAndSplitAtCommas)

@@ -152,7 +152,7 @@ TEST_F(DataTest, FontTableIsCreatedOnceFromAccountsAndOldSize)
     EXPECT_TRUE(QFileInfo::exists(paths().oldFontFile));
 }
 
-TEST_F(DataTest, ModeFileAndMailFaxText)
+TEST_F(DataTest, ModeFile)
 {
     EXPECT_FALSE(modeFileExists());
     EXPECT_FALSE(readModeFile());
@@ -163,9 +163,6 @@ TEST_F(DataTest, ModeFileAndMailFaxText)
     EXPECT_EQ(*readModeFile(), QStringLiteral("Suspended"));
     ASSERT_TRUE(deleteModeFile());
     EXPECT_FALSE(modeFileExists());
-
-    ASSERT_TRUE(writeMailFaxText(QStringLiteral("件名: テスト\r\n本文😀")));
-    EXPECT_EQ(bytesOf(paths().mailFaxFile), sjis(QStringLiteral("件名: テスト\r\n本文?")));
 }
 
 TEST_F(DataTest, IniValuesAndWindowPlacement)

@@ -4,7 +4,10 @@
 #include "platform/fax/HylafaxBackend.h"
 #include "platform/fax/MailFaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
+#include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/ProcessRunner.h"
+
+#include <QFileInfo>
 
 namespace qm {
 
@@ -16,6 +19,23 @@ createFaxBackend(const FaxConfig& config, FaxDocumentConverter& converter, mail:
     if (config.backend == FaxConfig::Backend::Mail)
         return std::make_unique<MailFaxBackend>(config, converter, mail);
     return std::make_unique<SpoolFaxBackend>(config.spoolDir, config.fineResolution, converter);
+}
+
+bool faxJobHasDocument(const FaxJob& job, QString* why)
+{
+    if (job.text || QFileInfo(job.filePath).isFile())
+        return true;
+    if (why)
+        *why = QStringLiteral("%1 がありません").arg(job.filePath);
+    return false;
+}
+
+bool faxJobToPdf(FaxDocumentConverter& converter, const FaxJob& job, const QString& pdfPath,
+                 QString* error)
+{
+    if (job.text)
+        return converter.textToPdf(*job.text, pdfPath, error);
+    return converter.toPdf(job.filePath, pdfPath, error);
 }
 
 int pdfPageCount(const QString& pdfPath)

@@ -17,12 +17,14 @@ struct FaxConfig;
 struct FaxJob
 {
     QString displayName;
-    QString filePath;
+    QString filePath; // the document; empty for a text job
     QString number;
     // The account the job is sent for: the mail backend sends through its server and from
     // its address where Data/FaxPath.txt names none.
     mail::SmtpServer accountSmtp = {};
     QString accountAddress = {};
+    // A text job: the page is drawn from this text, in the station's text style.
+    std::optional<QString> text = {};
 };
 
 struct FaxResult
@@ -67,6 +69,12 @@ public:
 std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
                                              FaxDocumentConverter& converter,
                                              mail::MailLibrary* mail = nullptr);
+
+// Whether the job has a document to send; why names what is missing.
+bool faxJobHasDocument(const FaxJob& job, QString* why);
+// The job's document as a PDF: its text drawn, or its file converted.
+bool faxJobToPdf(FaxDocumentConverter& converter, const FaxJob& job, const QString& pdfPath,
+                 QString* error);
 
 // Pages of a PDF as Ghostscript counts them; 0 when it cannot tell.
 int pdfPageCount(const QString& pdfPath);

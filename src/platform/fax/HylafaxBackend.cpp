@@ -80,22 +80,19 @@ FaxResult HylafaxBackend::send(const FaxJob& job)
         result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
         return result;
     }
-    const QFileInfo source(job.filePath);
-    if (!source.isFile()) {
-        result.error = QStringLiteral("%1 がありません").arg(job.filePath);
+    if (!faxJobHasDocument(job, &result.error))
         return result;
-    }
 
     // sendfax cannot render Japanese text or office files: those go as PDF.
     QTemporaryDir temp;
-    QString file = source.absoluteFilePath();
-    if (!FaxDocumentConverter::isPassThrough(job.filePath)) {
+    QString file = QFileInfo(job.filePath).absoluteFilePath();
+    if (job.text || !FaxDocumentConverter::isPassThrough(job.filePath)) {
         if (!temp.isValid()) {
             result.error = QStringLiteral("作業フォルダを作れません");
             return result;
         }
         file = temp.filePath(QStringLiteral("job.pdf"));
-        if (!m_converter.toPdf(job.filePath, file, &result.error))
+        if (!faxJobToPdf(m_converter, job, file, &result.error))
             return result;
     }
 

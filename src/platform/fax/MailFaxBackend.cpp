@@ -62,10 +62,8 @@ FaxResult MailFaxBackend::send(const FaxJob& job)
     }
     if (!isUsable(&result.error))
         return result;
-    if (!QFileInfo(job.filePath).isFile()) {
-        result.error = QStringLiteral("%1 がありません").arg(job.filePath);
+    if (!faxJobHasDocument(job, &result.error))
         return result;
-    }
     const QString from = m_config.mailFrom.isEmpty() ? job.accountAddress : m_config.mailFrom;
     if (!mail::isPlainAddress(mail::addressSpec(from))) {
         result.error = QStringLiteral("FAXメールの差出人がありません (mail-from)");
@@ -79,7 +77,7 @@ FaxResult MailFaxBackend::send(const FaxJob& job)
     }
     const QString id = newMailFaxJobId();
     const QString pdf = QDir(temp.path()).filePath(id + QStringLiteral(".pdf"));
-    if (!m_converter.toPdf(job.filePath, pdf, &result.error))
+    if (!faxJobToPdf(m_converter, job, pdf, &result.error))
         return result;
     result.pages = pdfPageCount(pdf);
 

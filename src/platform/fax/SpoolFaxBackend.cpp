@@ -104,10 +104,8 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
         result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
         return result;
     }
-    if (!QFileInfo(job.filePath).isFile()) {
-        result.error = QStringLiteral("%1 がありません").arg(job.filePath);
+    if (!faxJobHasDocument(job, &result.error))
         return result;
-    }
     if (!isUsable(&result.error))
         return result;
 
@@ -118,7 +116,7 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
     }
     const QString pdf = temp.filePath(QStringLiteral("job.pdf"));
     const QString tif = temp.filePath(QStringLiteral("job.tif"));
-    if (!m_converter.toPdf(job.filePath, pdf, &result.error))
+    if (!faxJobToPdf(m_converter, job, pdf, &result.error))
         return result;
     if (!pdfToFaxTiff(pdf, tif, m_fine, &result.error))
         return result;
@@ -137,8 +135,9 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
         joinQuoted({QStringLiteral("name"), storable(job.displayName)}),
         joinQuoted({QStringLiteral("time"),
                     QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))}),
-        joinQuoted(
-            {QStringLiteral("source"), storable(QFileInfo(job.filePath).absoluteFilePath())}),
+        // A text job has no file of its own: its source is left empty.
+        joinQuoted({QStringLiteral("source"),
+                    job.text ? QString() : storable(QFileInfo(job.filePath).absoluteFilePath())}),
         joinQuoted({QStringLiteral("document"), id + QStringLiteral(".tif")}),
         joinQuoted({QStringLiteral("resolution"),
                     m_fine ? QStringLiteral("fine") : QStringLiteral("normal")}),

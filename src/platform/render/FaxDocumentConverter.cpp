@@ -1,10 +1,12 @@
 #include "platform/render/FaxDocumentConverter.h"
 
+#include "data/TextCodec.h"
 #include "platform/render/Ghostscript.h"
 #include "platform/render/OfficeSession.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringConverter>
 
 namespace qm {
 
@@ -22,6 +24,23 @@ QString suffix3(const QString& path)
     return path.size() >= 3 ? path.right(3) : QString();
 }
 
+// A text attachment: UTF-8 when it is valid UTF-8 (with or without BOM), otherwise
+// Shift-JIS as the senders' office machines write it.
+std::optional<QString> attachmentText(const QString& path, QString* error)
+{
+    const auto bytes = readFileBytes(path, error);
+    if (!bytes)
+        return std::nullopt;
+    QByteArray data = *bytes;
+    if (data.startsWith("\xEF\xBB\xBF"))
+        data.remove(0, 3);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString decoded = utf8.decode(data);
+    if (!utf8.hasError())
+        return decoded;
+    return decodeCp932(data, DecodeMode::Lenient, error);
+}
+
 } // namespace
 
 FaxDocumentConverter::FaxDocumentConverter(OfficeSession* office) : m_office(office) {}
@@ -32,16 +51,19 @@ bool FaxDocumentConverter::isPassThrough(const QString& path)
     return s == u"pdf" || s == u"PDF" || s == u"tif" || s == u"TIF";
 }
 
+bool FaxDocumentConverter::textToPdf(const QString& text, const QString& pdfPath, QString* error)
+{
+    return renderTextToPdf(text, m_style, pdfPath, error);
+}
+
 bool FaxDocumentConverter::toPdf(const QString& path, const QString& pdfPath, QString* error)
 {
     if (!QFileInfo(path).isFile())
         return fail(error, QStringLiteral("%1 がありません").arg(path));
     const QString s = suffix3(path);
     if (s == u"txt" || s == u"TXT") {
-        QString text;
-        if (!readFaxText(path, &text, error))
-            return false;
-        return renderTextToPdf(text, m_style, pdfPath, error);
+        const auto text = attachmentText(path, error);
+        return text && textToPdf(*text, pdfPath, error);
     }
     if (s == u"pdf" || s == u"PDF") {
         QFile::remove(pdfPath);

@@ -22,6 +22,9 @@ public:
     // Writes pdfPath. False with a reason when the type is unknown or rendering failed.
     bool toPdf(const QString& path, const QString& pdfPath, QString* error = nullptr);
 
+    // Draws text on pages in the text style and writes pdfPath.
+    bool textToPdf(const QString& text, const QString& pdfPath, QString* error = nullptr);
+
     // True when the file can be sent to a fax client as it is (pdf, tif).
     static bool isPassThrough(const QString& path);
 

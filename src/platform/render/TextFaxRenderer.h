@@ -15,8 +15,4 @@ struct TextFaxStyle
 bool renderTextToPdf(const QString& text, const TextFaxStyle& style, const QString& pdfPath,
                      QString* error = nullptr, int* pages = nullptr);
 
-// Reads a text file for faxing: UTF-8 when it is valid UTF-8 (with or without BOM),
-// otherwise Shift-JIS (CP932) as the data files are.
-bool readFaxText(const QString& path, QString* text, QString* error = nullptr);
-
 } // namespace qm

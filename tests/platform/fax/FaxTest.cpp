@@ -146,7 +146,7 @@ TEST(SpoolFaxBackend, TextJobBecomesAFaxTiffAndAJobFile)
     ASSERT_TRUE(backend.isUsable());
 
     const QString text = writeFile(
-        dir.filePath(QStringLiteral("MAILFAX.txt")),
+        dir.filePath(QStringLiteral("mail.txt")),
         sjis(QStringLiteral(
             "差出人：山田太郎\r\n件名：見積書の件\r\n\r\nいつもお世話になっております。")));
     const FaxResult r =
@@ -236,10 +236,9 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     QString why;
     ASSERT_TRUE(backend->isUsable(&why)) << why.toStdString();
 
-    const QString text = writeFile(dir.filePath(QStringLiteral("MAILFAX.txt")),
-                                   sjis(QStringLiteral("日本語のファクス本文")));
-    const FaxResult r =
-        backend->send({QStringLiteral("メール転送"), text, QStringLiteral("03-9876-5432")});
+    FaxJob job{QStringLiteral("メール転送"), QString(), QStringLiteral("03-9876-5432")};
+    job.text = QStringLiteral("日本語のファクス本文");
+    const FaxResult r = backend->send(job);
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     ASSERT_FALSE(r.jobId.isEmpty());
 
@@ -270,8 +269,8 @@ TEST(HylafaxBackend, QueuesJobsOnTheServer)
     // A number that is not a number never reaches sendfax.
     const QDir sendq(QDir(spool).filePath(QStringLiteral("sendq")));
     const qsizetype before = sendq.entryList({QStringLiteral("q*")}, QDir::Files).size();
-    const FaxResult refused =
-        backend->send({QStringLiteral("メール"), text, QStringLiteral("-h evil")});
+    job.number = QStringLiteral("-h evil");
+    const FaxResult refused = backend->send(job);
     EXPECT_FALSE(refused.ok);
     EXPECT_TRUE(refused.jobId.isEmpty());
     EXPECT_EQ(sendq.entryList({QStringLiteral("q*")}, QDir::Files).size(), before);

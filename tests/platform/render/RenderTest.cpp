@@ -1,3 +1,4 @@
+#include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/FaxTestSupport.h"
 #include "platform/render/FontMap.h"
 #include "platform/render/Ghostscript.h"
@@ -83,7 +84,7 @@ TEST(TextFaxRenderer, JapaneseTextOnA4WithTheMappedFont)
     EXPECT_EQ(text.count(u'長'), 300);
 }
 
-TEST(TextFaxRenderer, ReadsUtf8AndShiftJisTextFiles)
+TEST(FaxDocumentConverter, TextFilesAreReadAsUtf8OrShiftJis)
 {
     QTemporaryDir dir;
     const QString sjis = dir.filePath(QStringLiteral("a.txt"));
@@ -94,15 +95,20 @@ TEST(TextFaxRenderer, ReadsUtf8AndShiftJisTextFiles)
     f1.close();
     QFile f2(utf8);
     ASSERT_TRUE(f2.open(QIODevice::WriteOnly));
-    f2.write("\xEF\xBB\xBF" + QStringLiteral("日本語").toUtf8());
+    f2.write("\xEF\xBB\xBF" + QStringLiteral("한국어").toUtf8());
     f2.close();
-    QString text;
-    ASSERT_TRUE(readFaxText(sjis, &text));
-    EXPECT_EQ(text, QStringLiteral("日本語\r\n"));
-    ASSERT_TRUE(readFaxText(utf8, &text));
-    EXPECT_EQ(text, QStringLiteral("日本語"));
+    FaxDocumentConverter converter;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    const auto textOf = [&](const QString& file) {
+        QString error;
+        EXPECT_TRUE(converter.toPdf(file, pdf, &error)) << error.toStdString();
+        return QString::fromUtf8(
+            toolOutput(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}));
+    };
+    EXPECT_TRUE(textOf(sjis).contains(QStringLiteral("日本語")));
+    EXPECT_TRUE(textOf(utf8).contains(QStringLiteral("한국어")));
     QString error;
-    EXPECT_FALSE(readFaxText(dir.filePath(QStringLiteral("missing.txt")), &text, &error));
+    EXPECT_FALSE(converter.toPdf(dir.filePath(QStringLiteral("missing.txt")), pdf, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 

@@ -2,8 +2,12 @@
 
 #include "FaxServiceFixture.h"
 #include "data/AccountSettings.h"
-#include "platform/system/RegistryStore.h"
+#include "data/FaxConfig.h"
+#include "platform/render/Ghostscript.h"
 #include "service/FaxTextSettings.h"
+#include "service/PrintForwardText.h"
+
+#include <QImage>
 
 using namespace qm;
 using namespace qm::service;
@@ -17,18 +21,31 @@ const bool kNoCups = (qputenv("CUPS_SERVER", "/nonexistent/quillmarc-test/cups.s
 const QString kSender = QStringLiteral("yamada@sender.test");
 const QString kText = QStringLiteral("差出人：山田\r\n件名：見積書\r\n\r\n本文です。");
 
-QVariant registryValue(const char16_t* name, RegistryType type)
+// A fax page as the recipient gets it: the fax TIFF back through PDF to a gray bitmap.
+QImage faxPage(const QString& tif)
 {
-    return ReadRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
-                             QString::fromUtf16(name), type, QStringLiteral("<missing>"));
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("back.pdf"));
+    const QString png = dir.filePath(QStringLiteral("page.png"));
+    if (!tiffToPdf(tif, pdf))
+        return {};
+    toolOutput(QStringLiteral("gs"),
+               {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                QStringLiteral("-dSAFER"), QStringLiteral("-sDEVICE=pnggray"),
+                QStringLiteral("-r100"), QStringLiteral("-sOutputFile=") + png, pdf});
+    return QImage(png);
 }
 
-void setRegistry(const QString& face, int size)
+// The same text drawn straight to a fax page, in the default style.
+QImage directPage(const QString& text)
 {
-    WriteRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
-                       QString::fromUtf16(kTextFaxFace), RegistryType::String, face);
-    WriteRegistryValue(QString::fromUtf16(kTextFaxRoot), QString::fromUtf16(kTextFaxKey),
-                       QString::fromUtf16(kTextFaxSize), RegistryType::Dword, size);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("direct.pdf"));
+    const QString tif = dir.filePath(QStringLiteral("direct.tif"));
+    if (!renderTextToPdf(text, {}, pdf) ||
+        !pdfToFaxTiff(pdf, tif, loadFaxConfig(filePaths().dataDir).fineResolution))
+        return {};
+    return faxPage(tif);
 }
 
 QString fontLine(const QString& no, const QString& faxFont, const QString& faxSize)
@@ -39,9 +56,8 @@ QString fontLine(const QString& no, const QString& faxFont, const QString& faxSi
 
 } // namespace
 
-TEST_F(FaxServiceTest, TextFaxGoesToEachNumberWithTheAccountFontWhichIsRestoredAfterwards)
+TEST_F(FaxServiceTest, TextFaxGoesToEachNumberWithTheAccountFont)
 {
-    setRegistry(QStringLiteral("IPAPGothic"), 95);
     writeLines(filePaths().fontTable, {fontLine("02", QStringLiteral("ＭＳ Ｐゴシック"), "18"),
                                        fontLine("01", QStringLiteral("ＭＳ ゴシック"), "14"),
                                        fontLine("01", QStringLiteral("ＭＳ 明朝"), "12")});
@@ -53,57 +69,61 @@ TEST_F(FaxServiceTest, TextFaxGoesToEachNumberWithTheAccountFontWhichIsRestoredA
     EXPECT_EQ(jobs[1].number, QStringLiteral("0322223333"));
     for (const SpoolJob& job : jobs) {
         EXPECT_EQ(job.name, QStringLiteral("メール転送"));
-        EXPECT_EQ(job.source, filePaths().mailFaxFile);
+        EXPECT_EQ(job.source, QString()); // drawn from the text, no file of ours
     }
     EXPECT_EQ(logDestinations(kSender),
               (QStringList{QStringLiteral("03-1111-2222"), QStringLiteral("0322223333")}));
-    // The text file holds the text exactly; the short pauses let events run.
-    EXPECT_EQ(readFileBytes(filePaths().mailFaxFile).value_or(QByteArray()), *encodeCp932(kText));
-    EXPECT_EQ(waited, 500);
-    EXPECT_EQ(screen.eventRuns, 5);
-    // The renderer's own font is back.
-    EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(),
-              QStringLiteral("IPAPGothic"));
-    EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 95);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("Data/MAILFAX.txt"))));
     EXPECT_TRUE(screen.boxes.isEmpty());
 }
 
-TEST_F(FaxServiceTest, FontIsSetFromTheLastLineAndANonNumericSizeMeans11)
+TEST_F(FaxServiceTest, FontIsTheLastLineOfTheAccountAndANonNumericSizeMeans11)
 {
-    setRegistry(QStringLiteral("Old"), 100);
-    writeLines(filePaths().fontTable, {fontLine("01", QStringLiteral("ＭＳ 明朝"), "12")});
-    ASSERT_TRUE(SetNotepadPrinting(ctx, "01"));
-    EXPECT_EQ(CurrentTextFaxStyle().fontName, QStringLiteral("ＭＳ 明朝"));
-    EXPECT_EQ(CurrentTextFaxStyle().pointSize, 12);
-    EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 120);
-    RestoreNotepadPrinting(ctx);
-    EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(), QStringLiteral("Old"));
-    EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 100);
+    writeLines(filePaths().fontTable, {fontLine("01", QStringLiteral("ＭＳ ゴシック"), "14"),
+                                       fontLine("01", QStringLiteral("ＭＳ 明朝"), "12")});
+    auto style = LoadFaxTextStyle(ctx, "01");
+    ASSERT_TRUE(style);
+    EXPECT_EQ(style->fontName, QStringLiteral("ＭＳ 明朝"));
+    EXPECT_EQ(style->pointSize, 12);
 
     writeLines(filePaths().fontTable,
                {fontLine("01", QStringLiteral("ＭＳ Ｐゴシック"), "大きめ")});
-    ASSERT_TRUE(SetNotepadPrinting(ctx, "01"));
-    EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 110);
-    RestoreNotepadPrinting(ctx);
+    style = LoadFaxTextStyle(ctx, "01");
+    ASSERT_TRUE(style);
+    EXPECT_EQ(style->pointSize, 11);
+    EXPECT_FALSE(LoadFaxTextStyle(ctx, "02"));
+}
+
+// Shift-JIS has no Hangul, no emoji and no 𠮷: the page must show them all the same.
+TEST_F(FaxServiceTest, TextFaxDrawsCharactersShiftJisLacks)
+{
+    const QString text = QStringLiteral("件名：회의 안내 😀 𠮷野家\r\n本文です。");
+    ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678"}, text, kSender, {}));
+    const QList<SpoolJob> jobs = spoolJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    const QImage sent = faxPage(jobs[0].tif);
+    ASSERT_FALSE(sent.isNull());
+    const QImage direct = directPage(text);
+    ASSERT_FALSE(direct.isNull());
+    EXPECT_TRUE(sent == direct);
+    // What the page held when the text went through a Shift-JIS file.
+    EXPECT_FALSE(sent == directPage(toCp932Safe(text)));
 }
 
 TEST_F(FaxServiceTest, NoUsableFaxFontResetsTheFontFileAndStillFaxesTheText)
 {
-    setRegistry(QStringLiteral("Old"), 100);
     const QString other = fontLine("02", QStringLiteral("ＭＳ Ｐゴシック"), "18");
     writeLines(filePaths().fontTable, {other});
     ASSERT_TRUE(FaxMessage(ctx, "01", {"0312345678"}, kText, kSender, {}));
     EXPECT_EQ(spoolJobs().size(), 1);
-    EXPECT_EQ(registryValue(kTextFaxFace, RegistryType::String).toString(), QStringLiteral("Old"));
-    EXPECT_EQ(registryValue(kTextFaxSize, RegistryType::Dword).toInt(), 100);
     const QStringList lines = readTextLines(filePaths().fontTable).value_or(QStringList());
     ASSERT_EQ(lines.size(), 1);
     const QStringList f = splitSettingsLine(lines[0]);
     EXPECT_EQ(f.mid(0, 5), splitSettingsLine(other).mid(0, 5));
     EXPECT_EQ(f.value(5), QStringLiteral("設定不可"));
     EXPECT_EQ(f.value(6), QStringLiteral("0"));
-    // From now on no account has a fax font: nothing is switched.
-    EXPECT_FALSE(SetNotepadPrinting(ctx, "02"));
+    // From now on no account has a fax font.
+    EXPECT_FALSE(LoadFaxTextStyle(ctx, "02"));
 }
 
 TEST_F(FaxServiceTest, AttachOptionFaxesOnlyFaxableAttachmentsInAnyOrder)
@@ -127,8 +147,8 @@ TEST_F(FaxServiceTest, AttachOptionFaxesOnlyFaxableAttachmentsInAnyOrder)
     const QList<Case> cases = {
         {{pdf, jpg}, {pdf, pdf}},
         {{jpg, pdf}, {pdf, pdf}},
-        {{}, {filePaths().mailFaxFile, filePaths().mailFaxFile}}, // no attachments: the text
-        {{jpg}, {}},                                              // nothing faxable: nothing at all
+        {{}, {QString(), QString()}}, // no attachments: the text
+        {{jpg}, {}},                  // nothing faxable: nothing at all
         {{oddCase, jpg}, {}},
     };
     for (const Case& c : cases) {

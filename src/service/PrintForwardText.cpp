@@ -1,6 +1,7 @@
+#include "service/PrintForwardText.h"
+
 #include "platform/print/ForwardTextPrinter.h"
 #include "service/EngineContext.h"
-#include "service/FaxDelivery.h"
 
 namespace qm::service {
 
