@@ -19,7 +19,7 @@
 // test servers' own CA); a pinned fingerprint trusts that one certificate whatever its name.
 namespace qm::mail {
 
-// One mailbox of an address header: the addr-spec as the raw header writes it, and the
+// One mailbox of an address header: the bare address as the raw header writes it, and the
 // display name decoded for display. Who sent a mail is decided on the address alone: a
 // name, however it is encoded, can say anything.
 struct MailAddress
