@@ -1,6 +1,7 @@
 #include "platform/fax/FaxBackend.h"
 
 #include "data/FaxConfig.h"
+#include "platform/fax/FaxNumber.h"
 #include "platform/fax/HylafaxBackend.h"
 #include "platform/fax/MailFaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
@@ -19,6 +20,14 @@ createFaxBackend(const FaxConfig& config, FaxDocumentConverter& converter, mail:
     if (config.backend == FaxConfig::Backend::Mail)
         return std::make_unique<MailFaxBackend>(config, converter, mail);
     return std::make_unique<SpoolFaxBackend>(config.spoolDir, config.fineResolution, converter);
+}
+
+QString faxJobDialString(const FaxJob& job, QString* why)
+{
+    const QString dial = faxDialString(job.number);
+    if (dial.isEmpty() && why)
+        *why = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+    return dial;
 }
 
 bool faxJobHasDocument(const FaxJob& job, QString* why)

@@ -70,6 +70,9 @@ std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
                                              FaxDocumentConverter& converter,
                                              mail::MailLibrary* mail = nullptr);
 
+// The job's number as it is dialled; empty, with why set to the refusal the log shows, when
+// it is not a fax number.
+QString faxJobDialString(const FaxJob& job, QString* why);
 // Whether the job has a document to send; why names what is missing.
 bool faxJobHasDocument(const FaxJob& job, QString* why);
 // The job's document as a PDF: its text drawn, or its file converted.

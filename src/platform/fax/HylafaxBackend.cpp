@@ -1,6 +1,5 @@
 #include "platform/fax/HylafaxBackend.h"
 
-#include "platform/fax/FaxNumber.h"
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/ProcessRunner.h"
 
@@ -75,11 +74,9 @@ QStringList HylafaxBackend::sendfaxArguments(const QString& dial, const QString&
 FaxResult HylafaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
-    const QString dial = faxDialString(job.number);
-    if (dial.isEmpty()) {
-        result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+    const QString dial = faxJobDialString(job, &result.error);
+    if (dial.isEmpty())
         return result;
-    }
     if (!faxJobHasDocument(job, &result.error))
         return result;
 

@@ -1,6 +1,5 @@
 #include "platform/fax/MailFaxBackend.h"
 
-#include "platform/fax/FaxNumber.h"
 #include "platform/render/FaxDocumentConverter.h"
 
 #include <QDateTime>
@@ -54,14 +53,13 @@ bool MailFaxBackend::isUsable(QString* why) const
 FaxResult MailFaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
-    const QString dial = faxDialString(job.number);
-    const QString to = mailFaxAddress(m_config, dial);
-    if (dial.isEmpty() || to.isEmpty()) {
-        result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+    const QString dial = faxJobDialString(job, &result.error);
+    if (dial.isEmpty())
         return result;
-    }
+    // A usable backend has an address template, so every dial string makes an address.
     if (!isUsable(&result.error))
         return result;
+    const QString to = mailFaxAddress(m_config, dial);
     if (!faxJobHasDocument(job, &result.error))
         return result;
     const QString from = m_config.mailFrom.isEmpty() ? job.accountAddress : m_config.mailFrom;

@@ -5,7 +5,6 @@
 #include "data/Privacy.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
-#include "platform/fax/FaxNumber.h"
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/Ghostscript.h"
 
@@ -99,11 +98,9 @@ void shareOutsideDataFolder(const QString& spoolDir, const QStringList& files)
 FaxResult SpoolFaxBackend::send(const FaxJob& job)
 {
     FaxResult result;
-    const QString dial = faxDialString(job.number);
-    if (dial.isEmpty()) {
-        result.error = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+    const QString dial = faxJobDialString(job, &result.error);
+    if (dial.isEmpty())
         return result;
-    }
     if (!faxJobHasDocument(job, &result.error))
         return result;
     if (!isUsable(&result.error))
