@@ -114,7 +114,7 @@ void warnOfSharedData()
     const qm::FilePaths& paths = qm::filePaths();
     const QString warning = qm::sharedDataWarning(paths.dataDir, paths.accountFile, paths.dataHome);
     if (!warning.isEmpty())
-        qm::WriteLog(QStringLiteral("quillmarc"), warning, QString());
+        qm::WriteLog({.account = QStringLiteral("quillmarc"), .sender = warning});
 }
 
 // The service without a window, once the application object exists.

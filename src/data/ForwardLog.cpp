@@ -573,10 +573,10 @@ bool writeLogLine(const QString& first, const QString& second, const QString& th
     return foldLocked(p, retentionHours, now, error);
 }
 
-void WriteLog(const QString& first, const QString& second, const QString& third) noexcept
+void WriteLog(const LogLine& line) noexcept
 {
     try {
-        writeLogLine(first, second, third, storedRetention(), Clock::now());
+        writeLogLine(line.account, line.sender, line.destination, storedRetention(), Clock::now());
     } catch (...) {
         // Logging must never take its caller down.
     }

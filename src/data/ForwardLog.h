@@ -18,6 +18,17 @@ struct LogRow
     bool operator==(const LogRow&) const = default;
 };
 
+// What one new line says, in the columns of the log window (アカウント名, 差出人, 転送先):
+// the account, or a service event such as "quillmarc Started ▲"; the sender, or what
+// happened; the destination, or the detail of what happened. Date and time are added when
+// it is written.
+struct LogLine
+{
+    QString account = {};
+    QString sender = {};
+    QString destination = {};
+};
+
 // The stored log (Data/quillmarc.log, newest line first, encrypted when encryption is on) is
 // rewritten whole only when the journal beside it (Data/quillmarc.jnl) is folded in. A line
 // is appended to the journal (sealed on its own when encryption is on), so its cost does not
@@ -26,9 +37,10 @@ struct LogRow
 
 // Adds one line; retention from TimerSet.txt, time from Clock. Never throws and never shows
 // anything.
-void WriteLog(const QString& first, const QString& second, const QString& third) noexcept;
+void WriteLog(const LogLine& line) noexcept;
 
-// The same with an explicit retention and time; false + error instead of staying silent.
+// The same with an explicit retention and time, the three texts in column order; false +
+// error instead of staying silent.
 bool writeLogLine(const QString& first, const QString& second, const QString& third,
                   int retentionHours, const QDateTime& now, QString* error = nullptr);
 

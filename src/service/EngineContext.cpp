@@ -1,6 +1,5 @@
 #include "service/EngineContext.h"
 
-#include "data/ForwardLog.h"
 #include "platform/mail/MailLibrary.h"
 
 #include <QCoreApplication>
@@ -20,21 +19,21 @@ void EngineContext::reportError(const QString& description)
                            BoxButtons::Ok);
 }
 
-void EngineContext::writeLog(const QString& first, const QString& second, const QString& third)
+void EngineContext::log(const LogLine& line)
 {
-    WriteLog(first, second, third);
+    WriteLog(line);
+    if (screen)
+        screen->showLog();
 }
 
 bool EngineContext::logOncePerCycle(const QString& accountNo, const QString& kind,
-                                    const QString& first, const QString& second,
-                                    const QString& third)
+                                    const LogLine& line)
 {
     const QString key = accountNo + QLatin1Char('\t') + kind;
     if (noticesThisCycle.contains(key))
         return false;
     noticesThisCycle.insert(key);
-    writeLog(first, second, third);
-    showLog();
+    log(line);
     return true;
 }
 
@@ -43,18 +42,13 @@ bool EngineContext::logFault(const QString& kind, const QString& text)
     const bool known = !account.accountNo.isEmpty();
     const QString name =
         known && !account.accountName.isEmpty() ? account.accountName : QStringLiteral("quillmarc");
-    if (!logOncePerCycle(known ? account.accountNo : QString(), kind, name, text, QString()))
+    if (!logOncePerCycle(known ? account.accountNo : QString(), kind,
+                         {.account = name, .sender = text}))
         return false;
     ++faultsThisCycle;
     if (screen)
         screen->faultLogged(name, text);
     return true;
-}
-
-void EngineContext::showLog()
-{
-    if (screen)
-        screen->showLog();
 }
 
 void EngineContext::sleep(int milliseconds)

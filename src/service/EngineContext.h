@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/AccountSettings.h"
+#include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 #include "service/CurrentAccount.h"
@@ -63,10 +64,9 @@ struct EngineContext
     // Notices logged this cycle, by account and kind: a fault that stays (a refused login,
     // a server that is down) is one log line an account a cycle, not one a message.
     QSet<QString> noticesThisCycle;
-    // Writes the line unless this account had a notice of this kind this cycle; true when
+    // Logs the line unless this account had a notice of this kind this cycle; true when
     // written. RunForwardingCycle starts each cycle with none.
-    bool logOncePerCycle(const QString& accountNo, const QString& kind, const QString& first,
-                         const QString& second, const QString& third);
+    bool logOncePerCycle(const QString& accountNo, const QString& kind, const LogLine& line);
 
     // A fault inside a cycle (a server down, a refused login, a file we cannot write): one
     // line under the current account's name ("quillmarc" before any account) per kind and
@@ -76,9 +76,8 @@ struct EngineContext
     // Counted in errorsReported. Inside a cycle a fault line (once per account a cycle for
     // the same text); outside one, an OK message box, as for a command the user chose.
     void reportError(const QString& description);
-    // One forwarding-log line (never fails loudly), and the refresh of the log view.
-    void writeLog(const QString& first, const QString& second, const QString& third);
-    void showLog();
+    // One forwarding-log line (never fails loudly), and the log view refreshed to show it.
+    void log(const LogLine& line);
     void sleep(int milliseconds);
     mail::MailLibrary& mailLibrary();
     FaxStation& faxStation();

@@ -87,11 +87,12 @@ bool takeMailFaxJob(EngineContext& ctx, const QString& sender)
     QString error;
     if (countMailFaxJob(ctx.paths.dataDir, address, Clock::now().date(), cap, &error))
         return true;
-    ctx.writeLog(ctx.account.accountName, address,
-                 error.isEmpty()
-                     ? QStringLiteral("FAX要求は1日%1件までです (mailfax-per-day)").arg(cap)
-                     : error);
-    ctx.showLog();
+    ctx.log(
+        {.account = ctx.account.accountName,
+         .sender = address,
+         .destination = error.isEmpty()
+                            ? QStringLiteral("FAX要求は1日%1件までです (mailfax-per-day)").arg(cap)
+                            : error});
     return false;
 }
 
@@ -102,9 +103,9 @@ bool dialAllowed(EngineContext& ctx, const QString& number, FaxNumberSource sour
     const QString rule = DialRefusal(ctx, number, source);
     if (rule.isEmpty())
         return true;
-    ctx.writeLog(ctx.account.accountName, sender,
-                 number + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName,
+             .sender = sender,
+             .destination = number + QStringLiteral(" 発信できない番号です (%1)").arg(rule)});
     return false;
 }
 
@@ -143,9 +144,10 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                 FaxJob job{QStringLiteral("メール転送"), QString(), number};
                 job.text = faxText;
                 const bool sent = sendFax(ctx, job, who, style.value_or(TextFaxStyle()));
-                ctx.writeLog(account, senderAddress,
-                             sent ? number : number + QStringLiteral(" FAX設定エラー1"));
-                ctx.showLog();
+                ctx.log(
+                    {.account = account,
+                     .sender = senderAddress,
+                     .destination = sent ? number : number + QStringLiteral(" FAX設定エラー1")});
             }
         }
 
@@ -162,17 +164,19 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
                             .fileName()
                             .replace(QRegularExpression(QStringLiteral("[,\"\\r\\n]")),
                                      QStringLiteral("_"));
-                    ctx.writeLog(account, senderAddress,
-                                 number + QStringLiteral(" (") + document + QLatin1Char(')') +
-                                     (sent ? QString() : QStringLiteral(" FAX送信エラー")));
-                    ctx.showLog();
+                    ctx.log({.account = account,
+                             .sender = senderAddress,
+                             .destination = number + QStringLiteral(" (") + document +
+                                            QLatin1Char(')') +
+                                            (sent ? QString() : QStringLiteral(" FAX送信エラー"))});
                 }
             }
         }
         return true;
     } catch (const RuntimeError& e) {
-        ctx.writeLog(account, senderAddress, QStringLiteral("FAX設定エラー2"));
-        ctx.showLog();
+        ctx.log({.account = account,
+                 .sender = senderAddress,
+                 .destination = QStringLiteral("FAX設定エラー2")});
         ctx.reportError(e.description());
         return false;
     }
@@ -186,9 +190,10 @@ bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
     // Stored files go only to the people they were forwarded to: receive numbers are
     // sequential, so anybody else could pull out every document the account ever received.
     if (!SenderIsAnyOf(requester, a.to + a.cc + a.bcc + QStringList{a.remoteAddress})) {
-        ctx.writeLog(a.accountName, requestingSender,
-                     QStringLiteral("添付ファイルの要求を拒否しました（登録されていない差出人）"));
-        ctx.showLog();
+        ctx.log({.account = a.accountName,
+                 .sender = requestingSender,
+                 .destination =
+                     QStringLiteral("添付ファイルの要求を拒否しました（登録されていない差出人）")});
         return true;
     }
     try {
@@ -227,16 +232,16 @@ bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
         for (const QString& number : nonEmptyItems(faxNumbers)) {
             if (sendFaxFile(ctx, QStringLiteral("添付ファイル送信"), entry->path, number,
                             {FaxJobRequest::Mail, requestingSender})) {
-                ctx.writeLog(a.accountName, requestingSender, number);
-                ctx.showLog();
+                ctx.log(
+                    {.account = a.accountName, .sender = requestingSender, .destination = number});
                 SendReplyMail(
                     ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL送信開始>"),
                     QStringLiteral("指定された添付ファイル") + kCrLf + entry->name + kCrLf +
                         QStringLiteral("を") + number + QStringLiteral("へFAX送信開始しました。"));
             } else {
-                ctx.writeLog(a.accountName, requestingSender,
-                             number + QStringLiteral(" FAX設定エラー3"));
-                ctx.showLog();
+                ctx.log({.account = a.accountName,
+                         .sender = requestingSender,
+                         .destination = number + QStringLiteral(" FAX設定エラー3")});
             }
         }
         return true;

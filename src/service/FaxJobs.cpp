@@ -125,12 +125,14 @@ void endJob(EngineContext& ctx, FaxJobRecord& record, const FaxConfig& config,
     QString error;
     if (!record.markEnded(job, &error)) {
         ctx.logOncePerCycle(ctx.account.accountNo, QStringLiteral("faxjobs"),
-                            ctx.account.accountName,
-                            QStringLiteral("FAXジョブの記録を更新できません"), error);
+                            {.account = ctx.account.accountName,
+                             .sender = QStringLiteral("FAXジョブの記録を更新できません"),
+                             .destination = error});
         return;
     }
-    ctx.writeLog(ctx.account.accountName, job.requester, outcomeText(job, o));
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName,
+             .sender = job.requester,
+             .destination = outcomeText(job, o)});
     syncLog();
     replyOutcome(ctx, config, job, o);
 }
@@ -192,8 +194,9 @@ void FollowFaxJob(EngineContext& ctx, const FaxRequester& who, const FaxJob& job
     queued.queuedAt = Clock::now();
     QString error;
     if (!FaxJobRecord(ctx.paths.dataDir).add(queued, &error)) {
-        ctx.writeLog(ctx.account.accountName, QStringLiteral("FAXジョブを記録できません"), error);
-        ctx.showLog();
+        ctx.log({.account = ctx.account.accountName,
+                 .sender = QStringLiteral("FAXジョブを記録できません"),
+                 .destination = error});
     }
 }
 
@@ -214,8 +217,9 @@ void CheckFaxJobs(EngineContext& ctx)
             known.insert(it.key(), *statuses);
         else if (ctx.settings.detailLog == 1)
             ctx.logOncePerCycle(ctx.account.accountNo, QStringLiteral("faxstatus ") + it.key(),
-                                ctx.account.accountName,
-                                QStringLiteral("FAXジョブの状態を確認できません"), it.key());
+                                {.account = ctx.account.accountName,
+                                 .sender = QStringLiteral("FAXジョブの状態を確認できません"),
+                                 .destination = it.key()});
     }
 
     const QDateTime now = Clock::now();

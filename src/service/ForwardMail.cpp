@@ -123,15 +123,19 @@ bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
     try {
         result = callSendMail(ctx, ctx.account.smtp, mail);
         if (result.passwordInClear)
-            ctx.logOncePerCycle(accountNo, kSmtpInClear, account,
-                                QStringLiteral("SMTPのパスワードを暗号化せずに送りました"),
-                                QStringLiteral("【アカウントの編集】で接続の暗号化を"
-                                               "「暗号化必須」にしてください"));
+            ctx.logOncePerCycle(
+                accountNo, kSmtpInClear,
+                {.account = account,
+                 .sender = QStringLiteral("SMTPのパスワードを暗号化せずに送りました"),
+                 .destination = QStringLiteral("【アカウントの編集】で接続の暗号化を"
+                                               "「暗号化必須」にしてください")});
         // Not a verdict on the mail: it stays unhandled and goes once the account is mended.
         if (result.notSent == mail::SendResult::NotSent::Login ||
             result.notSent == mail::SendResult::NotSent::Tls) {
-            ctx.logOncePerCycle(accountNo, kSmtpHeld, account, result.error,
-                                heldAdvice(result.notSent));
+            ctx.logOncePerCycle(accountNo, kSmtpHeld,
+                                {.account = account,
+                                 .sender = result.error,
+                                 .destination = heldAdvice(result.notSent)});
             if (result.refusedCertificate)
                 recordRefusedCertificate(
                     accountNo, true,
@@ -142,9 +146,11 @@ bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
         if (result.tooLarge && !mail.attachments.isEmpty()) {
             QStringList leftOut;
             const mail::OutgoingMail text = withoutAttachments(mail, &leftOut);
-            ctx.writeLog(account, senderAddress,
-                         result.error + QStringLiteral(" 添付ファイルを省いて送ります: ") +
-                             leftOut.join(QStringLiteral(", ")));
+            ctx.log({.account = account,
+                     .sender = senderAddress,
+                     .destination = result.error +
+                                    QStringLiteral(" 添付ファイルを省いて送ります: ") +
+                                    leftOut.join(QStringLiteral(", "))});
             return SendForwardMail(ctx, text, senderAddress);
         }
         if (!result.accepted() && !isServerReply(result.error) && !result.tooLarge)
@@ -158,20 +164,21 @@ bool SendForwardMail(EngineContext& ctx, const mail::OutgoingMail& mail,
     // A 4xx reply is the server asking to come back later: logged, and the message stays
     // unhandled so the next cycle sends it again instead of dropping it.
     if (result.error.startsWith(u'4')) {
-        ctx.writeLog(account, senderAddress, result.error);
-        ctx.showLog();
+        ctx.log({.account = account, .sender = senderAddress, .destination = result.error});
         return false;
     }
     if (result.accepted()) {
-        ctx.writeLog(account, senderAddress, displayRecipients(mail));
+        ctx.log(
+            {.account = account, .sender = senderAddress, .destination = displayRecipients(mail)});
         // The others got it; the user needs to see which address to fix.
         for (const QString& refused : result.refused)
-            ctx.writeLog(account, senderAddress, QStringLiteral("宛先エラー ") + refused);
+            ctx.log({.account = account,
+                     .sender = senderAddress,
+                     .destination = QStringLiteral("宛先エラー ") + refused});
     } else {
-        ctx.writeLog(account, senderAddress, result.error);
+        ctx.log({.account = account, .sender = senderAddress, .destination = result.error});
         LogRefusalAdvice(ctx, result.error);
     }
-    ctx.showLog();
     return true;
 }
 
@@ -179,18 +186,16 @@ void LogRefusalAdvice(EngineContext& ctx, const QString& result)
 {
     if (!result.startsWith(QStringLiteral("521")))
         return;
-    ctx.writeLog(ctx.account.accountName,
-                 QStringLiteral("プロバイダは、他のドメインでのメール送信を許可していません。"),
-                 QString());
-    ctx.writeLog(QString(),
-                 QStringLiteral("【アカウントの編集】の【アカウント】で【SMTP認証】をオンにする"
-                                "（プロバイダが対応している認証方式）"),
-                 QString());
-    ctx.writeLog(QString(), QStringLiteral("　　　　又は"), QString());
-    ctx.writeLog(QString(),
+    ctx.log(
+        {.account = ctx.account.accountName,
+         .sender = QStringLiteral("プロバイダは、他のドメインでのメール送信を許可していません。")});
+    ctx.log(
+        {.sender = QStringLiteral("【アカウントの編集】の【アカウント】で【SMTP認証】をオンにする"
+                                  "（プロバイダが対応している認証方式）")});
+    ctx.log({.sender = QStringLiteral("　　　　又は")});
+    ctx.log({.sender =
                  QStringLiteral("【アカウントの編集】の【転送条件】で【差出人のアドレスで送信する】"
-                                "をオフにしてください。"),
-                 QString());
+                                "をオフにしてください。")});
 }
 
 ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
@@ -278,8 +283,7 @@ void SendReplyMail(EngineContext& ctx, const QString& fromAddress, const QString
     }
     if (error.isEmpty())
         return;
-    ctx.writeLog(ctx.account.accountName, toAddress, error);
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName, .sender = toAddress, .destination = error});
 }
 
 } // namespace qm::service

@@ -95,8 +95,7 @@ void logBadLine(EngineContext& ctx, const QStringList& fields, const QString& re
         (number.size() == 1 || number.size() == 2) &&
         std::all_of(number.begin(), number.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     const QString first = isNumber ? QStringLiteral("アカウント番号") + number : QString();
-    ctx.writeLog(first, kAccountError, reason);
-    ctx.showLog();
+    ctx.log({.account = first, .sender = kAccountError, .destination = reason});
 }
 
 // Marks the context as in a cycle for its length, and tells the screen how it went however
@@ -142,8 +141,7 @@ void RunForwardingCycle(EngineContext& ctx)
     if (read.damaged) {
         // Once a cycle, and short: the file's content (the envelope) goes nowhere.
         const QString text = QStringLiteral("アカウントファイルを復号できません");
-        ctx.writeLog(QString(), kAccountError, text);
-        ctx.showLog();
+        ctx.log({.sender = kAccountError, .destination = text});
         ++ctx.faultsThisCycle;
         if (ctx.screen)
             ctx.screen->faultLogged(QStringLiteral("quillmarc"), text);
@@ -158,9 +156,9 @@ void RunForwardingCycle(EngineContext& ctx)
     if (!connections) {
         // Never a weaker connection than the one the user chose: without the file, TLS is
         // required of every server.
-        ctx.writeLog(QString(), QStringLiteral("接続設定 (MailConn.txt) を読めません"),
-                     connError + QStringLiteral(" 全アカウントを暗号化必須で接続します"));
-        ctx.showLog();
+        ctx.log(
+            {.sender = QStringLiteral("接続設定 (MailConn.txt) を読めません"),
+             .destination = connError + QStringLiteral(" 全アカウントを暗号化必須で接続します")});
     }
     for (const QString& line : *read.lines) {
         if (ctx.shouldStop())

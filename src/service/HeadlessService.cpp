@@ -22,12 +22,6 @@ namespace qm::service {
 
 namespace {
 
-void logAndShow(EngineContext& ctx, const QString& first)
-{
-    ctx.writeLog(first, QString(), QString());
-    ctx.showLog();
-}
-
 QString readyStatus(const EngineContext& ctx)
 {
     return QStringLiteral("%1分間隔 %2").arg(ctx.settings.intervalMinutes).arg(ctx.paths.dataHome);
@@ -72,8 +66,9 @@ int RunHeadless(HeadlessMode mode)
     ctx.paths = filePaths();
     SystemParts parts(ctx.paths.dataDir);
     parts.attach(ctx);
-    HeadlessScreen screen(
-        [](const QString& title, const QString& text) { WriteLog(title, text, QString()); });
+    HeadlessScreen screen([](const QString& title, const QString& text) {
+        WriteLog({.account = title, .sender = text});
+    });
     ctx.screen = &screen;
     ctx.settings = LoadTimerSettings();
     ctx.faxPlatform = DetectFaxPlatform(ctx);
@@ -87,7 +82,7 @@ int RunHeadless(HeadlessMode mode)
         return ctx.errorsReported > 0 ? kExitCycleError : kExitOk;
     }
 
-    logAndShow(ctx, QStringLiteral("quillmarc Started ▲"));
+    ctx.log({.account = QStringLiteral("quillmarc Started ▲")});
     if (!QFile::exists(ctx.paths.fontTable)) {
         QString error;
         if (!CreateFontDataFile(&error))
@@ -102,7 +97,7 @@ int RunHeadless(HeadlessMode mode)
         return int(ctx.settings.intervalMinutes);
     };
     hooks.runCycle = [&ctx] { RunForwardingCycle(ctx); };
-    hooks.logForwardNow = [&ctx] { logAndShow(ctx, QStringLiteral("受信チェック")); };
+    hooks.logForwardNow = [&ctx] { ctx.log({.account = QStringLiteral("受信チェック")}); };
     hooks.reportError = [&ctx](const QString& text) { ctx.reportError(text); };
     ForwardingTimer timer(ctx.paths.modeFile, hooks);
 
@@ -133,7 +128,7 @@ int RunHeadless(HeadlessMode mode)
         status = QCoreApplication::exec();
         timer.stop();
     }
-    logAndShow(ctx, QStringLiteral("quillmarc Stopped"));
+    ctx.log({.account = QStringLiteral("quillmarc Stopped")});
     removeIfExists(ctx.paths.accountReadCopy);
     removeIfExists(ctx.paths.logWriteCopy);
     return status;

@@ -14,8 +14,9 @@ void PrintForwardText(EngineContext& ctx, const QString& text)
     const PrintResult r = ctx.printer->print(text, ctx.font.printFontName, size);
     if (!r.ok) {
         // No printer is not worth a dialog in the middle of a cycle: the log says it.
-        ctx.writeLog(ctx.account.accountName, QStringLiteral("印刷できません"), r.error);
-        ctx.showLog();
+        ctx.log({.account = ctx.account.accountName,
+                 .sender = QStringLiteral("印刷できません"),
+                 .destination = r.error});
     }
 }
 

@@ -34,8 +34,7 @@ void detailLine(EngineContext& ctx, const QString& second, const QString& third)
 {
     if (!detailLog(ctx))
         return;
-    ctx.writeLog(ctx.account.accountName, second, third);
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName, .sender = second, .destination = third});
 }
 
 // The requested attachment number: the whole run of digits the body starts with.
@@ -103,8 +102,7 @@ bool MessageRun::handle(const QString& messageFile)
     const CurrentAccount& a = ctx.account;
     const mail::MailResult read = ctx.mailLibrary().ReadMail(messageFile, files.attachFolder);
     if (!read.isList) {
-        ctx.writeLog(a.accountName, read.text, QString());
-        ctx.showLog();
+        ctx.log({.account = a.accountName, .sender = read.text});
         return false;
     }
     // The fax gateway's notice on a job we sent is its outcome, not mail to forward (its
@@ -145,9 +143,9 @@ bool MessageRun::handle(const QString& messageFile)
     if (remoteOn && !remoteWarned && !a.remoteAddress.trimmed().isEmpty() &&
         !CanMatchSender(a.remoteAddress)) {
         remoteWarned = true;
-        ctx.writeLog(a.accountName, QStringLiteral("リモート設定アドレスが正しくありません"),
-                     a.remoteAddress);
-        ctx.showLog();
+        ctx.log({.account = a.accountName,
+                 .sender = QStringLiteral("リモート設定アドレスが正しくありません"),
+                 .destination = a.remoteAddress});
     }
     if (remoteOn && SenderIs(message.from, a.remoteAddress)) {
         bool stored = true;
@@ -205,8 +203,9 @@ bool MessageRun::handle(const QString& messageFile)
     }
     // The next cycle takes the message again: it must know what is already done.
     if (!sentWhole && !progress.record(messageFile, done))
-        ctx.writeLog(a.accountName, QStringLiteral("送信の進み具合を記録できません"),
-                     QFileInfo(messageFile).fileName());
+        ctx.log({.account = a.accountName,
+                 .sender = QStringLiteral("送信の進み具合を記録できません"),
+                 .destination = QFileInfo(messageFile).fileName()});
     return deleted;
 }
 
@@ -235,10 +234,12 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
 
         const mail::MailResult box = ctx.mailLibrary().RcvMail(a.pop, files.workFolder);
         if (box.passwordInClear)
-            ctx.logOncePerCycle(accountNo, QStringLiteral("pop-in-clear"), a.accountName,
-                                QStringLiteral("POP3のパスワードを暗号化せずに送りました"),
-                                QStringLiteral("【アカウントの編集】で接続の暗号化を"
-                                               "「暗号化必須」にしてください"));
+            ctx.logOncePerCycle(
+                accountNo, QStringLiteral("pop-in-clear"),
+                {.account = a.accountName,
+                 .sender = QStringLiteral("POP3のパスワードを暗号化せずに送りました"),
+                 .destination = QStringLiteral("【アカウントの編集】で接続の暗号化を"
+                                               "「暗号化必須」にしてください")});
         const QString offText = a.forwardState == u"0" ? QStringLiteral("転送オフ") : QString();
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);

@@ -123,9 +123,8 @@ QString NextReceiveNumber(EngineContext& ctx, const AccountFiles& files)
         if (last >= 32767) {
             // Numbers are never reused while the mailbox keeps its mail: an old forwarded
             // text may still name a number, and a request for it must not reach a newer file.
-            ctx.writeLog(ctx.account.accountName,
-                         QStringLiteral("受信番号が上限の32767に達しています"), QString());
-            ctx.showLog();
+            ctx.log({.account = ctx.account.accountName,
+                     .sender = QStringLiteral("受信番号が上限の32767に達しています")});
             return QStringLiteral("0");
         }
         const QString next = QStringLiteral("%1").arg(last + 1, 5, 10, QLatin1Char('0'));

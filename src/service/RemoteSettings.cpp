@@ -25,8 +25,7 @@ void reply(EngineContext& ctx, const QString& address, const QString& subject, c
 void refuse(EngineContext& ctx, const QString& address, const QString& logText,
             const QString& replyBody)
 {
-    ctx.writeLog(ctx.account.accountName, kRemoteError, logText);
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName, .sender = kRemoteError, .destination = logText});
     reply(ctx, address, kRemoteError, replyBody);
 }
 
@@ -56,9 +55,9 @@ bool isValidValue(EngineContext& ctx, const QString& command, const QString& lin
     const QString rule = DialRefusal(ctx, line, FaxNumberSource::Account);
     if (rule.isEmpty())
         return true;
-    ctx.writeLog(ctx.account.accountName, kRemoteError,
-                 line + QStringLiteral(" 発信できない番号です (%1)").arg(rule));
-    ctx.showLog();
+    ctx.log({.account = ctx.account.accountName,
+             .sender = kRemoteError,
+             .destination = line + QStringLiteral(" 発信できない番号です (%1)").arg(rule)});
     return false;
 }
 
@@ -179,8 +178,7 @@ bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QStrin
         subject = QStringLiteral("FAX番号削除OK");
         body = name + kCrLf + QStringLiteral("FAX番号を削除しました");
     }
-    ctx.writeLog(name, logText, logValue);
-    ctx.showLog();
+    ctx.log({.account = name, .sender = logText, .destination = logValue});
     reply(ctx, replyAddress, subject, body);
     return true;
 }

@@ -55,11 +55,13 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
     const QString& name = ctx.account.accountName;
     // The person (or the administrator) must sign in again: said once a cycle.
     auto mustSignIn = [&](const QString& why) {
-        ctx.logOncePerCycle(accountNo, QStringLiteral("signin"), name,
-                            QStringLiteral("サインインし直してください (quillmarcB --sign-in %1 "
-                                           "またはアカウント編集画面の「サインイン」)")
-                                .arg(accountNo),
-                            why);
+        ctx.logOncePerCycle(
+            accountNo, QStringLiteral("signin"),
+            {.account = name,
+             .sender = QStringLiteral("サインインし直してください (quillmarcB --sign-in %1 "
+                                      "またはアカウント編集画面の「サインイン」)")
+                           .arg(accountNo),
+             .destination = why});
         return QString();
     };
     if (!service && refreshToken.isEmpty())
@@ -68,7 +70,8 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
     if (!held.provider)
         held.provider = oauth::resolveProvider(settings, &error);
     if (!held.provider) {
-        ctx.logOncePerCycle(accountNo, QStringLiteral("signin"), name, error, QString());
+        ctx.logOncePerCycle(accountNo, QStringLiteral("signin"),
+                            {.account = name, .sender = error});
         return {};
     }
     const oauth::TokenResult result = service
@@ -77,7 +80,8 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
     if (!result.tokens) {
         if (result.refused)
             return mustSignIn(result.error);
-        ctx.logOncePerCycle(accountNo, QStringLiteral("signin"), name, result.error, QString());
+        ctx.logOncePerCycle(accountNo, QStringLiteral("signin"),
+                            {.account = name, .sender = result.error});
         return {};
     }
     if (!service && !result.tokens->refreshToken.isEmpty() &&
@@ -87,8 +91,10 @@ QString SignInTokens::token(EngineContext& ctx, const QString& accountNo, bool r
         if (!updateMailConnectionValues(
                 accountNo, {{QStringLiteral("OAuthRefreshToken"), result.tokens->refreshToken}},
                 &saveError))
-            ctx.logOncePerCycle(accountNo, QStringLiteral("signin-save"), name,
-                                QStringLiteral("新しいサインイン情報を保存できません"), saveError);
+            ctx.logOncePerCycle(accountNo, QStringLiteral("signin-save"),
+                                {.account = name,
+                                 .sender = QStringLiteral("新しいサインイン情報を保存できません"),
+                                 .destination = saveError});
         held.basis = QStringList{settings.provider,          settings.tenant,       settings.issuer,
                                  settings.clientId,          settings.clientSecret, settings.scopes,
                                  result.tokens->refreshToken}

@@ -116,9 +116,9 @@ TEST_F(DataTest, WriteLogUsesStoredRetentionAndNeverThrows)
     s.logRetentionHours = 1;
     ASSERT_TRUE(SaveTimerSettings(s));
     Clock::setNow(at("2026/12/07 09:59"));
-    WriteLog(QStringLiteral("first"), {}, {});
+    WriteLog({.account = QStringLiteral("first")});
     Clock::setNow(at("2026/12/07 10:00"));
-    WriteLog(QStringLiteral("second 😀"), {}, {});
+    WriteLog({.account = QStringLiteral("second 😀")});
     const auto rows = takeLogRows();
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 1);
@@ -128,7 +128,7 @@ TEST_F(DataTest, WriteLogUsesStoredRetentionAndNeverThrows)
     ASSERT_TRUE(QFile::remove(paths().logFile));
     ASSERT_TRUE(QDir(paths().dataDir).removeRecursively());
     putBytes(paths().dataDir, "a file where the folder should be");
-    WriteLog(QStringLiteral("lost"), {}, {});
+    WriteLog({.account = QStringLiteral("lost")});
     EXPECT_FALSE(QFileInfo::exists(paths().logFile));
 }
 
@@ -275,7 +275,7 @@ TEST_F(DataTest, LogViewGetsOnlyWhatChanged)
     ASSERT_TRUE(SaveTimerSettings(s));
     for (const char* stamp : {"2026/12/07 09:10", "2026/12/07 10:10"}) {
         Clock::setNow(at(stamp));
-        WriteLog(QString::fromLatin1(stamp), {}, {});
+        WriteLog({.account = QString::fromLatin1(stamp)});
     }
     auto change = takeLogViewChange();
     ASSERT_TRUE(change);
@@ -287,7 +287,7 @@ TEST_F(DataTest, LogViewGetsOnlyWhatChanged)
     {
         const LogBatch batch;
         Clock::setNow(at("2026/12/07 10:20"));
-        WriteLog(QStringLiteral("a"), {}, {});
+        WriteLog({.account = QStringLiteral("a")});
         change = takeLogViewChange();
         ASSERT_TRUE(change);
         EXPECT_FALSE(change->reset);
@@ -296,8 +296,8 @@ TEST_F(DataTest, LogViewGetsOnlyWhatChanged)
         EXPECT_EQ(change->rows.first().account, QStringLiteral("a"));
 
         Clock::setNow(at("2026/12/07 11:00"));
-        WriteLog(QStringLiteral("b"), {}, {});
-        WriteLog(QStringLiteral("c"), {}, {});
+        WriteLog({.account = QStringLiteral("b")});
+        WriteLog({.account = QStringLiteral("c")});
         change = takeLogViewChange();
         ASSERT_TRUE(change);
         EXPECT_FALSE(change->reset);

@@ -82,14 +82,10 @@ FormQuillmarc::FormQuillmarc(WindowHooks hooks, WindowTimings timings, QWidget* 
     };
     if (m_hooks.startCycle)
         timerHooks.startCycle = m_hooks.startCycle;
-    timerHooks.logForwardNow = [this] {
-        WriteLog(QStringLiteral("受信チェック"), QString(), QString());
-        ShowLog();
-    };
+    timerHooks.logForwardNow = [this] { log({.account = QStringLiteral("受信チェック")}); };
     // Nobody chose the timer's cycle: what goes wrong in it is logged, not put in a box.
     timerHooks.reportError = [this](const QString& d) {
-        WriteLog(QStringLiteral("quillmarc"), d, QString());
-        ShowLog();
+        log({.account = QStringLiteral("quillmarc"), .sender = d});
         showFault(QStringLiteral("quillmarc"), d);
     };
     m_timer = new service::ForwardingTimer(filePaths().modeFile, std::move(timerHooks), this);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ForwardLog.h"
 #include "data/TimerSettings.h"
 
 #include <QMainWindow>
@@ -151,6 +152,8 @@ private:
     void buildTray();
     void setCycleRunning(bool running);
     void reportError(const QString& description);
+    // A line of the window's own doings, written and shown at once.
+    void log(const LogLine& line);
     bool waitForFirstAccount();
     void restoreWindowPosition();
     void saveWindowPosition();

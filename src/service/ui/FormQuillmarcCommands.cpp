@@ -99,6 +99,12 @@ void FormQuillmarc::ShowLog()
     ListView->setUpdatesEnabled(true);
 }
 
+void FormQuillmarc::log(const LogLine& line)
+{
+    WriteLog(line);
+    ShowLog();
+}
+
 void FormQuillmarc::forwardNow()
 {
     // Dropped, not queued, while a cycle runs (the timer's guard answers false).
@@ -116,8 +122,7 @@ void FormQuillmarc::suspend()
     setWindowTitle(QStringLiteral("quillmarc 一時停止中"));
     menuSuspend->setEnabled(false);
     menuRestart->setEnabled(true);
-    WriteLog(QStringLiteral("quillmarc Suspended"), QString(), QString());
-    ShowLog();
+    log({.account = QStringLiteral("quillmarc Suspended")});
 }
 
 void FormQuillmarc::restart()
@@ -130,8 +135,7 @@ void FormQuillmarc::restart()
     setWindowTitle(QStringLiteral("quillmarc"));
     menuSuspend->setEnabled(true);
     menuRestart->setEnabled(false);
-    WriteLog(QStringLiteral("quillmarc Restart"), QString(), QString());
-    ShowLog();
+    log({.account = QStringLiteral("quillmarc Restart")});
 }
 
 void FormQuillmarc::deleteLog()
@@ -225,7 +229,7 @@ void FormQuillmarc::ExitService()
         statusBar()->show();
         return;
     }
-    WriteLog(QStringLiteral("quillmarc Stopped"), QString(), QString());
+    WriteLog({.account = QStringLiteral("quillmarc Stopped")});
     unload();
 }
 
@@ -246,7 +250,7 @@ void FormQuillmarc::stopBySystem()
         m_cycleStop = true;
         return;
     }
-    WriteLog(QStringLiteral("quillmarc Stopped"), QString(), QString());
+    WriteLog({.account = QStringLiteral("quillmarc Stopped")});
     unload();
 }
 

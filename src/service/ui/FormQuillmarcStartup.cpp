@@ -97,8 +97,7 @@ bool FormQuillmarc::startUp()
     m_timer->start(m_timings.tickMs);
 
     // 10.
-    WriteLog(QStringLiteral("quillmarc Started ▲"), QString(), QString());
-    ShowLog();
+    log({.account = QStringLiteral("quillmarc Started ▲")});
     menuRestart->setEnabled(false);
 
     // 11.

@@ -82,16 +82,16 @@ int main(int argc, char** argv)
     FormQuillmarc window;
     if (!window.startUp())
         return 1;
-    qm::WriteLog("営業部 受付", "tanaka@example.co.jp", "FAX 03-1234-5678 送信完了");
-    qm::WriteLog("営業部 受付", "№12", "転送条件一致");
-    qm::WriteLog("総務", "suzuki@example.jp", "090-1111-2222@docomo.ne.jp 送信完了");
-    qm::WriteLog("受信チェック", "", "");
+    qm::WriteLog({"営業部 受付", "tanaka@example.co.jp", "FAX 03-1234-5678 送信完了"});
+    qm::WriteLog({"営業部 受付", "№12", "転送条件一致"});
+    qm::WriteLog({"総務", "suzuki@example.jp", "090-1111-2222@docomo.ne.jp 送信完了"});
+    qm::WriteLog({"受信チェック", "", ""});
     window.ShowLog();
     window.show();
     ok &= save(&window, out + "/main.png");
     // Lines written later come in on top of what the view already shows.
-    qm::WriteLog("総務", "sato@example.jp", "転送条件一致");
-    qm::WriteLog("受信チェック", "", "");
+    qm::WriteLog({"総務", "sato@example.jp", "転送条件一致"});
+    qm::WriteLog({"受信チェック", "", ""});
     window.ShowLog();
     ok &= save(&window, out + "/main-later.png");
 
@@ -101,15 +101,15 @@ int main(int argc, char** argv)
                        "サーバー名かポート番号が違います。アカウントの編集で確かめてください。"
                        " 手順: 接続 (Failed to connect to 127.0.0.1 port 2 after 0 ms: "
                        "Couldn't connect to server)");
-    qm::WriteLog("総務",
-                 "POP3サーバー pop.example.jp:110にログインできません。ユーザー名か"
-                 "パスワード（または認証方式）が違います。プロバイダでの設定を確かめ、"
-                 "アカウントの編集で直してください。 手順: ログイン (PASS) サーバーの応答: "
-                 "-ERR [AUTH] Authentication failed. (Login denied)",
-                 "");
-    qm::WriteLog("営業部 受付", refused, "");
-    qm::WriteLog("営業部 受付", "tanaka@example.co.jp", "451 4.3.0 try again later");
-    qm::WriteLog("受信チェック", "", "");
+    qm::WriteLog({"総務",
+                  "POP3サーバー pop.example.jp:110にログインできません。ユーザー名か"
+                  "パスワード（または認証方式）が違います。プロバイダでの設定を確かめ、"
+                  "アカウントの編集で直してください。 手順: ログイン (PASS) サーバーの応答: "
+                  "-ERR [AUTH] Authentication failed. (Login denied)",
+                  ""});
+    qm::WriteLog({"営業部 受付", refused, ""});
+    qm::WriteLog({"営業部 受付", "tanaka@example.co.jp", "451 4.3.0 try again later"});
+    qm::WriteLog({"受信チェック", "", ""});
     window.ShowLog();
     window.showFault(QStringLiteral("営業部 受付"), refused);
     window.trayIcon()->show();
