@@ -4,7 +4,9 @@
 #include "platform/fax/FaxFileTypes.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/fax/HylafaxBackend.h"
+#include "platform/fax/MailFaxBackend.h"
 #include "platform/fax/SpoolFaxBackend.h"
+#include "platform/mail/MailLibrary.h"
 #include "platform/render/FaxDocumentConverter.h"
 #include "platform/render/FaxTestSupport.h"
 #include "platform/render/Ghostscript.h"
@@ -218,6 +220,27 @@ TEST(SpoolFaxBackend, RefusedJobsLeaveNothingBehind)
     EXPECT_FALSE(blocked.isUsable(&why));
     EXPECT_FALSE(why.isEmpty());
     EXPECT_FALSE(blocked.send({QStringLiteral("x"), text, QStringLiteral("0312345678")}).ok);
+}
+
+TEST(MailFaxBackend, ABadNumberAndABadGatewayAddressAreToldApart)
+{
+    QTemporaryDir dir;
+    const QString text = writeFile(dir.filePath(QStringLiteral("a.txt")), "hello");
+    FaxConfig config;
+    config.backend = FaxConfig::Backend::Mail;
+    config.mailAddressTemplate = QStringLiteral("fax@gw.example"); // no {number}
+    FaxDocumentConverter converter;
+    mail::SystemMailLibrary mail;
+    MailFaxBackend backend(config, converter, &mail);
+
+    const FaxResult number = backend.send({QStringLiteral("x"), text, QStringLiteral("03;id")});
+    EXPECT_FALSE(number.ok);
+    EXPECT_EQ(number.error, QStringLiteral("FAX番号が正しくありません: 03;id"));
+    // The number is fine: the user has to mend FaxPath.txt, not the account.
+    const FaxResult gateway =
+        backend.send({QStringLiteral("x"), text, QStringLiteral("03-1234-5678")});
+    EXPECT_FALSE(gateway.ok);
+    EXPECT_TRUE(gateway.error.contains(QStringLiteral("mail-to"))) << gateway.error.toStdString();
 }
 
 TEST(HylafaxBackend, QueuesJobsOnTheServer)
