@@ -64,6 +64,45 @@ bool isValidValue(EngineContext& ctx, RemoteCommand command, const QString& line
     return false;
 }
 
+// How a stored change is logged and answered.
+struct Confirmation
+{
+    QString logText;
+    QString logValue;
+    QString subject;
+    QString body;
+};
+
+Confirmation confirmationOf(RemoteCommand command, const QStringList& values, const QString& name)
+{
+    const QString shown = values.join(u' ');
+    const QString listed = values.join(kCrLf);
+    switch (command) {
+    case RemoteCommand::Start:
+        return {QStringLiteral("転送開始（リモート設定）"), QString(), QStringLiteral("転送開始OK"),
+                name + kCrLf + QStringLiteral("転送処理を開始しました")};
+    case RemoteCommand::Stop:
+        return {QStringLiteral("転送停止（リモート設定）"), QString(), QStringLiteral("転送停止OK"),
+                name + kCrLf + QStringLiteral("転送処理を停止しました")};
+    case RemoteCommand::Mail:
+        if (values.isEmpty())
+            return {QStringLiteral("メールアドレス削除（リモート設定）"), QString(),
+                    QStringLiteral("アドレス削除OK"),
+                    name + kCrLf + QStringLiteral("メールアドレスを削除しました")};
+        return {QStringLiteral("メールアドレス変更（リモート設定）"), shown,
+                QStringLiteral("アドレス変更OK"),
+                name + kCrLf + QStringLiteral("アドレス変更") + kCrLf + listed};
+    case RemoteCommand::Fax:
+        break;
+    }
+    if (values.isEmpty())
+        return {QStringLiteral("FAX番号削除（リモート設定）"), QString(),
+                QStringLiteral("FAX番号削除OK"),
+                name + kCrLf + QStringLiteral("FAX番号を削除しました")};
+    return {QStringLiteral("FAX番号変更（リモート設定）"), shown, QStringLiteral("FAX番号変更OK"),
+            name + kCrLf + QStringLiteral("FAX番号変更") + kCrLf + listed};
+}
+
 // Stores the change in the account file, logs it and answers replyAddress. False only after
 // a failure to rewrite the account file.
 bool applyRemoteCommand(EngineContext& ctx, RemoteCommand command, const QString& accountNo,
@@ -97,40 +136,7 @@ bool applyRemoteCommand(EngineContext& ctx, RemoteCommand command, const QString
     if (!result.replaced)
         return true;
 
-    const QString shown = values.join(u' ');
-    const QString listed = values.join(kCrLf);
-
-    QString logText;
-    QString logValue;
-    QString subject;
-    QString body;
-    if (command == RemoteCommand::Start) {
-        logText = QStringLiteral("転送開始（リモート設定）");
-        subject = QStringLiteral("転送開始OK");
-        body = name + kCrLf + QStringLiteral("転送処理を開始しました");
-    } else if (command == RemoteCommand::Stop) {
-        logText = QStringLiteral("転送停止（リモート設定）");
-        subject = QStringLiteral("転送停止OK");
-        body = name + kCrLf + QStringLiteral("転送処理を停止しました");
-    } else if (command == RemoteCommand::Mail && !values.isEmpty()) {
-        logText = QStringLiteral("メールアドレス変更（リモート設定）");
-        logValue = shown;
-        subject = QStringLiteral("アドレス変更OK");
-        body = name + kCrLf + QStringLiteral("アドレス変更") + kCrLf + listed;
-    } else if (command == RemoteCommand::Mail) {
-        logText = QStringLiteral("メールアドレス削除（リモート設定）");
-        subject = QStringLiteral("アドレス削除OK");
-        body = name + kCrLf + QStringLiteral("メールアドレスを削除しました");
-    } else if (command == RemoteCommand::Fax && !values.isEmpty()) {
-        logText = QStringLiteral("FAX番号変更（リモート設定）");
-        logValue = shown;
-        subject = QStringLiteral("FAX番号変更OK");
-        body = name + kCrLf + QStringLiteral("FAX番号変更") + kCrLf + listed;
-    } else {
-        logText = QStringLiteral("FAX番号削除（リモート設定）");
-        subject = QStringLiteral("FAX番号削除OK");
-        body = name + kCrLf + QStringLiteral("FAX番号を削除しました");
-    }
+    const auto [logText, logValue, subject, body] = confirmationOf(command, values, name);
     ctx.writeLog(name, logText, logValue);
     ctx.showLog();
     reply(ctx, replyAddress, subject, body);
