@@ -1,5 +1,7 @@
 #include "platform/mail/JapaneseText.h"
 
+#include "data/TextCodec.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <glib.h>
@@ -431,13 +433,21 @@ QString oneLine(const QString& text, TrailingSpace trailing)
 
 QString jisFriendly(const QString& text)
 {
+    // Only where the Windows form has no JIS X 0208 code and the standard mark has one: the
+    // full-width yen sign, which JIS X 0208 holds, stays as it is.
+    static const QList<Cp932LookAlike> back = [] {
+        QList<Cp932LookAlike> pairs;
+        QByteArray unused;
+        for (const Cp932LookAlike& pair : kCp932LookAlikes) {
+            if (!encodeIso2022Jp(QString(QChar(pair.cp932)), &unused) &&
+                encodeIso2022Jp(QString(QChar(pair.unicode)), &unused))
+                pairs << pair;
+        }
+        return pairs;
+    }();
     QString s = text;
-    s.replace(QChar(0xFF5E), QChar(0x301C)); // FULLWIDTH TILDE -> WAVE DASH
-    s.replace(QChar(0x2225), QChar(0x2016)); // PARALLEL TO -> DOUBLE VERTICAL LINE
-    s.replace(QChar(0xFF0D), QChar(0x2212)); // FULLWIDTH HYPHEN-MINUS -> MINUS SIGN
-    s.replace(QChar(0xFFE0), QChar(0x00A2)); // cent
-    s.replace(QChar(0xFFE1), QChar(0x00A3)); // pound
-    s.replace(QChar(0xFFE2), QChar(0x00AC)); // not
+    for (const Cp932LookAlike& pair : back)
+        s.replace(QChar(pair.cp932), QChar(pair.unicode));
     return s;
 }
 
