@@ -639,7 +639,7 @@ QString htmlToText(const QString& html)
                                           QRegularExpression::CaseInsensitiveOption);
     OfflineDocument doc;
     doc.setHtml(QString(html).remove(links));
-    // Pictures leave an object mark; lines of white space, the indents of nested blocks.
+    // Pictures leave an object mark, nested blocks lines of white space: neither is text.
     const QStringList lines =
         doc.toPlainText().remove(QChar::ObjectReplacementCharacter).split(QLatin1Char('\n'));
     QStringList kept;
