@@ -1,10 +1,10 @@
 #pragma once
 
+#include "data/Account.h"
 #include "data/AccountSettings.h"
 #include "data/ForwardLog.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
-#include "service/CurrentAccount.h"
 #include "service/Screen.h"
 
 #include <QSet>
@@ -43,7 +43,7 @@ struct EngineContext
     std::function<void(int milliseconds)> wait;
 
     // State of the account being processed.
-    CurrentAccount account;
+    Account account;
     // Access tokens of the accounts that sign in with OAuth 2.0 (made on first use).
     std::shared_ptr<SignInTokens> signIn;
     FontSettings font;

@@ -5,10 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+namespace qm {
+struct Account;
+struct AccountFiles;
+} // namespace qm
+
 namespace qm::service {
 
-struct AccountFiles;
-struct CurrentAccount;
 struct EngineContext;
 
 // The text that is faxed and printed: date, sender, subject, then the body as received.
@@ -21,7 +24,7 @@ QString FaxDateLine(const QString& header);
 QString BuildMailToFaxText(const ParsedMessage& message);
 
 // Whether the message meets the account's forward conditions (From, then Subject, then Body).
-bool MatchesForwardConditions(const CurrentAccount& account, const ParsedMessage& message);
+bool MatchesForwardConditions(const Account& account, const ParsedMessage& message);
 
 // The message's attachments, by 1-based position (an element "File: " with no path keeps
 // its position with an empty path and name).
@@ -45,7 +48,7 @@ const QStringList& DecorationList();
 
 // Mobile editing of the forward text, by the account's switches; with DropSymbols also the
 // account's strings to delete and the attachment list ("<添付ファイル>" and key=name lines).
-QString EditForwardText(const CurrentAccount& account, const QString& body,
+QString EditForwardText(const Account& account, const QString& body,
                         const QStringList& deleteStrings, const QString& receiveNumber,
                         const Attachments& attachments);
 
