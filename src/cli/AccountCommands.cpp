@@ -7,6 +7,7 @@
 #include "data/AccountTransaction.h"
 #include "data/CommonSettingsEntry.h"
 #include "data/MailSecurity.h"
+#include "data/Numbers.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
 
@@ -151,8 +152,7 @@ std::optional<QList<AccountRecord>> Commands::records()
 // "1" is account 01, as the list shows it.
 QString accountNumberOf(const QString& text)
 {
-    static const QRegularExpression oneOrTwoDigits(QStringLiteral("^[0-9]{1,2}$"));
-    if (!oneOrTwoDigits.match(text).hasMatch())
+    if (text.size() > 2 || !isAsciiDigits(text))
         return {};
     return formatAccountNo(text.toInt());
 }

@@ -3,6 +3,7 @@
 #include "data/AccountSettings.h"
 #include "data/FaxNumber.h"
 #include "data/MailAddress.h"
+#include "data/Numbers.h"
 #include "data/TextCodec.h"
 
 #include <QRegularExpression>
@@ -147,11 +148,10 @@ QStringList listLines(const QString& text)
 // takes, a number the fax step would not dial.
 std::optional<AccountProblem> checkValueRules(const AccountRecord& r)
 {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
     const std::pair<AccountField, const QString*> ports[] = {{AccountField::PopPort, &r.PopPort},
                                                              {AccountField::SmtpPort, &r.SmtpPort}};
     for (const auto& [field, text] : ports) {
-        if (!digits.match(*text).hasMatch() || text->toInt() < 1 || text->toInt() > 65535)
+        if (!readPort(*text))
             return problem(
                 field, QStringLiteral("ポート番号は半角の数字（1～65535）で入力してください。"));
     }

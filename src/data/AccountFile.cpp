@@ -1,5 +1,6 @@
 #include "data/AccountFile.h"
 
+#include "data/AccountFileReader.h"
 #include "data/AtomicFile.h"
 #include "data/DataLock.h"
 #include "data/Encryption.h"
@@ -30,31 +31,13 @@ RewriteResult failed(const QString& text)
 
 std::optional<AccountTable> readAccountTable(QString* error)
 {
-    const FilePaths& p = filePaths();
-    DataLock lock;
-    if (!lock.isLocked()) {
-        setError(error, lock.error());
-        return std::nullopt;
-    }
-    // Reads decrypt in memory; a read copy left by an older run is only removed.
-    removeIfExists(p.accountReadCopy);
-
-    AccountTable table;
-    if (!QFileInfo::exists(p.accountFile))
-        return table;
-    table.fileExists = true;
-    const auto stored = readStoredFile(p.accountFile, error);
+    const auto stored = readStoredAccountLines(filePaths(), error);
     if (!stored)
         return std::nullopt;
+    AccountTable table;
+    table.fileExists = stored->fileExists;
     table.decryptError = stored->decryptError;
-    if (stored->tampered)
-        return table; // its bytes are no account lines
-    // Lenient: one bad byte in a name must not stop every account from being polled.
-    const auto text = decodeCp932(stored->plain, DecodeMode::Lenient, error);
-    if (!text)
-        return std::nullopt;
-    const QStringList lines = splitLines(*text);
-    for (const QString& line : lines) {
+    for (const QString& line : stored->lines) {
         if (auto rec = AccountRecord::fromLine(line))
             table.records.append(*rec);
         else

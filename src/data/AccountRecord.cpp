@@ -1,5 +1,6 @@
 #include "data/AccountRecord.h"
 
+#include "data/Numbers.h"
 #include "data/SettingsLine.h"
 
 #include <array>
@@ -151,8 +152,7 @@ QStringList AccountRecord::columnChoices(int column)
 
 bool AccountRecord::isAccountNumber(const QString& text)
 {
-    return text.size() == 2 && text.at(0) >= u'0' && text.at(0) <= u'9' && text.at(1) >= u'0' &&
-           text.at(1) <= u'9' && text != u"00";
+    return text.size() == 2 && isAsciiDigits(text) && text != u"00";
 }
 
 std::optional<AccountRecord> AccountRecord::fromLine(const QString& line)

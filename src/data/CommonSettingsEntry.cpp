@@ -1,22 +1,13 @@
 #include "data/CommonSettingsEntry.h"
 
+#include "data/Numbers.h"
 #include "data/SettingsLine.h"
-
-#include <QRegularExpression>
 
 namespace qm {
 
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-// Plain decimal text that is not a 16-bit number at all is "not numeric"; one that is a number
-// but too big for 16 bits is out of range like any other.
-bool looksNumeric(const QString& text)
-{
-    static const QRegularExpression numeric(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)\s*$)"));
-    return numeric.match(text).hasMatch();
-}
 
 std::optional<CommonSettingsProblem> problem(CommonSettingsField field, const QString& message,
                                              const QString& summary)
@@ -38,7 +29,9 @@ std::optional<CommonSettingsProblem> validateCommonSettings(const CommonSettings
     if (entry.intervalMinutes.isEmpty())
         return minuteProblem(QStringLiteral("メール受信の間隔を入力してください。"),
                              QStringLiteral("1"));
-    if (!looksNumeric(entry.intervalMinutes))
+    // Plain decimal text that is no 16-bit number at all is "not numeric"; a number too big
+    // for 16 bits is out of range like any other.
+    if (!readNumber(entry.intervalMinutes))
         return minuteProblem(QStringLiteral("メール受信の間隔を入力してください。"),
                              QStringLiteral("2"));
     if (!minutes || *minutes < 1 || *minutes > 1440)
@@ -57,7 +50,7 @@ std::optional<CommonSettingsProblem> validateCommonSettings(const CommonSettings
     const auto hours = readInt16Field(entry.logRetentionHours);
     if (entry.logRetentionHours.isEmpty())
         return hourProblem(QStringLiteral("1"), hourRange);
-    if (!looksNumeric(entry.logRetentionHours))
+    if (!readNumber(entry.logRetentionHours))
         return hourProblem(QStringLiteral("2"), QStringLiteral("1時間 ～ 168時間(7日)"));
     if (!hours || *hours < 1 || *hours > 168)
         return hourProblem(QStringLiteral("3"), hourRange);

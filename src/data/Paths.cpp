@@ -1,5 +1,7 @@
 #include "data/Paths.h"
 
+#include "data/AccountFiles.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -185,17 +187,17 @@ bool ensureDataDir(QString* error)
 
 QString workFolder(const QString& accountNo)
 {
-    return join(filePaths().dataHome, QStringLiteral("MlTmp") + accountNo);
+    return AccountFiles::forAccount(filePaths(), accountNo).workFolder;
 }
 
 QString workAttachFolder(const QString& accountNo)
 {
-    return join(workFolder(accountNo), QStringLiteral("Attach"));
+    return AccountFiles::forAccount(filePaths(), accountNo).attachFolder;
 }
 
 QString workDataFolder(const QString& accountNo)
 {
-    return join(workFolder(accountNo), QStringLiteral("Data"));
+    return AccountFiles::forAccount(filePaths(), accountNo).dataFolder;
 }
 
 bool ensureWorkFolders(const QString& accountNo, QString* error)

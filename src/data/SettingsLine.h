@@ -32,9 +32,4 @@ QString joinQuoted(const QStringList& fields);
 // no line break).
 bool isStorableField(const QString& value);
 
-// The number a numeric field holds: spaces around, an optional sign, digits with an optional
-// decimal part ("10.0", " 7 "), rounded half to even. nullopt when the text is no such number
-// or the value does not fit in 16 bits.
-std::optional<qint16> readInt16Field(const QString& text);
-
 } // namespace qm

@@ -19,36 +19,13 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-// Unicode text (mail, and Japanese input on this system) carries these marks under other
-// code points than CP932 has them: the wave dash of "10時〜12時", the minus, the cent and
-// pound signs and their kin. Each is written as the CP932 character that looks the same,
-// instead of failing the write or becoming "?".
 QChar cp932LookAlike(QChar c)
 {
-    switch (c.unicode()) {
-    case 0x301C:
-        return QChar(0xFF5E); // WAVE DASH -> FULLWIDTH TILDE
-    case 0x2016:
-        return QChar(0x2225); // DOUBLE VERTICAL LINE -> PARALLEL TO
-    case 0x2212:
-        return QChar(0xFF0D); // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
-    case 0x00A2:
-        return QChar(0xFFE0); // CENT SIGN
-    case 0x00A3:
-        return QChar(0xFFE1); // POUND SIGN
-    case 0x00AC:
-        return QChar(0xFFE2); // NOT SIGN
-    case 0x2014:
-        return QChar(0x2015); // EM DASH -> HORIZONTAL BAR
-    case 0x00A6:
-        return QChar(0xFFE4); // BROKEN BAR
-    case 0x00A5:
-        return QChar(0xFFE5); // YEN SIGN
-    case 0x203E:
-        return QChar(0xFFE3); // OVERLINE -> FULLWIDTH MACRON
-    default:
-        return c;
+    for (const Cp932LookAlike& pair : kCp932LookAlikes) {
+        if (pair.unicode == c.unicode())
+            return QChar(pair.cp932);
     }
+    return c;
 }
 
 std::optional<QByteArray> encodeExact(const QString& text)

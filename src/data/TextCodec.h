@@ -25,6 +25,29 @@ std::optional<QString> decodeCp932(const QByteArray& bytes, DecodeMode mode = De
 // CP932 form at all.
 std::optional<QByteArray> encodeCp932(const QString& text, QString* error = nullptr);
 
+// Unicode text (mail, and Japanese input on this system) carries these marks under other
+// code points than CP932 has them: the wave dash of "10時〜12時", the minus, the cent and
+// pound signs and their kin. Each is written as the CP932 character that looks the same,
+// instead of failing the write or becoming "?". Read the other way, the table gives back the
+// JIS X 0208 form of text that comes from a Windows mailer.
+struct Cp932LookAlike
+{
+    char16_t unicode;
+    char16_t cp932;
+};
+inline constexpr Cp932LookAlike kCp932LookAlikes[] = {
+    {0x301C, 0xFF5E}, // WAVE DASH -> FULLWIDTH TILDE
+    {0x2016, 0x2225}, // DOUBLE VERTICAL LINE -> PARALLEL TO
+    {0x2212, 0xFF0D}, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS
+    {0x00A2, 0xFFE0}, // CENT SIGN
+    {0x00A3, 0xFFE1}, // POUND SIGN
+    {0x00AC, 0xFFE2}, // NOT SIGN
+    {0x2014, 0x2015}, // EM DASH -> HORIZONTAL BAR
+    {0x00A6, 0xFFE4}, // BROKEN BAR
+    {0x00A5, 0xFFE5}, // YEN SIGN
+    {0x203E, 0xFFE3}, // OVERLINE -> FULLWIDTH MACRON
+};
+
 // The text with each such mark turned into its CP932 look-alike, as encodeCp932 writes it.
 // Compare a text from outside with one read from Data/ in this form.
 QString withCp932LookAlikes(const QString& text);

@@ -1,5 +1,6 @@
 #include "data/TimerSettings.h"
 
+#include "data/Numbers.h"
 #include "data/Paths.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"

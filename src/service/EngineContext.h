@@ -1,9 +1,9 @@
 #pragma once
 
+#include "data/Account.h"
 #include "data/AccountSettings.h"
 #include "data/Paths.h"
 #include "data/TimerSettings.h"
-#include "service/CurrentAccount.h"
 #include "service/Screen.h"
 
 #include <QSet>
@@ -42,7 +42,7 @@ struct EngineContext
     std::function<void(int milliseconds)> wait;
 
     // State of the account being processed.
-    CurrentAccount account;
+    Account account;
     // Access tokens of the accounts that sign in with OAuth 2.0 (made on first use).
     std::shared_ptr<SignInTokens> signIn;
     FontSettings font;

@@ -1,5 +1,6 @@
 #include "service/FaxDelivery.h"
 
+#include "data/AccountFiles.h"
 #include "data/AccountSettings.h"
 #include "data/Clock.h"
 #include "data/MailFaxQuota.h"
@@ -11,7 +12,6 @@
 #include "platform/fax/FaxStation.h"
 #include "platform/mail/MailLibrary.h"
 #include "platform/print/ForwardTextPrinter.h"
-#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 #include "service/FaxJobs.h"
 #include "service/FaxTextSettings.h"
@@ -181,7 +181,7 @@ bool FaxMessage(EngineContext& ctx, const QString& accountNo, const QStringList&
 bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
                          const QString& faxNumbers, const QString& requestedNumber)
 {
-    const CurrentAccount& a = ctx.account;
+    const Account& a = ctx.account;
     const QString& requestingSender = requester.address;
     // Stored files go only to the people they were forwarded to: receive numbers are
     // sequential, so anybody else could pull out every document the account ever received.
@@ -192,7 +192,7 @@ bool FaxStoredAttachment(EngineContext& ctx, const mail::MailAddress& requester,
         return true;
     }
     try {
-        const AccountFiles files = AccountFiles::forAccount(ctx, a.accountNo);
+        const AccountFiles files = AccountFiles::forAccount(ctx.paths, a.accountNo);
         const auto entry = FindStoredAttachment(files, requestedNumber);
         if (!entry) {
             SendReplyMail(ctx, a.sourceAddress, requestingSender, QStringLiteral("<添付FL不明>"),

@@ -1,10 +1,10 @@
 #include "service/FaxTextSettings.h"
 
 #include "data/AccountSettings.h"
+#include "data/Numbers.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
 #include "service/EngineContext.h"
-#include "service/Numeric.h"
 #include "service/RuntimeError.h"
 
 #include <QFileInfo>
@@ -30,9 +30,7 @@ std::optional<TextFaxStyle> LoadFaxTextStyle(EngineContext& ctx, const QString& 
                     continue;
                 font = f.value(5);
                 const QString sizeText = f.value(6);
-                const double size = IsNumeric(sizeText)
-                                        ? QString(sizeText).remove(u',').trimmed().toDouble()
-                                        : 11.0;
+                const double size = readNumber(sizeText, NumberForm::Grouped).value_or(11.0);
                 tenths = std::llround(size * 10);
             }
         }

@@ -196,21 +196,21 @@ void LogRefusalAdvice(EngineContext& ctx, const QString& result)
 ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
                             const QString& messageFile, const QSet<int>& sentBefore)
 {
-    const CurrentAccount& a = ctx.account;
+    const Account& a = ctx.account;
     ForwardResult outcome;
 
     // A message without a sender that could send it (no From at all, or one no server takes)
     // goes out from the account's own address, with the sender line, rather than not at all.
     const bool plainSender = mail::isPlainAddress(input.from.address);
-    const bool asSender = a.forwardAsSender == u"1" && plainSender;
+    const bool asSender = a.forwardAsSender && plainSender;
     outcome.senderAddress = asSender ? input.from.display() : a.sourceAddress;
     // Nowhere to send: nothing is sent or logged, and the fax step still runs.
-    if (!a.hasRecipients() || a.smtpServer.isEmpty() || outcome.senderAddress.isEmpty())
+    if (!a.hasRecipients() || a.smtp.server.host.isEmpty() || outcome.senderAddress.isEmpty())
         return outcome;
 
     // Every part of a forward without the sender's address names the sender first.
     const QString senderLine = asSender ? QString() : input.sender + kCrLf;
-    const bool mobile = a.phoneEditing == u"1";
+    const bool mobile = a.phoneEditing;
     mail::OutgoingMail mail;
     // The name quoted: no display name can turn into the address the mail goes out from.
     mail.from = asSender ? input.from.headerText() : a.sourceAddress;
@@ -241,7 +241,7 @@ ForwardResult ForwardByMail(EngineContext& ctx, const ForwardInput& input,
             if (sentBefore.contains(number))
                 continue;
             mail.subject = input.subject;
-            if (a.numberSubjects == u"1")
+            if (a.numberSubjects)
                 mail.subject += u' ' + QString::number(number) + u'/' + total;
             mail.body = senderLine + parts.at(k);
             outcome.ok = SendForwardMail(ctx, mail, outcome.senderAddress);

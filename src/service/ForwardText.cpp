@@ -1,9 +1,9 @@
 #include "service/ForwardText.h"
 
+#include "data/Account.h"
+#include "data/AccountFiles.h"
 #include "data/ForwardLog.h"
 #include "data/TextCodec.h"
-#include "service/AccountFiles.h"
-#include "service/CurrentAccount.h"
 #include "service/ReceiveFiles.h"
 
 #include <QDateTime>
@@ -61,12 +61,12 @@ QString BuildMailToFaxText(const mail::ReceivedMessage& m)
            kCrLf + kCrLf + m.body;
 }
 
-bool MatchesForwardConditions(const CurrentAccount& a, const mail::ReceivedMessage& m)
+bool MatchesForwardConditions(const Account& a, const mail::ReceivedMessage& m)
 {
-    if (!a.conditionFrom && !a.conditionSubject && !a.conditionBody)
+    if (!a.hasConditions())
         return true;
-    return anyOccurs(a.fromList, SenderText(m)) || anyOccurs(a.subjectList, m.subject) ||
-           anyOccurs(a.bodyList, m.body);
+    return anyOccurs(a.fromConditions, SenderText(m)) ||
+           anyOccurs(a.subjectConditions, m.subject) || anyOccurs(a.bodyConditions, m.body);
 }
 
 void RecordAttachments(EngineContext& ctx, const mail::ReceivedMessage& m,
@@ -92,21 +92,21 @@ const QStringList& DecorationList()
     return list;
 }
 
-QString EditForwardText(const CurrentAccount& a, const QString& body,
-                        const QStringList& deleteStrings, const QString& receiveNumber,
+QString EditForwardText(const Account& a, const QString& body, const QStringList& deleteStrings,
+                        const QString& receiveNumber,
                         const QList<mail::ReceivedAttachment>& attachments)
 {
     QString text = body;
     // QString::replace scans left to right without overlap: three spaces leave one.
-    if (a.dropSpaces == u"1")
+    if (a.dropSpaces)
         text.replace(QStringLiteral("  "), QString());
-    if (a.dropWideSpaces == u"1")
+    if (a.dropWideSpaces)
         text.replace(QStringLiteral("\u3000\u3000"), QString());
-    if (a.dropTabs == u"1")
+    if (a.dropTabs)
         text.remove(u'\t');
-    if (a.dropLineBreaks == u"1")
+    if (a.dropLineBreaks)
         text.remove(kCrLf);
-    if (a.dropSymbols == u"1") {
+    if (a.dropSymbols) {
         for (const QString& entry : DecorationList())
             text.remove(entry);
         for (const QString& s : deleteStrings) {

@@ -6,10 +6,13 @@
 #include <QString>
 #include <QStringList>
 
+namespace qm {
+struct Account;
+struct AccountFiles;
+} // namespace qm
+
 namespace qm::service {
 
-struct AccountFiles;
-struct CurrentAccount;
 struct EngineContext;
 
 // Who sent the message as the fax page, the forward's sender line and the From condition
@@ -26,7 +29,7 @@ QString FaxDateLine(const mail::ReceivedMessage& message);
 QString BuildMailToFaxText(const mail::ReceivedMessage& message);
 
 // Whether the message meets the account's forward conditions (From, then Subject, then Body).
-bool MatchesForwardConditions(const CurrentAccount& account, const mail::ReceivedMessage& message);
+bool MatchesForwardConditions(const Account& account, const mail::ReceivedMessage& message);
 
 // Records each attachment in the attachment index by its 1-based position, so that a later
 // mail can ask for it by number.
@@ -38,7 +41,7 @@ const QStringList& DecorationList();
 
 // Mobile editing of the forward text, by the account's switches; with DropSymbols also the
 // account's strings to delete and the attachment list ("<添付ファイル>" and key=name lines).
-QString EditForwardText(const CurrentAccount& account, const QString& body,
+QString EditForwardText(const Account& account, const QString& body,
                         const QStringList& deleteStrings, const QString& receiveNumber,
                         const QList<mail::ReceivedAttachment>& attachments);
 

@@ -1,17 +1,17 @@
 #include "service/ReceiveAndForward.h"
 
+#include "data/AccountFiles.h"
 #include "data/AccountSettings.h"
 #include "data/ForwardLog.h"
 #include "data/MailSecurity.h"
+#include "data/Numbers.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/mail/MailLibrary.h"
-#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 #include "service/FaxDelivery.h"
 #include "service/FaxJobs.h"
 #include "service/ForwardMail.h"
 #include "service/ForwardText.h"
-#include "service/Numeric.h"
 #include "service/PrintForwardText.h"
 #include "service/ReceiveFiles.h"
 #include "service/RemoteSettings.h"
@@ -85,7 +85,7 @@ private:
 void MessageRun::process(const QString& messageFile)
 {
     if (received.IsAlreadyReceived(messageFile) || pending.contains(messageFile)) {
-        if (ctx.account.forwardState != u"0")
+        if (ctx.account.forwards())
             detailLine(ctx, QFileInfo(messageFile).fileName(), QStringLiteral("受信済み"));
         return;
     }
@@ -99,7 +99,7 @@ void MessageRun::process(const QString& messageFile)
 // Answers true when the message was deleted from the server as a forwarded message.
 bool MessageRun::handle(const QString& messageFile)
 {
-    const CurrentAccount& a = ctx.account;
+    const Account& a = ctx.account;
     const mail::ReadResult read = ctx.mailLibrary().ReadMail(messageFile, files.attachFolder);
     if (!read.ok()) {
         ctx.writeLog(a.accountName, read.error, QString());
@@ -120,13 +120,13 @@ bool MessageRun::handle(const QString& messageFile)
     const QString receiveNumber = before && !before->receiveNumber.isEmpty()
                                       ? before->receiveNumber
                                       : NextReceiveNumber(ctx, files);
-    if (a.forwardState != u"0")
+    if (a.forwards())
         detailLine(ctx, QStringLiteral("№") + receiveNumber, QStringLiteral("受信"));
 
     // Mail to fax: the subject is a fax number.
     const QString faxNumber = mailToFaxNumber(message.subject);
-    if (!faxNumber.isEmpty() && a.forwardState != u"0" && ctx.faxPlatform) {
-        if (message.body.size() >= 4 && IsAllDigits(message.body.left(4))) {
+    if (!faxNumber.isEmpty() && a.forwards() && ctx.faxPlatform) {
+        if (message.body.size() >= 4 && isAsciiDigits(message.body.left(4))) {
             FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
         } else {
             RecordAttachments(ctx, message, receiveNumber, files);
@@ -164,7 +164,7 @@ bool MessageRun::handle(const QString& messageFile)
     }
 
     const bool matched = MatchesForwardConditions(a, message);
-    if (a.forwardState != u"0")
+    if (a.forwards())
         detailLine(ctx, QStringLiteral("№") + receiveNumber,
                    matched ? QStringLiteral("転送条件一致") : QStringLiteral("転送条件不一致"));
 
@@ -176,7 +176,7 @@ bool MessageRun::handle(const QString& messageFile)
         RecordAttachments(ctx, message, receiveNumber, files);
         const QStringList attachmentPaths = message.attachmentPaths();
         QString forwardText = message.body;
-        if (a.phoneEditing == u"1")
+        if (a.phoneEditing)
             forwardText = EditForwardText(a, message.body, readDeleteStrings(accountNo),
                                           receiveNumber, message.attachments);
         const ForwardResult sent = ForwardByMail(
@@ -186,14 +186,13 @@ bool MessageRun::handle(const QString& messageFile)
         done.partsSent += sent.partsSent;
         sentWhole = sent.allSent;
         if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform && !done.faxed) {
-            FaxMessage(ctx, accountNo, a.faxNumbers.split(u'\t', Qt::SkipEmptyParts), faxText,
-                       sent.senderAddress, attachmentPaths);
+            FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress, attachmentPaths);
             done.faxed = true;
         }
         // Only a message that went out whole leaves the server; a failed send is tried again.
         // A message the server would not delete is recorded as handled, so it is not sent
         // again every cycle.
-        if (a.forwardState == u"2" && sent.allSent)
+        if (a.forwardState == ForwardState::ForwardAndDelete && sent.allSent)
             deleted = DeleteServerMessage(ctx, messageFile, pending);
         if (sent.ok && ctx.font.printMode == 1 && !done.printed) {
             PrintForwardText(ctx, faxText);
@@ -216,7 +215,7 @@ bool MessageRun::handle(const QString& messageFile)
 bool DeleteServerMessage(EngineContext& ctx, const QString& messageFile, PendingDeletions& pending)
 {
     ctx.sleep(2000);
-    const CurrentAccount& a = ctx.account;
+    const Account& a = ctx.account;
     // Recorded first: a deletion whose answer is lost with its connection is tried again
     // until a collection no longer lists the message.
     pending.add(messageFile);
@@ -230,8 +229,8 @@ bool DeleteServerMessage(EngineContext& ctx, const QString& messageFile, Pending
 bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
 {
     try {
-        const CurrentAccount& a = ctx.account;
-        const AccountFiles files = AccountFiles::forAccount(ctx, accountNo);
+        const Account& a = ctx.account;
+        const AccountFiles files = AccountFiles::forAccount(ctx.paths, accountNo);
         PrepareAccountDataFolder(files);
 
         const mail::MailResult box = ctx.mailLibrary().RcvMail(a.pop, files.workFolder);
@@ -240,7 +239,7 @@ bool ReceiveAndForward(EngineContext& ctx, const QString& accountNo)
                                 QStringLiteral("POP3のパスワードを暗号化せずに送りました"),
                                 QStringLiteral("【アカウントの編集】で接続の暗号化を"
                                                "「暗号化必須」にしてください"));
-        const QString offText = a.forwardState == u"0" ? QStringLiteral("転送オフ") : QString();
+        const QString offText = !a.forwards() ? QStringLiteral("転送オフ") : QString();
         if (box.isList) {
             detailLine(ctx, QStringLiteral("受信メールあり"), offText);
             PendingDeletions pending(files.pendingDeletes);

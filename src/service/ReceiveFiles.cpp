@@ -1,10 +1,10 @@
 #include "service/ReceiveFiles.h"
 
+#include "data/AccountFiles.h"
 #include "data/AtomicFile.h"
 #include "data/FolderListing.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
-#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 #include "service/RuntimeError.h"
 

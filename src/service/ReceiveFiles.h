@@ -6,9 +6,12 @@
 #include <QStringList>
 #include <optional>
 
+namespace qm {
+struct AccountFiles;
+} // namespace qm
+
 namespace qm::service {
 
-struct AccountFiles;
 struct EngineContext;
 
 // Creates the account data folder; files an older installation kept directly in the work

@@ -1,5 +1,6 @@
 #include "service/RemoteSettings.h"
 
+#include "data/Account.h"
 #include "data/AccountFile.h"
 #include "data/AccountRecord.h"
 #include "data/SettingsLine.h"
@@ -8,7 +9,6 @@
 #include "service/EngineContext.h"
 #include "service/FaxDelivery.h"
 #include "service/ForwardMail.h"
-#include "service/Numeric.h"
 
 namespace qm::service {
 
@@ -30,25 +30,27 @@ void refuse(EngineContext& ctx, const QString& address, const QString& logText,
     reply(ctx, address, kRemoteError, replyBody);
 }
 
-QString commandFor(const QString& subject)
+enum class RemoteCommand { Start, Stop, Fax, Mail };
+
+std::optional<RemoteCommand> commandFor(const QString& subject)
 {
     if (subject == u"転送開始")
-        return QStringLiteral("Start");
+        return RemoteCommand::Start;
     if (subject == u"転送終了" || subject == u"転送停止")
-        return QStringLiteral("Stop");
+        return RemoteCommand::Stop;
     if (subject == u"ファックス")
-        return QStringLiteral("FAX");
+        return RemoteCommand::Fax;
     if (subject == u"メール")
-        return QStringLiteral("Mail");
-    return QString();
+        return RemoteCommand::Mail;
+    return std::nullopt;
 }
 
-bool isValidValue(EngineContext& ctx, const QString& command, const QString& line)
+bool isValidValue(EngineContext& ctx, RemoteCommand command, const QString& line)
 {
     // A value the account file cannot hold as it is would be refused at every cycle.
     if (!isStorableField(line) || line.contains(u'\t') || !cp932Keeps(line))
         return false;
-    if (command != u"FAX")
+    if (command != RemoteCommand::Fax)
         return line.contains(u'@');
     // Only what the fax step can dial, and may under the dialling rules, is stored.
     if (!isValidFaxNumber(line))
@@ -62,6 +64,85 @@ bool isValidValue(EngineContext& ctx, const QString& command, const QString& lin
     return false;
 }
 
+// How a stored change is logged and answered.
+struct Confirmation
+{
+    QString logText;
+    QString logValue;
+    QString subject;
+    QString body;
+};
+
+Confirmation confirmationOf(RemoteCommand command, const QStringList& values, const QString& name)
+{
+    const QString shown = values.join(u' ');
+    const QString listed = values.join(kCrLf);
+    switch (command) {
+    case RemoteCommand::Start:
+        return {QStringLiteral("転送開始（リモート設定）"), QString(), QStringLiteral("転送開始OK"),
+                name + kCrLf + QStringLiteral("転送処理を開始しました")};
+    case RemoteCommand::Stop:
+        return {QStringLiteral("転送停止（リモート設定）"), QString(), QStringLiteral("転送停止OK"),
+                name + kCrLf + QStringLiteral("転送処理を停止しました")};
+    case RemoteCommand::Mail:
+        if (values.isEmpty())
+            return {QStringLiteral("メールアドレス削除（リモート設定）"), QString(),
+                    QStringLiteral("アドレス削除OK"),
+                    name + kCrLf + QStringLiteral("メールアドレスを削除しました")};
+        return {QStringLiteral("メールアドレス変更（リモート設定）"), shown,
+                QStringLiteral("アドレス変更OK"),
+                name + kCrLf + QStringLiteral("アドレス変更") + kCrLf + listed};
+    case RemoteCommand::Fax:
+        break;
+    }
+    if (values.isEmpty())
+        return {QStringLiteral("FAX番号削除（リモート設定）"), QString(),
+                QStringLiteral("FAX番号削除OK"),
+                name + kCrLf + QStringLiteral("FAX番号を削除しました")};
+    return {QStringLiteral("FAX番号変更（リモート設定）"), shown, QStringLiteral("FAX番号変更OK"),
+            name + kCrLf + QStringLiteral("FAX番号変更") + kCrLf + listed};
+}
+
+// Stores the change in the account file, logs it and answers replyAddress. False only after
+// a failure to rewrite the account file.
+bool applyRemoteCommand(EngineContext& ctx, RemoteCommand command, const QString& accountNo,
+                        const QStringList& values, const QString& replyAddress)
+{
+    QString name;
+    const RewriteResult result = rewriteAccountFile(
+        accountNo,
+        [&](AccountRecord& record) {
+            switch (command) {
+            case RemoteCommand::Start:
+                record.ForwardState = forwardStateColumn(ForwardState::Forward);
+                break;
+            case RemoteCommand::Stop:
+                record.ForwardState = forwardStateColumn(ForwardState::Off);
+                break;
+            case RemoteCommand::Fax:
+                record.FaxNumbers = listColumn(values);
+                break;
+            case RemoteCommand::Mail:
+                record.ForwardTo = listColumn(values);
+                break;
+            }
+            name = record.AccountName;
+        },
+        std::nullopt);
+    if (!result.ok) {
+        ctx.reportError(result.error);
+        return false;
+    }
+    if (!result.replaced)
+        return true;
+
+    const auto [logText, logValue, subject, body] = confirmationOf(command, values, name);
+    ctx.writeLog(name, logText, logValue);
+    ctx.showLog();
+    reply(ctx, replyAddress, subject, body);
+    return true;
+}
+
 } // namespace
 
 bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString& body,
@@ -69,8 +150,8 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
 {
     if (stored)
         *stored = true;
-    const QString command = commandFor(subject);
-    if (command.isEmpty())
+    const std::optional<RemoteCommand> command = commandFor(subject);
+    if (!command)
         return false;
     const QString noNumberReply = QStringLiteral("本文の1行目にアカウント番号がありません。");
     if (body.isEmpty()) {
@@ -91,13 +172,13 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
         return true;
 
     QStringList values;
-    if (command == u"FAX" || command == u"Mail") {
+    if (*command == RemoteCommand::Fax || *command == RemoteCommand::Mail) {
         bool allValid = true;
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const QString& line = lines.at(i);
             if (line.isEmpty())
                 continue;
-            if (isValidValue(ctx, command, line))
+            if (isValidValue(ctx, *command, line))
                 values << line;
             else
                 allValid = false;
@@ -109,79 +190,9 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
             return true;
         }
     }
-    const bool applied =
-        ApplyRemoteCommand(ctx, command, accountNo, values.join(u','), replyAddress);
+    const bool applied = applyRemoteCommand(ctx, *command, accountNo, values, replyAddress);
     if (stored)
         *stored = applied;
-    return true;
-}
-
-bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
-                        const QString& valueList, const QString& replyAddress)
-{
-    QString storedList = valueList;
-    storedList.replace(u',', u'\t');
-    QString name;
-    const RewriteResult result = rewriteAccountFile(
-        accountNo,
-        [&](AccountRecord& record) {
-            if (command == u"Start")
-                record.ForwardState = QStringLiteral("1");
-            else if (command == u"Stop")
-                record.ForwardState = QStringLiteral("0");
-            else if (command == u"FAX")
-                record.FaxNumbers = storedList;
-            else if (command == u"Mail")
-                record.ForwardTo = storedList;
-            name = record.AccountName;
-        },
-        std::nullopt);
-    if (!result.ok) {
-        ctx.reportError(result.error);
-        return false;
-    }
-    if (!result.replaced)
-        return true;
-
-    QString shown = valueList;
-    shown.replace(u',', u' ');
-    QString listed = valueList;
-    listed.replace(QStringLiteral(","), kCrLf);
-
-    QString logText;
-    QString logValue;
-    QString subject;
-    QString body;
-    if (command == u"Start") {
-        logText = QStringLiteral("転送開始（リモート設定）");
-        subject = QStringLiteral("転送開始OK");
-        body = name + kCrLf + QStringLiteral("転送処理を開始しました");
-    } else if (command == u"Stop") {
-        logText = QStringLiteral("転送停止（リモート設定）");
-        subject = QStringLiteral("転送停止OK");
-        body = name + kCrLf + QStringLiteral("転送処理を停止しました");
-    } else if (command == u"Mail" && !valueList.isEmpty()) {
-        logText = QStringLiteral("メールアドレス変更（リモート設定）");
-        logValue = shown;
-        subject = QStringLiteral("アドレス変更OK");
-        body = name + kCrLf + QStringLiteral("アドレス変更") + kCrLf + listed;
-    } else if (command == u"Mail") {
-        logText = QStringLiteral("メールアドレス削除（リモート設定）");
-        subject = QStringLiteral("アドレス削除OK");
-        body = name + kCrLf + QStringLiteral("メールアドレスを削除しました");
-    } else if (command == u"FAX" && !valueList.isEmpty()) {
-        logText = QStringLiteral("FAX番号変更（リモート設定）");
-        logValue = shown;
-        subject = QStringLiteral("FAX番号変更OK");
-        body = name + kCrLf + QStringLiteral("FAX番号変更") + kCrLf + listed;
-    } else {
-        logText = QStringLiteral("FAX番号削除（リモート設定）");
-        subject = QStringLiteral("FAX番号削除OK");
-        body = name + kCrLf + QStringLiteral("FAX番号を削除しました");
-    }
-    ctx.writeLog(name, logText, logValue);
-    ctx.showLog();
-    reply(ctx, replyAddress, subject, body);
     return true;
 }
 

@@ -15,10 +15,4 @@ bool HandleRemoteMail(EngineContext& ctx, const QString& subject, const QString&
                       const QString& accountNo, const QString& replyAddress,
                       bool* stored = nullptr);
 
-// Stores the change in the account file, logs it and answers replyAddress.
-// command: "Start", "Stop", "FAX" or "Mail"; valueList: the values joined by ",".
-// False only after a failure to rewrite the account file.
-bool ApplyRemoteCommand(EngineContext& ctx, const QString& command, const QString& accountNo,
-                        const QString& valueList, const QString& replyAddress);
-
 } // namespace qm::service

@@ -10,12 +10,12 @@ namespace {
 // runs out between the check and the login.
 constexpr int kRenewAheadSeconds = 300;
 
-std::optional<mail::BearerMechanism> mechanismOf(const QString& value)
+std::optional<BearerMechanism> mechanismOf(const QString& value)
 {
     if (value.compare(u"xoauth2", Qt::CaseInsensitive) == 0)
-        return mail::BearerMechanism::XOAuth2;
+        return BearerMechanism::XOAuth2;
     if (value.compare(u"oauthbearer", Qt::CaseInsensitive) == 0)
-        return mail::BearerMechanism::OAuthBearer;
+        return BearerMechanism::OAuthBearer;
     return std::nullopt;
 }
 
@@ -115,13 +115,13 @@ bool SignInTokens::apply(EngineContext& ctx)
         return false; // the mail stays on the server for a cycle that can sign in
     auto renew = [this, &ctx, accountNo] { return token(ctx, accountNo, true); };
     if (pop)
-        ctx.account.pop.bearer = mail::BearerLogin{access, *pop, renew};
+        ctx.account.pop.bearer = BearerLogin{access, *pop, renew};
     if (smtp) {
         // The mailbox's own name when no SMTP user is set: hosted mail sends as the mailbox.
         const QString user =
-            ctx.account.smtpUser.isEmpty() ? ctx.account.popUserId : ctx.account.smtpUser;
-        ctx.account.smtp.login = mail::SmtpLogin{user, QString(), mail::SmtpAuthMethod::Plain,
-                                                 mail::BearerLogin{access, *smtp, renew}};
+            ctx.account.smtpUser.isEmpty() ? ctx.account.pop.user : ctx.account.smtpUser;
+        ctx.account.smtp.login =
+            SmtpLogin{user, QString(), SmtpAuthMethod::Plain, BearerLogin{access, *smtp, renew}};
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "platform/fax/MailFaxBackend.h"
 
+#include "data/Numbers.h"
 #include "platform/fax/FaxNumber.h"
 #include "platform/render/FaxDocumentConverter.h"
 
@@ -21,9 +22,8 @@ mail::ServerAddress serverFrom(const QString& text)
     const qsizetype colon = text.lastIndexOf(u':');
     if (colon < 0)
         return mail::ServerAddress{text, mail::kSmtpDefaultPort};
-    bool ok = false;
-    const int port = text.mid(colon + 1).toInt(&ok);
-    return mail::ServerAddress{text.left(colon), ok ? port : 0};
+    return mail::ServerAddress{text.left(colon),
+                               readPort(text.mid(colon + 1).trimmed()).value_or(0)};
 }
 
 } // namespace

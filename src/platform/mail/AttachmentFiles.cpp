@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QMimeDatabase>
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -79,24 +79,9 @@ QString safeAttachmentName(const QString& fromMail, const QString& fallbackExten
 
 QString extensionForMimeType(const QString& mimeType)
 {
-    static const QHash<QString, QString> map{
-        {QStringLiteral("application/pdf"), QStringLiteral(".pdf")},
-        {QStringLiteral("application/msword"), QStringLiteral(".doc")},
-        {QStringLiteral("application/vnd.ms-excel"), QStringLiteral(".xls")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document"),
-         QStringLiteral(".docx")},
-        {QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"),
-         QStringLiteral(".xlsx")},
-        {QStringLiteral("application/zip"), QStringLiteral(".zip")},
-        {QStringLiteral("image/jpeg"), QStringLiteral(".jpg")},
-        {QStringLiteral("image/png"), QStringLiteral(".png")},
-        {QStringLiteral("image/gif"), QStringLiteral(".gif")},
-        {QStringLiteral("image/tiff"), QStringLiteral(".tif")},
-        {QStringLiteral("text/plain"), QStringLiteral(".txt")},
-        {QStringLiteral("text/html"), QStringLiteral(".html")},
-        {QStringLiteral("message/rfc822"), QStringLiteral(".eml")},
-    };
-    return map.value(mimeType.toLower(), QStringLiteral(".bin"));
+    const QString suffix =
+        QMimeDatabase().mimeTypeForName(mimeType.trimmed().toLower()).preferredSuffix();
+    return suffix.isEmpty() ? QStringLiteral(".bin") : QLatin1Char('.') + suffix;
 }
 
 int createUniqueFile(const QString& folder, const QString& name, QString* path)

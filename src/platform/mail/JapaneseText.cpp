@@ -1,7 +1,10 @@
 #include "platform/mail/JapaneseText.h"
 
+#include "data/TextCodec.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QTextDocument>
 #include <glib.h>
 #include <optional>
 
@@ -431,13 +434,21 @@ QString oneLine(const QString& text, TrailingSpace trailing)
 
 QString jisFriendly(const QString& text)
 {
+    // Only where the Windows form has no JIS X 0208 code and the standard mark has one: the
+    // full-width yen sign, which JIS X 0208 holds, stays as it is.
+    static const QList<Cp932LookAlike> back = [] {
+        QList<Cp932LookAlike> pairs;
+        QByteArray unused;
+        for (const Cp932LookAlike& pair : kCp932LookAlikes) {
+            if (!encodeIso2022Jp(QString(QChar(pair.cp932)), &unused) &&
+                encodeIso2022Jp(QString(QChar(pair.unicode)), &unused))
+                pairs << pair;
+        }
+        return pairs;
+    }();
     QString s = text;
-    s.replace(QChar(0xFF5E), QChar(0x301C)); // FULLWIDTH TILDE -> WAVE DASH
-    s.replace(QChar(0x2225), QChar(0x2016)); // PARALLEL TO -> DOUBLE VERTICAL LINE
-    s.replace(QChar(0xFF0D), QChar(0x2212)); // FULLWIDTH HYPHEN-MINUS -> MINUS SIGN
-    s.replace(QChar(0xFFE0), QChar(0x00A2)); // cent
-    s.replace(QChar(0xFFE1), QChar(0x00A3)); // pound
-    s.replace(QChar(0xFFE2), QChar(0x00AC)); // not
+    for (const Cp932LookAlike& pair : back)
+        s.replace(QChar(pair.cp932), QChar(pair.unicode));
     return s;
 }
 
@@ -610,73 +621,31 @@ QByteArray encodeHeaderText(const QString& text)
     return words.join("\r\n ");
 }
 
+namespace {
+
+// A mail's HTML names pictures and style sheets by path or address: none is ever read.
+class OfflineDocument : public QTextDocument
+{
+protected:
+    QVariant loadResource(int, const QUrl&) override { return {}; }
+};
+
+} // namespace
+
 QString htmlToText(const QString& html)
 {
-    QString s = html;
-    static const QRegularExpression invisible(
-        QStringLiteral("<(script|style|head|title)\\b[^>]*>.*?</\\1\\s*>"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression comments(QStringLiteral("<!--.*?-->"),
-                                             QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression lineBreaks(
-        QStringLiteral(
-            "<(br|/p|/div|/tr|/li|/h[1-6]|/table|/blockquote|hr)\\b[^>]*>|<(p|li|tr|div)\\b[^>]*>"),
-        QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression cells(QStringLiteral("</t[dh]\\s*>"),
+    // A link element carries no text, and Qt's parser loses what follows one left open.
+    static const QRegularExpression links(QStringLiteral("<link\\b[^>]*>"),
                                           QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression spaces(QStringLiteral("[ \\t\\r\\n]+"));
-    s.remove(comments);
-    s.remove(invisible);
-    s.replace(spaces, QStringLiteral(" "));
-    s.replace(lineBreaks, QStringLiteral("\n"));
-    s.replace(cells, QStringLiteral("\t"));
-    s.remove(tags);
-
-    static const QRegularExpression entity(
-        QStringLiteral("&(#[0-9]+|#[xX][0-9a-fA-F]+|[a-zA-Z]+);"));
-    QString out;
-    qsizetype pos = 0;
-    auto it = entity.globalMatch(s);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        out += s.mid(pos, m.capturedStart() - pos);
-        const QString name = m.captured(1);
-        char32_t code = 0;
-        if (name.startsWith(QLatin1String("#x")) || name.startsWith(QLatin1String("#X")))
-            code = name.mid(2).toUInt(nullptr, 16);
-        else if (name.startsWith(QLatin1Char('#')))
-            code = name.mid(1).toUInt();
-        else if (name == QLatin1String("amp"))
-            code = '&';
-        else if (name == QLatin1String("lt"))
-            code = '<';
-        else if (name == QLatin1String("gt"))
-            code = '>';
-        else if (name == QLatin1String("quot"))
-            code = '"';
-        else if (name == QLatin1String("apos"))
-            code = '\'';
-        else if (name == QLatin1String("nbsp"))
-            code = ' ';
-        else if (name == QLatin1String("yen"))
-            code = 0xA5;
-        else if (name == QLatin1String("copy"))
-            code = 0xA9;
-        if (code > 0 && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF))
-            out += QString::fromUcs4(&code, 1);
-        else
-            out += m.captured(0);
-        pos = m.capturedEnd();
-    }
-    out += s.mid(pos);
-
-    QStringList lines = out.split(QLatin1Char('\n'));
-    for (QString& line : lines)
-        line = line.trimmed();
-    // Collapse runs of empty lines left by nested blocks.
+    OfflineDocument doc;
+    doc.setHtml(QString(html).remove(links));
+    // Pictures leave an object mark, nested blocks lines of white space: neither is text.
+    const QStringList lines =
+        doc.toPlainText().remove(QChar::ObjectReplacementCharacter).split(QLatin1Char('\n'));
     QStringList kept;
-    for (const QString& line : lines) {
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        // Runs of empty lines from nested blocks would fill a phone's screen.
         if (line.isEmpty() && (kept.isEmpty() || kept.last().isEmpty()))
             continue;
         kept << line;

@@ -40,7 +40,8 @@ bool encodeIso2022Jp(const QString& text, QByteArray* out);
 // plain ASCII text of up to 900 characters is returned as is. Words are folded with CR LF + space.
 QByteArray encodeHeaderText(const QString& text);
 
-// Readable text from an HTML part: blocks become lines, tags go, entities are decoded.
+// Readable text from an HTML part: blocks become lines, tags go, entities are decoded. Nothing
+// the HTML names is read. Needs an application object (Qt reads pictures through it).
 QString htmlToText(const QString& html);
 
 // CR LF for every line end (lone CR, lone LF, CR LF).

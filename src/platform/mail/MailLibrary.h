@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -108,49 +107,13 @@ struct ReadResult
     bool ok() const { return error.isEmpty(); }
 };
 
-// Signing in with an OAuth 2.0 access token instead of a password (SASL XOAUTH2 or
-// OAUTHBEARER; the user name goes into the SASL message). After the server refuses the
-// token, renew is asked once for a new one ("" when none can be had) and the login retried.
-enum class BearerMechanism { XOAuth2, OAuthBearer };
-struct BearerLogin
-{
-    QString token;
-    BearerMechanism mechanism = BearerMechanism::OAuthBearer;
-    std::function<QString()> renew;
-};
-
-// A POP3 mailbox. Automatic and required security mean TLS from the first byte on port 995.
-struct PopAccount
-{
-    ServerAddress server;
-    ConnectionSecurity security = ConnectionSecurity::Automatic;
-    ServerTrust trust;
-    QString user;
-    QString password;
-    bool apop = false;
-    std::optional<BearerLogin> bearer; // set: the password and APOP are not used
-};
-
-enum class SmtpAuthMethod { Plain, Login, CramMd5 };
-
-struct SmtpLogin
-{
-    QString user;
-    QString password;
-    SmtpAuthMethod method = SmtpAuthMethod::Plain;
-    std::optional<BearerLogin> bearer; // set: the password and method are not used
-};
-
-// An SMTP server. Automatic and required security mean TLS from the first byte on port 465.
-struct SmtpServer
-{
-    ServerAddress server;
-    ConnectionSecurity security = ConnectionSecurity::Automatic;
-    ServerTrust trust;
-    int messagesPerConnection = kDefaultMessagesPerConnection;
-    qint64 sizeLimit = 0; // bytes a mail may have, besides the server's own SIZE; 0 for none
-    std::optional<SmtpLogin> login;
-};
+// The account's servers and logins are the data layer's; the library's own names for them.
+using qm::BearerLogin;
+using qm::BearerMechanism;
+using qm::PopAccount;
+using qm::SmtpAuthMethod;
+using qm::SmtpLogin;
+using qm::SmtpServer;
 
 // One mail to send. Addresses may carry display names ("Name <a@b.jp>"); the envelope
 // uses the bare address.

@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
+#include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <QUrl>
 #include <fcntl.h>
@@ -33,29 +33,12 @@ void ensureGMime()
 
 QString mimeTypeForFile(const QString& path)
 {
-    static const QHash<QString, QString> map{
-        {QStringLiteral("pdf"), QStringLiteral("application/pdf")},
-        {QStringLiteral("doc"), QStringLiteral("application/msword")},
-        {QStringLiteral("docx"),
-         QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
-        {QStringLiteral("xls"), QStringLiteral("application/vnd.ms-excel")},
-        {QStringLiteral("xlsx"),
-         QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
-        {QStringLiteral("txt"), QStringLiteral("text/plain")},
-        {QStringLiteral("tif"), QStringLiteral("image/tiff")},
-        {QStringLiteral("tiff"), QStringLiteral("image/tiff")},
-        {QStringLiteral("jpg"), QStringLiteral("image/jpeg")},
-        {QStringLiteral("jpeg"), QStringLiteral("image/jpeg")},
-        {QStringLiteral("png"), QStringLiteral("image/png")},
-        {QStringLiteral("gif"), QStringLiteral("image/gif")},
-        {QStringLiteral("zip"), QStringLiteral("application/zip")},
-        {QStringLiteral("eml"), QStringLiteral("message/rfc822")},
-    };
     const QString type =
-        map.value(QFileInfo(path).suffix().toLower(), QStringLiteral("application/octet-stream"));
-    // A stored mail goes as a file: message/rfc822 parts may not be base64 encoded.
-    return type == QLatin1String("message/rfc822") ? QStringLiteral("application/octet-stream")
-                                                   : type;
+        QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name();
+    // A stored mail goes as a file: message and multipart parts may not be base64 encoded.
+    const bool container =
+        type.startsWith(QLatin1String("message/")) || type.startsWith(QLatin1String("multipart/"));
+    return container ? QStringLiteral("application/octet-stream") : type;
 }
 
 void addAddresses(GMimeMessage* msg, GMimeAddressType type, const QStringList& items)

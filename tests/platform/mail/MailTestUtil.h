@@ -6,11 +6,29 @@
 #include "support/MailTestSupport.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 namespace qm::mail::testutil {
+
+// HTML with pictures needs an application object, as the service has.
+class AppEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "qm-mail-test";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+    }
+};
+
+inline const bool kAppEnvironmentAdded =
+    (::testing::AddGlobalTestEnvironment(new AppEnvironment), true);
 
 inline QByteArray plainMail(const QString& tag)
 {

@@ -5,9 +5,13 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <fcntl.h>
+#include <future>
 #include <glib.h>
 #include <optional>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace qm::mail;
 using namespace qm::mail::testutil;
@@ -205,7 +209,26 @@ TEST_F(ReadMailTest, AlternativeTakesPlainTextAndHtmlOnlyBecomesText)
         "</body></html>";
     r = read(html);
     ASSERT_TRUE(r.ok()) << r.error.toStdString();
-    EXPECT_EQ(r.message.body, QStringLiteral("一行目\r\n二行目\r\n\r\nA & B <x> ああ"));
+    EXPECT_EQ(r.message.body, QStringLiteral("一行目\r\n二行目\r\nA & B <x> ああ"));
+
+    // A style sheet or picture the HTML names is never read: a pipe would block the reader.
+    const QString fifo = m_dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QByteArray link = "<link rel=\"stylesheet\" href=\"" + QFile::encodeName(fifo) + "\">";
+    auto reading = std::async(std::launch::async, [&] {
+        return read(
+            "From: a@example.jp\r\nSubject: html\r\nContent-Type: text/html\r\n\r\n<html><head>" +
+            link + "</head><body>" + link + "<p style=\"background-image:url(" +
+            QFile::encodeName(fifo) + ")\">text<img src=\"" + QFile::encodeName(fifo) +
+            "\"></p></body></html>");
+    });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ::close(::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK)); // let it go
+        FAIL() << "the reader opened a file the HTML named";
+    }
+    r = reading.get();
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(r.message.body, QStringLiteral("text"));
 }
 
 TEST_F(ReadMailTest, AttachmentNamesNeverChooseThePathNorOverwrite)

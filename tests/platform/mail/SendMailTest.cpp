@@ -172,6 +172,56 @@ TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
         EXPECT_LE(line.size(), 999);
 }
 
+// The office converters and the fax pick attachments by type going out and by extension
+// coming in: both must stay what mailers use, whatever the system's type database says.
+TEST_F(SendMailTest, AttachmentTypesBothWays)
+{
+    QM_REQUIRE_MAIL_SERVERS(s);
+    const QList<std::pair<QString, QString>> types{
+        {QStringLiteral("doc"), QStringLiteral("application/msword")},
+        {QStringLiteral("docx"),
+         QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
+        {QStringLiteral("xls"), QStringLiteral("application/vnd.ms-excel")},
+        {QStringLiteral("xlsx"),
+         QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
+        {QStringLiteral("pdf"), QStringLiteral("application/pdf")},
+        {QStringLiteral("tif"), QStringLiteral("image/tiff")},
+        {QStringLiteral("jpg"), QStringLiteral("image/jpeg")},
+        {QStringLiteral("png"), QStringLiteral("image/png")},
+        {QStringLiteral("gif"), QStringLiteral("image/gif")},
+        {QStringLiteral("txt"), QStringLiteral("text/plain")},
+        {QStringLiteral("zip"), QStringLiteral("application/zip")},
+        // A stored mail may not be base64 encoded as message/rfc822: it goes as a file.
+        {QStringLiteral("eml"), QStringLiteral("application/octet-stream")}};
+    QStringList files;
+    QByteArray nameless = "From: a@example.jp\r\nSubject: types\r\nContent-Type: multipart/mixed; "
+                          "boundary=B\r\n\r\n--B\r\nContent-Type: text/plain\r\n\r\nbody\r\n";
+    for (const auto& [ext, type] : types) {
+        files << file(QStringLiteral("a.") + ext.toUpper(), ext.toLatin1());
+        if (ext != u"eml")
+            nameless += "--B\r\nContent-Type: " + type.toLatin1() +
+                        "\r\nContent-Disposition: attachment\r\n\r\nx\r\n";
+    }
+    const QString rcpt = QStringLiteral("types@example.jp");
+    qm::test::clearReceivedMails(rcpt);
+    ASSERT_EQ(send(s.smtpServer(), mailOf(QStringLiteral("fwd@example.jp"), {rcpt},
+                                          QStringLiteral("types"), QStringLiteral("body"), files))
+                  .error,
+              QString());
+    const ParsedMail sent = parseMail(onlyMailFor(rcpt).raw);
+    ASSERT_EQ(sent.attachments.size(), types.size());
+    for (qsizetype i = 0; i < types.size(); ++i)
+        EXPECT_EQ(sent.attachments.at(i).contentType, types.at(i).second) << i;
+
+    nameless += "--B--\r\n";
+    const ReadResult read = SystemMailLibrary().ReadMail(
+        file(QStringLiteral("nameless.eml"), nameless), m_dir.filePath(QStringLiteral("Attach")));
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    ASSERT_EQ(read.message.attachments.size(), types.size() - 1);
+    for (qsizetype i = 0; i + 1 < types.size(); ++i)
+        EXPECT_EQ(QFileInfo(read.message.attachments.at(i).path).suffix(), types.at(i).first);
+}
+
 TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)
 {
     QM_REQUIRE_MAIL_SERVERS(s);

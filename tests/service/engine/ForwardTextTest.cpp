@@ -1,23 +1,21 @@
 #include "service/ForwardText.h"
 
-#include "service/CurrentAccount.h"
+#include "data/Account.h"
 #include "service/ForwardMail.h"
-#include "service/Numeric.h"
-#include "service/RuntimeError.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>
 
+using namespace qm;
 using namespace qm::service;
 
 namespace {
 
-CurrentAccount mobileAccount()
+Account mobileAccount()
 {
-    CurrentAccount a;
-    a.phoneEditing = QStringLiteral("1");
-    a.dropSpaces = a.dropWideSpaces = a.dropTabs = a.dropLineBreaks = a.dropSymbols =
-        QStringLiteral("1");
+    Account a;
+    a.phoneEditing = true;
+    a.dropSpaces = a.dropWideSpaces = a.dropTabs = a.dropLineBreaks = a.dropSymbols = true;
     return a;
 }
 
@@ -61,13 +59,12 @@ TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecorationAndDatesInLocalTime)
 
 TEST(ForwardText, ConditionsAreCaseSensitiveAndTriedFromSubjectToBody)
 {
-    CurrentAccount a;
+    Account a;
     EXPECT_TRUE(MatchesForwardConditions(a, message("x@y", "s", "b"))) << "no conditions";
 
-    a.conditionFrom = a.conditionSubject = a.conditionBody = true;
-    a.fromList = {QStringLiteral("boss@example.jp"), QString()};
-    a.subjectList = {QStringLiteral("至急")};
-    a.bodyList = {QStringLiteral("請求書")};
+    a.fromConditions = {QStringLiteral("boss@example.jp"), QString()};
+    a.subjectConditions = {QStringLiteral("至急")};
+    a.bodyConditions = {QStringLiteral("請求書")};
     EXPECT_TRUE(MatchesForwardConditions(a, message("上司 <boss@example.jp>", "", "")));
     EXPECT_FALSE(MatchesForwardConditions(a, message("BOSS@EXAMPLE.JP", "", "")));
     EXPECT_TRUE(MatchesForwardConditions(a, message("other@x", "件名", "先月の請求書です")));
@@ -75,25 +72,25 @@ TEST(ForwardText, ConditionsAreCaseSensitiveAndTriedFromSubjectToBody)
         << "an empty entry must not match everything";
 
     // A word typed with a wave dash was stored, and read back, as its Shift-JIS look-alike.
-    a.bodyList = {QStringLiteral("10時～12時")};
+    a.bodyConditions = {QStringLiteral("10時～12時")};
     EXPECT_TRUE(MatchesForwardConditions(a, message("other@x", "件名", "10時〜12時に伺います")));
 }
 
 TEST(ForwardText, MobileEditingRemovesPairsLeftToRight)
 {
-    CurrentAccount a = mobileAccount();
-    a.dropSymbols = QStringLiteral("0");
-    a.dropLineBreaks = QStringLiteral("0");
+    Account a = mobileAccount();
+    a.dropSymbols = false;
+    a.dropLineBreaks = false;
     EXPECT_EQ(EditForwardText(a, "a   b    c", {}, "00001", {}), QStringLiteral("a bc"));
     EXPECT_EQ(EditForwardText(a, "全\u3000\u3000\u3000角", {}, "00001", {}),
               QStringLiteral("全\u3000角"));
-    a.dropLineBreaks = QStringLiteral("1");
+    a.dropLineBreaks = true;
     EXPECT_EQ(EditForwardText(a, "1\r\n2\n3\r4\t5", {}, "00001", {}), QStringLiteral("12\n3\r45"));
 }
 
 TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
 {
-    const CurrentAccount a = mobileAccount();
+    const Account a = mobileAccount();
     const QList<qm::mail::ReceivedAttachment> att = {
         {QStringLiteral("/p/MlTmp01/Attach/report.doc"), QStringLiteral("report.doc")},
         {QStringLiteral("/p/MlTmp01/Attach/a (2).pdf"), QStringLiteral("a (2).pdf")}};
@@ -103,8 +100,8 @@ TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
     // U+2500 is not decoration.
     EXPECT_EQ(EditForwardText(a, "─", {}, "00001", {}), QStringLiteral("─"));
 
-    CurrentAccount off = a;
-    off.dropSymbols = QStringLiteral("0");
+    Account off = a;
+    off.dropSymbols = false;
     EXPECT_EQ(EditForwardText(off, "A==B", {"B"}, "00007", att), QStringLiteral("A==B"))
         << "without DropSymbols neither strings nor attachment lines apply";
 }
@@ -124,18 +121,4 @@ TEST(Splitting, PartsAreBoundedByCountAndNeverOverflow)
     // A character outside the BMP is never cut in half.
     const QString emoji = QString::fromUcs4(U"a😀b");
     EXPECT_EQ(SplitIntoParts(emoji, 2, 5), QStringList({QString::fromUcs4(U"a😀"), "b"}));
-}
-
-TEST(Numbers, LenientParseAndSixteenBitLimits)
-{
-    EXPECT_TRUE(IsNumeric(" 1,234.5e2 "));
-    EXPECT_TRUE(IsNumeric("-12"));
-    EXPECT_FALSE(IsNumeric(""));
-    EXPECT_FALSE(IsNumeric("12a"));
-    EXPECT_FALSE(IsNumeric("e5"));
-    EXPECT_EQ(ToInt16("32767"), 32767);
-    EXPECT_EQ(ToInt16("2.5"), 2) << "halves round to even";
-    EXPECT_THROW(ToInt16("32768"), RuntimeError);
-    EXPECT_THROW(ToInt16("abc"), RuntimeError);
-    EXPECT_EQ(ToInt16OrZero(""), 0);
 }

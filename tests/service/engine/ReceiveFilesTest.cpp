@@ -1,10 +1,10 @@
 #include "service/ReceiveFiles.h"
 
+#include "data/AccountFiles.h"
 #include "data/Paths.h"
 #include "data/Privacy.h"
 #include "data/SettingsLine.h"
 #include "data/TextCodec.h"
-#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 
 #include <QDir>
@@ -28,7 +28,7 @@ struct ReceiveFilesFixture : ::testing::Test
         setProgramDir(dir.path());
         ensureDataDir();
         ctx.paths = filePaths();
-        files = AccountFiles::forAccount(ctx, QStringLiteral("03"));
+        files = AccountFiles::forAccount(ctx.paths, QStringLiteral("03"));
         QDir().mkpath(files.attachFolder);
     }
     void TearDown() override { setProgramDir(QString()); }

@@ -1,11 +1,11 @@
 // A send that fails for one part only, or a deletion the server refuses, cannot be had on
 // demand from the real test servers, so these cases run against a scripted mail library.
+#include "data/AccountFiles.h"
 #include "data/Paths.h"
 #include "data/TextCodec.h"
 #include "platform/fax/FaxStation.h"
 #include "platform/mail/MailLibrary.h"
 #include "platform/print/ForwardTextPrinter.h"
-#include "service/AccountFiles.h"
 #include "service/EngineContext.h"
 #include "service/ReceiveAndForward.h"
 
@@ -116,12 +116,12 @@ struct RetryFixture : ::testing::Test
         ctx.fax = &fax;
         ctx.printer = &printer;
         ctx.account.accountNo = QStringLiteral("01");
-        ctx.account.forwardState = QStringLiteral("2");
+        ctx.account.forwardState = ForwardState::ForwardAndDelete;
         ctx.account.to = QStringList{QStringLiteral("to@y.jp")};
-        ctx.account.smtpServer = QStringLiteral("smtp");
+        ctx.account.smtp.server.host = QStringLiteral("smtp");
         ctx.account.sourceAddress = QStringLiteral("me@y.jp");
-        ctx.account.forwardAsSender = QStringLiteral("0");
-        files = AccountFiles::forAccount(ctx, "01");
+        ctx.account.forwardAsSender = false;
+        files = AccountFiles::forAccount(ctx.paths, "01");
         QDir().mkpath(files.workFolder);
     }
     void TearDown() override { setProgramDir(QString()); }
@@ -153,10 +153,10 @@ TEST_F(RetryFixture, AFailedPartIsSentAgainAloneAndFaxAndPrintHappenOnce)
 {
     store({"m1"});
     ctx.faxPlatform = true;
-    ctx.account.faxNumbers = QStringLiteral("0312345678");
+    ctx.account.faxNumbers = QStringList{QStringLiteral("0312345678")};
     ctx.font.printMode = 2;
-    ctx.account.phoneEditing = QStringLiteral("1");
-    ctx.account.numberSubjects = QStringLiteral("1");
+    ctx.account.phoneEditing = true;
+    ctx.account.numberSubjects = true;
     ctx.account.splitChars = 2;
     ctx.account.splitMaxMails = 3;
     mail.sendResults = {QString(), QStringLiteral("SMTPサーバー smtp に接続できません"), QString()};

@@ -37,7 +37,6 @@ protected:
         ctx.account.sourceAddress = kFrom;
         ctx.account.to = QStringList{QStringLiteral("someone@dest.test")};
         ctx.account.bcc = QStringList{kRequester};
-        ctx.account.smtpServer = servers.smtpHost;
         ctx.account.smtp.server = mail::ServerAddress{servers.smtpHost, servers.smtpPort};
         clearReceivedMails(kRequester);
 

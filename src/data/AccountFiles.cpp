@@ -1,14 +1,14 @@
-#include "service/AccountFiles.h"
+#include "data/AccountFiles.h"
 
-#include "service/EngineContext.h"
+#include "data/Paths.h"
 
-namespace qm::service {
+namespace qm {
 
-AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& accountNo)
+AccountFiles AccountFiles::forAccount(const FilePaths& paths, const QString& accountNo)
 {
     AccountFiles f;
-    f.dataHome = ctx.paths.dataHome;
-    f.workFolder = ctx.paths.dataHome + QStringLiteral("/MlTmp") + accountNo;
+    f.dataHome = paths.dataHome;
+    f.workFolder = paths.dataHome + QStringLiteral("/MlTmp") + accountNo;
     f.attachFolder = f.workFolder + QStringLiteral("/Attach");
     f.dataFolder = f.workFolder + QStringLiteral("/Data");
     f.receivedList = f.dataFolder + QStringLiteral("/MailRcv.log");
@@ -19,4 +19,4 @@ AccountFiles AccountFiles::forAccount(const EngineContext& ctx, const QString& a
     return f;
 }
 
-} // namespace qm::service
+} // namespace qm

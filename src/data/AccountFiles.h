@@ -2,15 +2,15 @@
 
 #include <QString>
 
-namespace qm::service {
+namespace qm {
 
-struct EngineContext;
+struct FilePaths;
 
 // The per-account work folder and the small files reception keeps for it.
 struct AccountFiles
 {
     QString dataHome;        // the folder holding Data/ and the work folders
-    QString workFolder;      // <program dir>/MlTmp<NN>: message files of the mail library
+    QString workFolder;      // <data home>/MlTmp<NN>: message files of the mail library
     QString attachFolder;    // workFolder/Attach
     QString dataFolder;      // workFolder/Data
     QString receivedList;    // dataFolder/MailRcv.log
@@ -19,7 +19,7 @@ struct AccountFiles
     QString progressLog;     // dataFolder/MailProg.log: how far unfinished messages got
     QString pendingDeletes;  // dataFolder/MailDele.log: deletions not yet seen done
 
-    static AccountFiles forAccount(const EngineContext& ctx, const QString& accountNo);
+    static AccountFiles forAccount(const FilePaths& paths, const QString& accountNo);
 };
 
-} // namespace qm::service
+} // namespace qm

@@ -1,18 +1,15 @@
-#include "platform/mail/ServerAddress.h"
+#include "data/MailServer.h"
 
-namespace qm::mail {
+#include "data/Numbers.h"
+
+namespace qm {
 
 ServerAddress ServerAddress::fromColumns(const QString& host, const QString& port, int defaultPort)
 {
     ServerAddress s;
     s.host = host.trimmed();
-    s.port = defaultPort;
-    if (!port.trimmed().isEmpty()) {
-        bool ok = false;
-        s.port = port.trimmed().toInt(&ok);
-        if (!ok)
-            s.port = -1;
-    }
+    const QString portText = port.trimmed();
+    s.port = portText.isEmpty() ? defaultPort : readPort(portText).value_or(-1);
     return s;
 }
 
@@ -32,4 +29,4 @@ QString ServerAddress::display() const
     return host + QLatin1Char(':') + QString::number(port);
 }
 
-} // namespace qm::mail
+} // namespace qm
