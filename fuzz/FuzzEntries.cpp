@@ -46,9 +46,9 @@ public:
         return mail::MailResult::message(QString());
     }
     QString DeleteMail(const mail::PopAccount&, const QString&) override { return QString(); }
-    mail::MailResult ReadMail(const QString&, const QString&) override
+    mail::ReadResult ReadMail(const QString&, const QString&) override
     {
-        return mail::MailResult::message(QStringLiteral("none"));
+        return {QStringLiteral("none"), {}};
     }
     mail::SendResult SendMail(const mail::SmtpServer&, const mail::OutgoingMail& mail) override
     {
@@ -92,14 +92,11 @@ void readMail(const uint8_t* data, size_t size)
     const QString file = dir + QStringLiteral("/message.eml");
     const QString attach = dir + QStringLiteral("/Attach");
     writeWhole(file, bytesOf(data, size));
-    const mail::MailResult r = mail::SystemMailLibrary().ReadMail(file, attach);
+    const mail::ReadResult r = mail::SystemMailLibrary().ReadMail(file, attach);
     // Every file the reader reports must be below the folder it was given.
-    if (r.isList) {
-        for (const QString& item : r.items) {
-            if (item.startsWith(QLatin1String("File: ")) &&
-                !QDir::cleanPath(item.mid(6)).startsWith(attach + QLatin1Char('/')))
-                std::abort();
-        }
+    for (const mail::ReceivedAttachment& a : r.message.attachments) {
+        if (!QDir::cleanPath(a.path).startsWith(attach + QLatin1Char('/')))
+            std::abort();
     }
     QDir(attach).removeRecursively();
 }

@@ -113,13 +113,13 @@ void memoryBench()
     const long before = peakRssKb();
     QElapsedTimer t;
     t.start();
-    const MailResult r = SystemMailLibrary().ReadMail(path, dir.filePath(QStringLiteral("Attach")));
+    const ReadResult r = SystemMailLibrary().ReadMail(path, dir.filePath(QStringLiteral("Attach")));
     const double ms = double(t.nsecsElapsed()) / 1e6;
     const long after = peakRssKb();
     std::printf(
         "ReadMail, 30 MB attachment (%.1f MB file): %.0f ms, peak memory growth %ld KB (%s)\n",
         double(QFile(path).size()) / 1048576.0, ms, after - before,
-        r.isList ? "ok" : qPrintable(r.text));
+        r.ok() ? "ok" : qPrintable(r.error));
 }
 
 } // namespace

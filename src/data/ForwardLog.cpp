@@ -116,15 +116,6 @@ bool kept(qint64 lineKey, qint64 nowKey, int retention)
     return nowKey - lineKey < std::max(retention, 1);
 }
 
-QString cleanSecondText(QString text)
-{
-    text.remove(QLatin1Char(','));
-    text.remove(QLatin1String("\r\n"));
-    text.remove(QLatin1Char('\r'));
-    text.remove(QLatin1Char('\n'));
-    return text;
-}
-
 struct ParsedLine
 {
     QStringList fields;
@@ -517,6 +508,14 @@ int storedRetention()
 
 } // namespace
 
+QString withoutLogSeparators(QString text)
+{
+    text.remove(QLatin1Char(','));
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text;
+}
+
 QString logJournalPath()
 {
     return journalPathOf(filePaths());
@@ -539,9 +538,9 @@ bool writeLogLine(const QString& first, const QString& second, const QString& th
     const auto field = [](QString t) { return toCp932Safe(t.remove(QLatin1Char('"'))); };
     const QStringList fields = {now.toString(QStringLiteral("yyyy/MM/dd")),
                                 now.toString(QStringLiteral("HH:mm")), field(first),
-                                field(cleanSecondText(second)),
+                                field(withoutLogSeparators(second)),
                                 // A server's reply ("451 ..., try later") may hold commas too.
-                                field(cleanSecondText(third))};
+                                field(withoutLogSeparators(third))};
     const auto record = journalRecord(joinQuoted(fields), error);
     if (!record)
         return false;

@@ -35,6 +35,11 @@ struct LogLine
 // grow with the log. Inside a LogBatch (a forwarding cycle) lines are synced by syncLog()
 // and the fold waits for the batch to end; outside one the journal is folded at once.
 
+// A text as a log column holds it: commas and line breaks go, since the stored log is a
+// line of comma-separated fields per row. Texts shown beside the log (a fax's sender line)
+// go through it too, so the two read the same.
+QString withoutLogSeparators(QString text);
+
 // Adds one line; retention from TimerSet.txt, time from Clock. Never throws and never shows
 // anything.
 void WriteLog(const LogLine& line) noexcept;

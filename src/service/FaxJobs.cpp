@@ -8,7 +8,6 @@
 #include "platform/mail/MailLibrary.h"
 #include "service/EngineContext.h"
 #include "service/ForwardMail.h"
-#include "service/ParsedMessage.h"
 #include "service/SenderAddress.h"
 
 #include <QFileInfo>
@@ -258,12 +257,12 @@ void CheckFaxJobs(EngineContext& ctx)
     }
 }
 
-bool TakeMailFaxNotice(EngineContext& ctx, const ParsedMessage& message)
+bool TakeMailFaxNotice(EngineContext& ctx, const mail::ReceivedMessage& message)
 {
     // Asked for every message: the sender is looked at before the record is read.
     const FaxConfig config = loadFaxConfig(ctx.paths.dataDir);
     const QStringList senders = mailFaxNoticeSenders(config);
-    if (senders.isEmpty() || !SenderIsAnyOf(message.from, senders))
+    if (senders.isEmpty() || !SenderIsAnyOf(message.sender, senders))
         return false;
     FaxJobRecord record(ctx.paths.dataDir);
     for (const QueuedFaxJob& job : pendingOfAccount(record, ctx.account.accountNo)) {

@@ -5,10 +5,13 @@
 
 #include <QString>
 
+namespace qm::mail {
+struct ReceivedMessage;
+}
+
 namespace qm::service {
 
 struct EngineContext;
-struct ParsedMessage;
 
 // Who asked for a fax job, and so who hears of its outcome.
 struct FaxRequester
@@ -33,6 +36,6 @@ void CheckFaxJobs(EngineContext& ctx);
 // A delivery or failure notice of the fax gateway naming one of the current account's mail
 // jobs completes that job; true when the message was such a notice (it is then not
 // forwarded).
-bool TakeMailFaxNotice(EngineContext& ctx, const ParsedMessage& message);
+bool TakeMailFaxNotice(EngineContext& ctx, const mail::ReceivedMessage& message);
 
 } // namespace qm::service

@@ -2,6 +2,7 @@
 
 #include "data/Account.h"
 #include "data/AccountFiles.h"
+#include "data/ForwardLog.h"
 #include "data/TextCodec.h"
 #include "service/ReceiveFiles.h"
 
@@ -25,21 +26,18 @@ bool anyOccurs(const QStringList& entries, const QString& text)
     return false;
 }
 
-// File name: the part after the last folder separator of either kind.
-QString fileNameOf(const QString& path)
-{
-    const qsizetype cut = std::max(path.lastIndexOf(u'\\'), path.lastIndexOf(u'/'));
-    return cut < 0 ? path : path.mid(cut + 1);
-}
-
 } // namespace
 
-QString FaxDateLine(const QString& header)
+QString SenderText(const mail::ReceivedMessage& m)
 {
-    const QDateTime sent = QDateTime::fromString(header.trimmed(), Qt::RFC2822Date);
-    if (!sent.isValid())
-        return header;
-    const QDateTime local = sent.toLocalTime();
+    return withoutLogSeparators(m.fromText);
+}
+
+QString FaxDateLine(const mail::ReceivedMessage& m)
+{
+    if (!m.sent.isValid())
+        return m.date;
+    const QDateTime local = m.sent.toLocalTime();
     static const QString weekdays = QStringLiteral("月火水木金土日");
     const QDate d = local.date();
     return QStringLiteral("%1年%2月%3日(%4) %5")
@@ -50,59 +48,33 @@ QString FaxDateLine(const QString& header)
         .arg(local.time().toString(QStringLiteral("HH:mm")));
 }
 
-QString BuildFaxText(const ParsedMessage& m)
+QString BuildFaxText(const mail::ReceivedMessage& m)
 {
-    return FaxDateLine(m.date) + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + m.sender +
+    return FaxDateLine(m) + kCrLf + u' ' + kCrLf + QStringLiteral("差出人：") + SenderText(m) +
            kCrLf + u' ' + kCrLf + QStringLiteral("件  名：") + m.subject + kCrLf + u' ' + kCrLf +
            m.body;
 }
 
-QString BuildMailToFaxText(const ParsedMessage& m)
+QString BuildMailToFaxText(const mail::ReceivedMessage& m)
 {
-    return kCrLf + FaxDateLine(m.date) + kCrLf + kCrLf + QStringLiteral("差出人：") + m.sender +
+    return kCrLf + FaxDateLine(m) + kCrLf + kCrLf + QStringLiteral("差出人：") + SenderText(m) +
            kCrLf + kCrLf + m.body;
 }
 
-bool MatchesForwardConditions(const Account& a, const ParsedMessage& m)
+bool MatchesForwardConditions(const Account& a, const mail::ReceivedMessage& m)
 {
     if (!a.hasConditions())
         return true;
-    return anyOccurs(a.fromConditions, m.sender) || anyOccurs(a.subjectConditions, m.subject) ||
-           anyOccurs(a.bodyConditions, m.body);
+    return anyOccurs(a.fromConditions, SenderText(m)) ||
+           anyOccurs(a.subjectConditions, m.subject) || anyOccurs(a.bodyConditions, m.body);
 }
 
-bool Attachments::any() const
+void RecordAttachments(EngineContext& ctx, const mail::ReceivedMessage& m,
+                       const QString& receiveNumber, const AccountFiles& files)
 {
-    for (const QString& p : paths) {
-        if (!p.isEmpty())
-            return true;
-    }
-    return false;
-}
-
-Attachments AttachmentsOf(const ParsedMessage& m)
-{
-    Attachments result;
-    const QString prefix = QStringLiteral("File: ");
-    for (qsizetype i = 6; i < m.elements.size(); ++i) {
-        const QString& e = m.elements.at(i);
-        if (!e.startsWith(prefix))
-            continue;
-        const QString path = e.mid(prefix.size());
-        result.paths << path;
-        result.names << fileNameOf(path);
-    }
-    return result;
-}
-
-Attachments CollectAttachments(EngineContext& ctx, const ParsedMessage& m,
-                               const QString& receiveNumber, const AccountFiles& files)
-{
-    Attachments result = AttachmentsOf(m);
-    for (qsizetype i = 0; i < result.paths.size(); ++i)
-        AddAttachmentRecord(ctx, files, receiveNumber, int(i + 1), result.paths.at(i),
-                            result.names.at(i));
-    return result;
+    for (qsizetype i = 0; i < m.attachments.size(); ++i)
+        AddAttachmentRecord(ctx, files, receiveNumber, int(i + 1), m.attachments.at(i).path,
+                            m.attachments.at(i).name);
 }
 
 const QStringList& DecorationList()
@@ -121,7 +93,8 @@ const QStringList& DecorationList()
 }
 
 QString EditForwardText(const Account& a, const QString& body, const QStringList& deleteStrings,
-                        const QString& receiveNumber, const Attachments& attachments)
+                        const QString& receiveNumber,
+                        const QList<mail::ReceivedAttachment>& attachments)
 {
     QString text = body;
     // QString::replace scans left to right without overlap: three spaces leave one.
@@ -141,11 +114,11 @@ QString EditForwardText(const Account& a, const QString& body, const QStringList
                 text.remove(s);
         }
         // Appended after the clean-up so the heading's brackets survive it.
-        if (attachments.any()) {
+        if (!attachments.isEmpty()) {
             text += kCrLf + QStringLiteral("<添付ファイル>");
-            for (qsizetype i = 0; i < attachments.paths.size(); ++i)
+            for (qsizetype i = 0; i < attachments.size(); ++i)
                 text += kCrLf + AttachmentKey(receiveNumber, int(i + 1)) + u'=' +
-                        attachments.names.at(i);
+                        attachments.at(i).name;
         }
     }
     return text;

@@ -12,7 +12,6 @@
 #include "service/FaxJobs.h"
 #include "service/ForwardMail.h"
 #include "service/ForwardText.h"
-#include "service/ParsedMessage.h"
 #include "service/PrintForwardText.h"
 #include "service/ReceiveFiles.h"
 #include "service/RemoteSettings.h"
@@ -100,17 +99,18 @@ void MessageRun::process(const QString& messageFile)
 bool MessageRun::handle(const QString& messageFile)
 {
     const Account& a = ctx.account;
-    const mail::MailResult read = ctx.mailLibrary().ReadMail(messageFile, files.attachFolder);
-    if (!read.isList) {
-        ctx.log({.account = a.accountName, .sender = read.text});
+    const mail::ReadResult read = ctx.mailLibrary().ReadMail(messageFile, files.attachFolder);
+    if (!read.ok()) {
+        ctx.log({.account = a.accountName, .sender = read.error});
         return false;
     }
+    const mail::ReceivedMessage& message = read.message;
     // The fax gateway's notice on a job we sent is its outcome, not mail to forward (its
     // daemon may send it, so this comes before the bounce test).
-    if (ctx.faxPlatform && TakeMailFaxNotice(ctx, ParseMessage(read.items, read.sender)))
+    if (ctx.faxPlatform && TakeMailFaxNotice(ctx, message))
         return false;
     // Bounces of a mailer daemon are recorded as handled and nothing else.
-    if (ParseSender(read.items).contains(QStringLiteral("DAEMON")))
+    if (SenderText(message).contains(QStringLiteral("DAEMON")))
         return false;
 
     // A message tried before keeps its number, so its parts and attachment keys match.
@@ -120,17 +120,16 @@ bool MessageRun::handle(const QString& messageFile)
                                       : NextReceiveNumber(ctx, files);
     if (a.forwards())
         detailLine(ctx, QStringLiteral("№") + receiveNumber, QStringLiteral("受信"));
-    const ParsedMessage message = ParseMessage(read.items, read.sender);
 
     // Mail to fax: the subject is a fax number.
     const QString faxNumber = mailToFaxNumber(message.subject);
     if (!faxNumber.isEmpty() && a.forwards() && ctx.faxPlatform) {
         if (message.body.size() >= 4 && isAsciiDigits(message.body.left(4))) {
-            FaxStoredAttachment(ctx, message.from, faxNumber, leadingDigits(message.body));
+            FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
         } else {
-            const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
+            RecordAttachments(ctx, message, receiveNumber, files);
             FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message),
-                       message.from.address, attachments.paths, FaxNumberSource::Mail);
+                       message.sender.address, message.attachmentPaths(), FaxNumberSource::Mail);
         }
         return false;
     }
@@ -147,9 +146,9 @@ bool MessageRun::handle(const QString& messageFile)
                  .sender = QStringLiteral("リモート設定アドレスが正しくありません"),
                  .destination = a.remoteAddress});
     }
-    if (remoteOn && SenderIs(message.from, a.remoteAddress)) {
+    if (remoteOn && SenderIs(message.sender, a.remoteAddress)) {
         bool stored = true;
-        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.from.address,
+        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.sender.address,
                              &stored)) {
             // A change the account file did not take keeps its mail on the server and
             // unrecorded, so the next cycle applies it.
@@ -172,19 +171,20 @@ bool MessageRun::handle(const QString& messageFile)
     bool deleted = false;
     bool sentWhole = true;
     if (matched && a.forwards()) {
-        const Attachments attachments = CollectAttachments(ctx, message, receiveNumber, files);
+        RecordAttachments(ctx, message, receiveNumber, files);
+        const QStringList attachmentPaths = message.attachmentPaths();
         QString forwardText = message.body;
         if (a.phoneEditing)
             forwardText = EditForwardText(a, message.body, readDeleteStrings(accountNo),
-                                          receiveNumber, attachments);
+                                          receiveNumber, message.attachments);
         const ForwardResult sent = ForwardByMail(
-            ctx, {message.sender, message.from, message.subject, forwardText, attachments.paths},
+            ctx,
+            {SenderText(message), message.sender, message.subject, forwardText, attachmentPaths},
             messageFile, done.partsSent);
         done.partsSent += sent.partsSent;
         sentWhole = sent.allSent;
         if (!a.faxNumbers.isEmpty() && sent.ok && ctx.faxPlatform && !done.faxed) {
-            FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress,
-                       attachments.paths);
+            FaxMessage(ctx, accountNo, a.faxNumbers, faxText, sent.senderAddress, attachmentPaths);
             done.faxed = true;
         }
         // Only a message that went out whole leaves the server; a failed send is tried again.

@@ -79,6 +79,15 @@ bool subjectMatches(const Entry& e, const QString& subject)
     return true;
 }
 
+// The reference cuts the spaces at the end of a value (its "clean" rule); the reader keeps
+// them, since a subject that ends in one is not the command word it would be without.
+QString asCompared(QString subject)
+{
+    while (subject.endsWith(u' '))
+        subject.chop(1);
+    return subject;
+}
+
 bool hasControl(const QString& text)
 {
     for (const QChar c : text) {
@@ -95,16 +104,17 @@ TEST(Corpus, EveryMessageIsReadWithTheReferenceSubjectAndCleanHeaders)
     QTemporaryDir attach;
     QStringList wrong;
     for (const Entry& e : entries) {
-        const mail::MailResult r = mail::SystemMailLibrary().ReadMail(e.path(), attach.path());
-        if (!r.isList || r.items.size() < 6) {
-            wrong << e.file + QStringLiteral(": not read: ") + r.text;
+        const mail::ReadResult r = mail::SystemMailLibrary().ReadMail(e.path(), attach.path());
+        if (!r.ok()) {
+            wrong << e.file + QStringLiteral(": not read: ") + r.error;
             continue;
         }
-        for (int i = 0; i < 5; ++i) {
-            if (hasControl(r.items.at(i)))
-                wrong << e.file + QStringLiteral(": control character in ") + r.items.at(i);
+        const mail::ReceivedMessage& m = r.message;
+        for (const QString& text : {m.date, m.fromText, m.toText, m.ccText, m.subject}) {
+            if (hasControl(text))
+                wrong << e.file + QStringLiteral(": control character in ") + text;
         }
-        const QString subject = r.items.at(4).mid(9);
+        const QString subject = asCompared(m.subject);
         if (e.compared && !subjectMatches(e, subject) && !kExpectedFailures.contains(e.file))
             wrong << e.file + QStringLiteral(": subject [") + subject + QStringLiteral("], not [") +
                          e.subject + u']';
@@ -237,7 +247,7 @@ TEST_F(CorpusCycle, EveryMessageIsForwardedOnceAndOnlyToTheConfiguredAddresses)
     for (const Entry& e : entries)
         exact.insert(e.subject);
     for (const ReceivedMail& m : first) {
-        const QString subject = parseMail(m.raw).subject;
+        const QString subject = asCompared(parseMail(m.raw).subject);
         for (const Entry& e : entries) {
             if (exact.contains(subject))
                 break;
@@ -260,8 +270,8 @@ TEST_F(CorpusCycle, EveryMessageIsForwardedOnceAndOnlyToTheConfiguredAddresses)
     }
     QStringList unexpected;
     for (const ReceivedMail& m : first) {
-        const QString subject =
-            carrierSubjects.value(parseMail(m.raw).subject, parseMail(m.raw).subject);
+        const QString forwarded = asCompared(parseMail(m.raw).subject);
+        const QString subject = carrierSubjects.value(forwarded, forwarded);
         if (owed.value(subject) > 0)
             --owed[subject];
         else if (mayCome.value(subject) > 0)

@@ -3,6 +3,8 @@
 #include "data/MailSecurity.h"
 #include "platform/mail/ServerAddress.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -50,9 +52,8 @@ struct RefusedCertificate
 struct MailResult
 {
     bool isList = false;
-    QStringList items;  // valid when isList
-    QString text;       // valid when !isList: "" = success with nothing to list, else an error
-    MailAddress sender; // ReadMail: who sent the message, from its raw From header
+    QStringList items; // valid when isList
+    QString text;      // valid when !isList: "" = success with nothing to list, else an error
     // A password went to a server off the loopback without encryption (automatic mode).
     bool passwordInClear = false;
     std::optional<RefusedCertificate> refusedCertificate;
@@ -71,6 +72,39 @@ struct MailResult
         return r;
     }
     bool isError() const { return !isList && !text.isEmpty(); }
+};
+
+// An attachment of a received message, saved below the attachment folder.
+struct ReceivedAttachment
+{
+    QString path;
+    QString name; // the file's name as saved: sanitised, and made unique in its folder
+};
+
+// A stored message as read. Header texts are decoded and on one line; "" where the message
+// has no such header.
+struct ReceivedMessage
+{
+    QString date;       // the Date header as written
+    QDateTime sent;     // the Date header as a time; invalid when it does not read as one
+    MailAddress sender; // from the raw From header: every decision about the sender uses this
+    QString fromText;   // the From header decoded: what is shown, and the From condition
+    QString toText;
+    QString ccText;
+    QString subject; // white space at its end kept: "転送開始 " is not the command word
+    QString body;    // CR LF line ends
+    QList<ReceivedAttachment> attachments; // in the order of the message's parts
+
+    QStringList attachmentPaths() const;
+};
+
+// Either the message or why it could not be read.
+struct ReadResult
+{
+    QString error; // "" when the message was read
+    ReceivedMessage message;
+
+    bool ok() const { return error.isEmpty(); }
 };
 
 // The account's servers and logins are the data layer's; the library's own names for them.
@@ -149,10 +183,10 @@ public:
     // by its UIDL wherever it stands now. "" when it was deleted, else why not.
     virtual QString DeleteMail(const PopAccount& account, const QString& messageFile) = 0;
 
-    // Reads a stored message: "Date: ", "From: ", "To: ", "cc: ", "Subject: ", "Body: "
-    // followed by the value, then "File: " + path for each attachment saved below
-    // attachmentFolder (under sanitised, never-overwriting names); or an error text.
-    virtual MailResult ReadMail(const QString& messageFile, const QString& attachmentFolder) = 0;
+    // Reads a stored message, saving its attachments below attachmentFolder (under
+    // sanitised, never-overwriting names). Only a file that cannot be opened, or an
+    // attachment that cannot be saved, is an error: whatever else it holds is a message.
+    virtual ReadResult ReadMail(const QString& messageFile, const QString& attachmentFolder) = 0;
 
     virtual SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) = 0;
 };
@@ -172,7 +206,7 @@ public:
 
     MailResult RcvMail(const PopAccount& account, const QString& folder) override;
     QString DeleteMail(const PopAccount& account, const QString& messageFile) override;
-    MailResult ReadMail(const QString& messageFile, const QString& attachmentFolder) override;
+    ReadResult ReadMail(const QString& messageFile, const QString& attachmentFolder) override;
     SendResult SendMail(const SmtpServer& server, const OutgoingMail& mail) override;
 
 private:

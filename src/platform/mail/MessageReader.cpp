@@ -6,11 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <fcntl.h>
 #include <gmime/gmime.h>
 #include <mutex>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,7 +121,7 @@ public:
             return m_text;
         return m_html.isEmpty() ? QString() : htmlToText(m_html);
     }
-    const QStringList& files() const { return m_files; }
+    const QList<ReceivedAttachment>& files() const { return m_files; }
     const QString& error() const { return m_error; }
 
 private:
@@ -253,14 +253,14 @@ private:
             m_error = QStringLiteral("添付ファイル %1 を書き込めません").arg(path);
             return;
         }
-        m_files << path;
+        m_files.append({path, QFileInfo(path).fileName()});
     }
 
     QString m_folder;
     QString m_text;
     bool m_haveText = false;
     QString m_html;
-    QStringList m_files;
+    QList<ReceivedAttachment> m_files;
     QString m_error;
 };
 
@@ -333,55 +333,37 @@ GMimeStream* asBodyOnly(GMimeStream* file)
     return joined;
 }
 
-// The Subject as the file writes it, folds and all. GMime drops the white space at the end
-// of a value, and a subject that ends in a space is not the command word it would be without.
-std::optional<QByteArray> rawSubject(const QString& messageFile)
+// A raw header value on one line: the line ends of its folds go, their white space stays.
+QByteArray unfolded(QByteArray raw)
 {
-    QFile file(messageFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.read(256 * 1024);
-    std::optional<QByteArray> value;
-    qsizetype pos = 0;
-    while (pos < head.size()) {
-        const qsizetype nl = head.indexOf('\n', pos);
-        QByteArray line = head.mid(pos, nl < 0 ? -1 : nl - pos);
-        pos = nl < 0 ? head.size() : nl + 1;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            break;
-        const bool continuation = line.startsWith(' ') || line.startsWith('\t');
-        if (value && continuation) {
-            *value += line;
-            continue;
-        }
-        // The header ends where a line is no header field: a Subject in the text is not one.
-        if (value || (!continuation && !looksLikeHeaderField(line)))
-            break;
-        if (line.size() >= 8 && qstrnicmp(line.constData(), "subject:", 8) == 0)
-            value = line.mid(8);
-    }
-    return value;
+    raw.replace("\r\n", "");
+    raw.replace('\n', "");
+    return raw;
 }
 
 } // namespace
 
-MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString& attachmentFolder)
+QStringList ReceivedMessage::attachmentPaths() const
+{
+    QStringList paths;
+    for (const ReceivedAttachment& a : attachments)
+        paths << a.path;
+    return paths;
+}
+
+ReadResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString& attachmentFolder)
 {
     ensureGMime();
 
     const int fd = ::open(QFile::encodeName(messageFile).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return MailResult::message(
-            QStringLiteral("メールファイル %1 を開けません").arg(messageFile));
+        return {QStringLiteral("メールファイル %1 を開けません").arg(messageFile), {}};
     struct stat st
     {
     };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return MailResult::message(
-            QStringLiteral("メールファイル %1 を開けません").arg(messageFile));
+        return {QStringLiteral("メールファイル %1 を開けません").arg(messageFile), {}};
     }
     // Whatever the server handed over is a message: missing headers are empty fields, and
     // text that is not a header at all is the body.
@@ -403,31 +385,29 @@ MailResult SystemMailLibrary::ReadMail(const QString& messageFile, const QString
     if (GMimeObject* top = g_mime_message_get_mime_part(message.p))
         reader.visit(top);
     if (!reader.error().isEmpty()) {
-        for (const QString& p : reader.files())
-            QFile::remove(p);
-        return MailResult::message(reader.error());
+        for (const ReceivedAttachment& f : reader.files())
+            QFile::remove(f.path);
+        return {reader.error(), {}};
     }
 
     GMimeObject* object = GMIME_OBJECT(message.p);
     const auto header = [object](const char* name) {
         return oneLine(decodeHeaderText(rawHeader(object, name)));
     };
-    const auto subject = [&]() {
-        const std::optional<QByteArray> raw = rawSubject(messageFile);
-        if (!raw)
-            return header("Subject");
-        return oneLine(decodeHeaderText(*raw, TrailingSpace::Keep), TrailingSpace::Keep);
-    };
-    QStringList items{QStringLiteral("Date: ") + header("Date"),
-                      QStringLiteral("From: ") + header("From"),
-                      QStringLiteral("To: ") + header("To"),
-                      QStringLiteral("cc: ") + header("Cc"),
-                      QStringLiteral("Subject: ") + subject(),
-                      QStringLiteral("Body: ") + withCrLf(reader.body())};
-    for (const QString& p : reader.files())
-        items << QStringLiteral("File: ") + p;
-    MailResult result = MailResult::list(items);
-    result.sender = parseMailbox(rawHeader(object, "From"));
+    ReadResult result;
+    ReceivedMessage& m = result.message;
+    m.date = header("Date");
+    m.sent = QDateTime::fromString(m.date.trimmed(), Qt::RFC2822Date);
+    m.sender = parseMailbox(rawHeader(object, "From"));
+    m.fromText = header("From");
+    m.toText = header("To");
+    m.ccText = header("Cc");
+    // GMime's decoded value loses the white space at the end; the raw value keeps it.
+    m.subject =
+        oneLine(decodeHeaderText(unfolded(rawHeader(object, "Subject")), TrailingSpace::Keep),
+                TrailingSpace::Keep);
+    m.body = withCrLf(reader.body());
+    m.attachments = reader.files();
     return result;
 }
 

@@ -98,18 +98,20 @@ TEST_F(SendMailTest, JapaneseMailSurvivesTheRoundTripThroughBothServers)
                                    m_dir.filePath(QStringLiteral("MlTmp87")));
     ASSERT_TRUE(got.isList) << got.text.toStdString();
     ASSERT_EQ(got.items.size(), 1);
-    const MailResult read = SystemMailLibrary().ReadMail(
+    const ReadResult read = SystemMailLibrary().ReadMail(
         got.items.first(), m_dir.filePath(QStringLiteral("MlTmp87/Attach")));
-    ASSERT_TRUE(read.isList) << read.text.toStdString();
-    ASSERT_EQ(read.items.size(), 8);
-    EXPECT_EQ(read.items.at(1), QStringLiteral("From: sender@example.jp"));
-    EXPECT_EQ(read.items.at(2), QStringLiteral("To: ") + rcpt);
-    EXPECT_EQ(read.items.at(4), QStringLiteral("Subject: ") + subject);
-    EXPECT_EQ(read.items.at(5), QStringLiteral("Body: ") + body);
-    const QString pdfBack = read.items.at(6).mid(6);
-    EXPECT_EQ(QFileInfo(pdfBack).fileName(), QFileInfo(pdf).fileName());
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    const ReceivedMessage& back = read.message;
+    ASSERT_EQ(back.attachments.size(), 2);
+    EXPECT_EQ(back.fromText, QStringLiteral("sender@example.jp"));
+    EXPECT_EQ(back.sender.address, QStringLiteral("sender@example.jp"));
+    EXPECT_EQ(back.toText, rcpt);
+    EXPECT_EQ(back.subject, subject);
+    EXPECT_EQ(back.body, body);
+    const QString pdfBack = back.attachments.at(0).path;
+    EXPECT_EQ(back.attachments.at(0).name, QFileInfo(pdf).fileName());
     EXPECT_EQ(readAll(pdfBack), binary);
-    EXPECT_EQ(readAll(read.items.at(7).mid(6)), QByteArray("line1\r\nline2\r\n"));
+    EXPECT_EQ(readAll(back.attachments.at(1).path), QByteArray("line1\r\nline2\r\n"));
 }
 
 TEST_F(SendMailTest, HeadersRecipientsAndCharsets)
@@ -212,12 +214,12 @@ TEST_F(SendMailTest, AttachmentTypesBothWays)
         EXPECT_EQ(sent.attachments.at(i).contentType, types.at(i).second) << i;
 
     nameless += "--B--\r\n";
-    const MailResult read = SystemMailLibrary().ReadMail(
+    const ReadResult read = SystemMailLibrary().ReadMail(
         file(QStringLiteral("nameless.eml"), nameless), m_dir.filePath(QStringLiteral("Attach")));
-    ASSERT_TRUE(read.isList) << read.text.toStdString();
-    ASSERT_EQ(read.items.size(), 6 + types.size() - 1);
+    ASSERT_TRUE(read.ok()) << read.error.toStdString();
+    ASSERT_EQ(read.message.attachments.size(), types.size() - 1);
     for (qsizetype i = 0; i + 1 < types.size(); ++i)
-        EXPECT_EQ(QFileInfo(read.items.at(6 + i)).suffix(), types.at(i).first);
+        EXPECT_EQ(QFileInfo(read.message.attachments.at(i).path).suffix(), types.at(i).first);
 }
 
 TEST_F(SendMailTest, AuthenticationMethodsAndRefusals)

@@ -23,7 +23,9 @@ TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEm
     program.writeSettings(1);
     const QString to = QStringLiteral("once41@dest.test");
     program.writeAccounts({testAccount(servers, "01", 41, to)});
-    deliver(41, kSender, QStringLiteral("見積"), QStringLiteral("一通目の本文\n"));
+    // A quoted header in the text is text like any other.
+    deliver(41, kSender, QStringLiteral("見積"),
+            QStringLiteral("一通目の本文\n> From: 鈴木\n> Body: 引用の本文\n"));
     deliver(41, QStringLiteral("MAILER-DAEMON@sender.test"), QStringLiteral("Undelivered"),
             QStringLiteral("bounce\n"));
     deliver(41, kSender, QStringLiteral("見積"), QStringLiteral("二通目の本文\n"));
@@ -34,6 +36,7 @@ TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEm
     }
     const QList<ReceivedMail> sent = receivedMails(to);
     ASSERT_EQ(sent.size(), 2) << program.logDump().toStdString();
+    int quotedKept = 0;
     for (const ReceivedMail& m : sent) {
         const ParsedMail p = parseMail(m.raw);
         EXPECT_EQ(m.mailFrom, QStringLiteral("u41@quillmarc.test"));
@@ -42,7 +45,12 @@ TEST(ForwardCycle, EachMessageIsHandledOnceAndNumberingRestartsAfterTheMailboxEm
         EXPECT_EQ(p.subject, QStringLiteral("見積"));
         EXPECT_TRUE(p.body.startsWith(QStringLiteral("山田 <yamada@sender.test>")))
             << p.body.toStdString();
+        quotedKept += p.body.contains(QStringLiteral("> From: 鈴木")) &&
+                              p.body.contains(QStringLiteral("> Body: 引用の本文"))
+                          ? 1
+                          : 0;
     }
+    EXPECT_EQ(quotedKept, 1);
     // The bounce got no number; the two others got 00001 and 00002, each once.
     EXPECT_EQ(program.logCount(kAccount, "№00001", "受信"), 1);
     EXPECT_EQ(program.logCount(kAccount, "№00002", "受信"), 1);

@@ -70,7 +70,7 @@ struct AccountFileReading : ::testing::Test
             return mail::MailResult::message(QString());
         }
         QString DeleteMail(const mail::PopAccount&, const QString&) override { return {}; }
-        mail::MailResult ReadMail(const QString&, const QString&) override { return {}; }
+        mail::ReadResult ReadMail(const QString&, const QString&) override { return {}; }
         mail::SendResult SendMail(const mail::SmtpServer&, const mail::OutgoingMail&) override
         {
             return {};

@@ -3,6 +3,7 @@
 #include "data/Account.h"
 #include "service/ForwardMail.h"
 
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 using namespace qm;
@@ -18,11 +19,12 @@ Account mobileAccount()
     return a;
 }
 
-ParsedMessage message(const QString& sender, const QString& subject, const QString& body)
+qm::mail::ReceivedMessage message(const QString& from, const QString& subject, const QString& body)
 {
-    ParsedMessage m;
+    qm::mail::ReceivedMessage m;
     m.date = QStringLiteral("Mon, 07 Dec 2026 10:00:00 +0900");
-    m.sender = sender;
+    m.sent = QDateTime::fromString(m.date, Qt::RFC2822Date);
+    m.fromText = from;
     m.subject = subject;
     m.body = body;
     return m;
@@ -35,15 +37,20 @@ TEST(ForwardText, FaxTextKeepsTheBodyAndItsDecorationAndDatesInLocalTime)
     // The office is in Japan; the mail was sent from a server on UTC.
     const QByteArray zone = qgetenv("TZ");
     qputenv("TZ", "JST-9");
-    ParsedMessage m = message("a@x.jp", "会議", "━━ 本文 ━━\r\n");
-    m.date = QStringLiteral("Wed, 09 Dec 2026 02:20:19 +0000");
-    EXPECT_EQ(BuildFaxText(m), QStringLiteral("2026年12月9日(水) 11:20\r\n \r\n差出人：a@x.jp"
-                                              "\r\n \r\n件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
-    m.date = QStringLiteral("Thu, 31 Dec 2026 23:30:00 +0900");
+    qm::mail::ReceivedMessage m = message("山田, 太郎\r\n <a@x.jp>", "会議", "━━ 本文 ━━\r\n");
+    m.sent = QDateTime(QDate(2026, 12, 9), QTime(2, 20, 19), Qt::UTC);
+    // The sender line reads as the log's sender column does: no commas, no line breaks.
+    EXPECT_EQ(BuildFaxText(m), QStringLiteral("2026年12月9日(水) 11:20\r\n \r\n"
+                                              "差出人：山田 太郎 <a@x.jp>\r\n \r\n"
+                                              "件  名：会議\r\n \r\n━━ 本文 ━━\r\n"));
+    m.fromText = QStringLiteral("a@x.jp");
+    m.sent = QDateTime(QDate(2026, 12, 31), QTime(23, 30), QTimeZone(9 * 3600));
     EXPECT_EQ(BuildMailToFaxText(m), QStringLiteral("\r\n2026年12月31日(木) 23:30\r\n\r\n"
                                                     "差出人：a@x.jp\r\n\r\n━━ 本文 ━━\r\n"));
     // Whatever a stranger put in the header is shown, not guessed at.
-    EXPECT_EQ(FaxDateLine(QStringLiteral("gestern")), QStringLiteral("gestern"));
+    m.date = QStringLiteral("gestern");
+    m.sent = QDateTime();
+    EXPECT_EQ(FaxDateLine(m), QStringLiteral("gestern"));
     if (zone.isNull())
         qunsetenv("TZ");
     else
@@ -84,11 +91,12 @@ TEST(ForwardText, MobileEditingRemovesPairsLeftToRight)
 TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
 {
     const Account a = mobileAccount();
-    Attachments att;
-    att.paths = {QStringLiteral("/p/MlTmp01/Attach/report.doc"), QString()};
-    att.names = {QStringLiteral("report.doc"), QString()};
+    const QList<qm::mail::ReceivedAttachment> att = {
+        {QStringLiteral("/p/MlTmp01/Attach/report.doc"), QStringLiteral("report.doc")},
+        {QStringLiteral("/p/MlTmp01/Attach/a (2).pdf"), QStringLiteral("a (2).pdf")}};
     const QString edited = EditForwardText(a, "━━━A==B<<C>>│D削除語E", {"削除語"}, "00007", att);
-    EXPECT_EQ(edited, QStringLiteral("ABCDE\r\n<添付ファイル>\r\n000071=report.doc\r\n000072="));
+    EXPECT_EQ(edited,
+              QStringLiteral("ABCDE\r\n<添付ファイル>\r\n000071=report.doc\r\n000072=a (2).pdf"));
     // U+2500 is not decoration.
     EXPECT_EQ(EditForwardText(a, "─", {}, "00001", {}), QStringLiteral("─"));
 
@@ -96,35 +104,6 @@ TEST(ForwardText, DecorationGoesBeforeTheAttachmentListIsAppended)
     off.dropSymbols = false;
     EXPECT_EQ(EditForwardText(off, "A==B", {"B"}, "00007", att), QStringLiteral("A==B"))
         << "without DropSymbols neither strings nor attachment lines apply";
-}
-
-TEST(ForwardText, AttachmentElementsKeepTheirPositions)
-{
-    ParsedMessage m;
-    m.elements = {"Date: d",
-                  "From: f",
-                  "To: ",
-                  "cc: ",
-                  "Subject: s",
-                  "Body: b",
-                  "File: /w/Attach/a.pdf",
-                  "Other: x",
-                  "File: ",
-                  "File: C:\\old\\b.xls"};
-    const Attachments att = AttachmentsOf(m);
-    EXPECT_EQ(att.paths, QStringList({"/w/Attach/a.pdf", "", "C:\\old\\b.xls"}));
-    EXPECT_EQ(att.names, QStringList({"a.pdf", "", "b.xls"}));
-    EXPECT_EQ(att.list(), QStringLiteral("/w/Attach/a.pdf\t\tC:\\old\\b.xls"));
-    EXPECT_TRUE(att.any());
-}
-
-TEST(ForwardText, ParsedFieldsLoseTheirPrefixesEverywhere)
-{
-    const ParsedMessage m = ParseMessage({"Date: Mon", "From: 山田, 太郎 <y@x.jp>\r\n", "To: t",
-                                          "cc: ", "Subject: ", "Body: quoted Body: text"});
-    EXPECT_EQ(m.sender, QStringLiteral("山田 太郎 <y@x.jp>"));
-    EXPECT_EQ(m.subject, QString()) << "nine characters means no subject";
-    EXPECT_EQ(m.body, QStringLiteral("quoted text"));
 }
 
 TEST(Splitting, PartsAreBoundedByCountAndNeverOverflow)

@@ -49,11 +49,14 @@ struct ScriptedMail : mail::MailLibrary
         files.removeAll(file);
         return QString();
     }
-    mail::MailResult ReadMail(const QString& file, const QString&) override
+    mail::ReadResult ReadMail(const QString& file, const QString&) override
     {
-        return mail::MailResult::list(
-            {"Date: d", "From: a@x.jp",
-             "To: ", "cc: ", "Subject: subject of " + QFileInfo(file).fileName(), "Body: abcdef"});
+        mail::ReadResult r;
+        r.message.date = QStringLiteral("d");
+        r.message.fromText = QStringLiteral("a@x.jp");
+        r.message.subject = "subject of " + QFileInfo(file).fileName();
+        r.message.body = QStringLiteral("abcdef");
+        return r;
     }
     mail::SendResult SendMail(const mail::SmtpServer&, const mail::OutgoingMail& mail) override
     {
