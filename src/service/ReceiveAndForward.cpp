@@ -71,6 +71,12 @@ public:
 
 private:
     bool handle(const QString& messageFile);
+    // Each answers whether the message is done with.
+    bool faxOnRequest(const mail::ReceivedMessage& message, const QString& receiveNumber);
+    bool remoteCommand(const mail::ReceivedMessage& message, const QString& messageFile);
+    // Answers true when the message was deleted from the server.
+    bool forward(const mail::ReceivedMessage& message, const QString& messageFile,
+                 const QString& receiveNumber, MessageProgress done);
 
     EngineContext& ctx;
     const QString& accountNo;
@@ -121,21 +127,32 @@ bool MessageRun::handle(const QString& messageFile)
     if (a.forwards())
         detailLine(ctx, QStringLiteral("№") + receiveNumber, QStringLiteral("受信"));
 
-    // Mail to fax: the subject is a fax number.
-    const QString faxNumber = mailToFaxNumber(message.subject);
-    if (!faxNumber.isEmpty() && a.forwards() && ctx.faxPlatform) {
-        if (message.body.size() >= 4 && isAsciiDigits(message.body.left(4))) {
-            FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
-        } else {
-            RecordAttachments(ctx, message, receiveNumber, files);
-            FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message),
-                       message.sender.address, message.attachmentPaths(), FaxNumberSource::Mail);
-        }
+    MessageProgress done = before.value_or(MessageProgress{});
+    done.receiveNumber = receiveNumber;
+    if (faxOnRequest(message, receiveNumber) || remoteCommand(message, messageFile))
         return false;
+    return forward(message, messageFile, receiveNumber, done);
+}
+
+// Mail to fax: the subject is a fax number.
+bool MessageRun::faxOnRequest(const mail::ReceivedMessage& message, const QString& receiveNumber)
+{
+    const QString faxNumber = mailToFaxNumber(message.subject);
+    if (faxNumber.isEmpty() || !ctx.account.forwards() || !ctx.faxPlatform)
+        return false;
+    if (message.body.size() >= 4 && isAsciiDigits(message.body.left(4))) {
+        FaxStoredAttachment(ctx, message.sender, faxNumber, leadingDigits(message.body));
+    } else {
+        RecordAttachments(ctx, message, receiveNumber, files);
+        FaxMessage(ctx, accountNo, {faxNumber}, BuildMailToFaxText(message), message.sender.address,
+                   message.attachmentPaths(), FaxNumberSource::Mail);
     }
+    return true;
+}
 
-    const QString faxText = BuildFaxText(message);
-
+bool MessageRun::remoteCommand(const mail::ReceivedMessage& message, const QString& messageFile)
+{
+    const Account& a = ctx.account;
     // Only the remote-settings address itself may steer the account: a display name or a
     // longer domain that merely contains it is anybody.
     const bool remoteOn = ctx.settings.remoteSettingsAllowed != 0;
@@ -146,28 +163,31 @@ bool MessageRun::handle(const QString& messageFile)
                  .sender = QStringLiteral("リモート設定アドレスが正しくありません"),
                  .destination = a.remoteAddress});
     }
-    if (remoteOn && SenderIs(message.sender, a.remoteAddress)) {
-        bool stored = true;
-        if (HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.sender.address,
-                             &stored)) {
-            // A change the account file did not take keeps its mail on the server and
-            // unrecorded, so the next cycle applies it.
-            if (!stored) {
-                QFile::remove(messageFile);
-                return false;
-            }
-            DeleteServerMessage(ctx, messageFile, pending);
-            return false;
-        }
-    }
+    if (!remoteOn || !SenderIs(message.sender, a.remoteAddress))
+        return false;
+    bool stored = true;
+    if (!HandleRemoteMail(ctx, message.subject, message.body, accountNo, message.sender.address,
+                          &stored))
+        return false;
+    // A change the account file did not take keeps its mail on the server and unrecorded, so
+    // the next cycle applies it.
+    if (!stored)
+        QFile::remove(messageFile);
+    else
+        DeleteServerMessage(ctx, messageFile, pending);
+    return true;
+}
 
+bool MessageRun::forward(const mail::ReceivedMessage& message, const QString& messageFile,
+                         const QString& receiveNumber, MessageProgress done)
+{
+    const Account& a = ctx.account;
+    const QString faxText = BuildFaxText(message);
     const bool matched = MatchesForwardConditions(a, message);
     if (a.forwards())
         detailLine(ctx, QStringLiteral("№") + receiveNumber,
                    matched ? QStringLiteral("転送条件一致") : QStringLiteral("転送条件不一致"));
 
-    MessageProgress done = before.value_or(MessageProgress{});
-    done.receiveNumber = receiveNumber;
     bool deleted = false;
     bool sentWhole = true;
     if (matched && a.forwards()) {
