@@ -22,13 +22,7 @@ createFaxBackend(const FaxConfig& config, FaxDocumentConverter& converter, mail:
     return std::make_unique<SpoolFaxBackend>(config.spoolDir, config.fineResolution, converter);
 }
 
-QString faxJobDialString(const FaxJob& job, QString* why)
-{
-    const QString dial = faxDialString(job.number);
-    if (dial.isEmpty() && why)
-        *why = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
-    return dial;
-}
+namespace {
 
 bool faxJobHasDocument(const FaxJob& job, QString* why)
 {
@@ -37,6 +31,19 @@ bool faxJobHasDocument(const FaxJob& job, QString* why)
     if (why)
         *why = QStringLiteral("%1 がありません").arg(job.filePath);
     return false;
+}
+
+} // namespace
+
+QString faxJobDialString(const FaxJob& job, QString* why)
+{
+    const QString dial = faxDialString(job.number);
+    if (dial.isEmpty()) {
+        if (why)
+            *why = QStringLiteral("FAX番号が正しくありません: %1").arg(job.number);
+        return {};
+    }
+    return faxJobHasDocument(job, why) ? dial : QString();
 }
 
 bool faxJobToPdf(FaxDocumentConverter& converter, const FaxJob& job, const QString& pdfPath,

@@ -70,11 +70,9 @@ std::unique_ptr<FaxBackend> createFaxBackend(const FaxConfig& config,
                                              FaxDocumentConverter& converter,
                                              mail::MailLibrary* mail = nullptr);
 
-// The job's number as it is dialled; empty, with why set to the refusal the log shows, when
-// it is not a fax number.
+// What every backend checks before it sends: the job's number as it is dialled; empty, with
+// why set to the refusal the log shows, when it is not a fax number or there is no document.
 QString faxJobDialString(const FaxJob& job, QString* why);
-// Whether the job has a document to send; why names what is missing.
-bool faxJobHasDocument(const FaxJob& job, QString* why);
 // The job's document as a PDF: its text drawn, or its file converted.
 bool faxJobToPdf(FaxDocumentConverter& converter, const FaxJob& job, const QString& pdfPath,
                  QString* error);

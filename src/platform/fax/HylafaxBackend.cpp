@@ -77,8 +77,6 @@ FaxResult HylafaxBackend::send(const FaxJob& job)
     const QString dial = faxJobDialString(job, &result.error);
     if (dial.isEmpty())
         return result;
-    if (!faxJobHasDocument(job, &result.error))
-        return result;
 
     // sendfax cannot render Japanese text or office files: those go as PDF.
     QTemporaryDir temp;

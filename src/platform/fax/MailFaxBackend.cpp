@@ -60,8 +60,6 @@ FaxResult MailFaxBackend::send(const FaxJob& job)
     if (!isUsable(&result.error))
         return result;
     const QString to = mailFaxAddress(m_config, dial);
-    if (!faxJobHasDocument(job, &result.error))
-        return result;
     const QString from = m_config.mailFrom.isEmpty() ? job.accountAddress : m_config.mailFrom;
     if (!mail::isPlainAddress(mail::addressSpec(from))) {
         result.error = QStringLiteral("FAXメールの差出人がありません (mail-from)");

@@ -101,8 +101,6 @@ FaxResult SpoolFaxBackend::send(const FaxJob& job)
     const QString dial = faxJobDialString(job, &result.error);
     if (dial.isEmpty())
         return result;
-    if (!faxJobHasDocument(job, &result.error))
-        return result;
     if (!isUsable(&result.error))
         return result;
 
