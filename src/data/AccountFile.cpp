@@ -144,17 +144,6 @@ RewriteResult deleteAccount(const QString& accountNo)
         std::nullopt);
 }
 
-RewriteResult setAccountColumn(const QString& accountNo, int column, const QString& value)
-{
-    if (column <= AccountRecord::ColAccountNo || column >= AccountRecord::kColumnCount)
-        return failed(QStringLiteral("項目番号が正しくありません: %1").arg(column));
-    if (!isStorableField(value))
-        return failed(QStringLiteral("カンマ(,)や二重引用符(\")を含む値は登録できません"));
-    return rewriteAccountFile(
-        accountNo, [column, &value](AccountRecord& old) { old.setColumn(column, value); },
-        std::nullopt);
-}
-
 bool writeHandOverRecord(const QString& accountNo, QString* error)
 {
     const auto table = readAccountTable(error);

@@ -48,9 +48,6 @@ RewriteResult saveAccount(const AccountRecord& record);
 // Account editor "delete": the record becomes the deleted-account template in place.
 RewriteResult deleteAccount(const QString& accountNo);
 
-// Remote settings: sets one column of the matching record ("Start"/"Stop", "FAX", "Mail").
-RewriteResult setAccountColumn(const QString& accountNo, int column, const QString& value);
-
 // Hand-over record Data/account.txt: writes the stored record with that number as 33
 // quoted fields, or the new-account template when there is none.
 bool writeHandOverRecord(const QString& accountNo, QString* error = nullptr);

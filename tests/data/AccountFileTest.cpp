@@ -157,24 +157,24 @@ TEST_F(DataTest, RewriteRefusesWhatItCannotCarrySafely)
     original.append("\"bad\x85\"\r\n");
     putBytes(paths().accountFile, original);
     EXPECT_EQ(readAccountTable()->records.size(), 1);
-    r = setAccountColumn(QStringLiteral("01"), AccountRecord::ColForwardState, QStringLiteral("0"));
+    r = rewriteAccountFile(
+        QStringLiteral("01"), [](AccountRecord& a) { a.ForwardState = QStringLiteral("0"); },
+        std::nullopt);
     EXPECT_FALSE(r.ok);
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_EQ(bytesOf(paths().accountFile), original);
 }
 
-TEST_F(DataTest, RemoteColumnChangesOnlyTheMatchingRecord)
+TEST_F(DataTest, RewriteChangesOnlyTheMatchingRecord)
 {
     ASSERT_TRUE(saveAccount(account(QStringLiteral("01"), QStringLiteral("pop.a.jp"))).ok);
     ASSERT_TRUE(saveAccount(account(QStringLiteral("02"), QStringLiteral("pop.b.jp"))).ok);
-    ASSERT_TRUE(setAccountColumn(QStringLiteral("02"), AccountRecord::ColFaxNumbers,
-                                 QStringLiteral("0311112222"))
-                    .ok);
-    ASSERT_TRUE(
-        setAccountColumn(QStringLiteral("02"), AccountRecord::ColForwardState, QStringLiteral("0"))
-            .ok);
-    const RewriteResult none =
-        setAccountColumn(QStringLiteral("09"), AccountRecord::ColForwardState, QStringLiteral("1"));
+    const auto change = [](AccountRecord& a) {
+        a.FaxNumbers = QStringLiteral("0311112222");
+        a.ForwardState = QStringLiteral("0");
+    };
+    ASSERT_TRUE(rewriteAccountFile(QStringLiteral("02"), change, std::nullopt).ok);
+    const RewriteResult none = rewriteAccountFile(QStringLiteral("09"), change, std::nullopt);
     EXPECT_TRUE(none.ok);
     EXPECT_FALSE(none.replaced || none.appended);
 
