@@ -15,7 +15,8 @@ const QString kSender = QStringLiteral("山田 <yamada@sender.test>");
 const bool kShortTimeouts =
     (qputenv("QM_MAIL_CONNECT_TIMEOUT", "3"), qputenv("QM_MAIL_IDLE_TIMEOUT", "3"), true);
 
-// Account 01 reaches its servers through the proxy, account 02 directly.
+// Account 01 reaches its servers through the proxy, account 02 directly. The mailboxes are
+// this file's alone: ctest runs other test programs at the same time.
 struct TwoAccounts
 {
     TwoAccounts(const MailServers& servers, ProgramFolder& program, FaultProxy* pop,
@@ -71,7 +72,7 @@ TEST(ServerFaults, PopDroppedDuringRetrIsLoggedAndTheMessageComesNextCycle)
     ASSERT_TRUE(pop.started());
     ProgramFolder program;
     program.writeSettings(1);
-    TwoAccounts t(servers, program, &pop, nullptr, 60);
+    TwoAccounts t(servers, program, &pop, nullptr, 90);
 
     program.runOnce();
     EXPECT_TRUE(hasErrorLine(program, t.name1)) << program.logDump().toStdString();
@@ -92,7 +93,7 @@ TEST(ServerFaults, ADeletionLostWithItsConnectionIsRetriedWithoutForwardingAgain
     ASSERT_TRUE(pop.started());
     ProgramFolder program;
     program.writeSettings(1);
-    TwoAccounts t(servers, program, &pop, nullptr, 62, QStringLiteral("2"));
+    TwoAccounts t(servers, program, &pop, nullptr, 92, QStringLiteral("2"));
 
     program.runOnce();
     ASSERT_EQ(receivedMails(t.to1).size(), 1) << program.logDump().toStdString();
